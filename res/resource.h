@@ -1,0 +1,15 @@
+// Identifiers of the program's resources, shared by the code and uninstall.rc.
+#ifndef RES_RESOURCE_H
+#define RES_RESOURCE_H
+
+// Progress dialog UNINSTDLG
+#define IDC_CANCEL_BUTTON 1003
+#define IDC_STATUS 101
+#define IDC_DETAIL 102
+#define IDC_PROGRESS 131
+
+// The progress bar runs from 0 to 120; a finished removal stops it at 100.
+#define PROGRESS_RANGE_MAX 120
+#define PROGRESS_DONE 100
+
+#endif

@@ -1,0 +1,55 @@
+#include "text.h"
+
+size_t TextLength(const char *text, size_t max)
+{
+    size_t n = 0;
+    while (n < max && text[n] != '\0')
+        n++;
+    return n;
+}
+
+int CopyText(char *dst, size_t size, const char *src)
+{
+    if (size == 0)
+        return 0;
+    dst[0] = '\0';
+    return AppendText(dst, size, src);
+}
+
+int AppendText(char *dst, size_t size, const char *src)
+{
+    if (size == 0)
+        return 0;
+    size_t n = TextLength(dst, size - 1);
+    while (*src != '\0') {
+        if (n == size - 1) {
+            dst[n] = '\0';
+            return 0;
+        }
+        dst[n++] = *src++;
+    }
+    dst[n] = '\0';
+    return 1;
+}
+
+static char UpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+}
+
+int TextEqualNoCase(const char *a, const char *b)
+{
+    while (*a != '\0' && UpperAscii(*a) == UpperAscii(*b)) {
+        a++;
+        b++;
+    }
+    return UpperAscii(*a) == UpperAscii(*b);
+}
+
+int TextHasChar(const char *text, char c)
+{
+    for (; *text != '\0'; text++)
+        if (*text == c)
+            return 1;
+    return 0;
+}

@@ -1,0 +1,26 @@
+// Bounded text handling: every copy names its destination's size, and every
+// result is zero-terminated, so no text from the log can run past a buffer.
+#ifndef PLATFORM_TEXT_H
+#define PLATFORM_TEXT_H
+
+#include <stddef.h>
+
+// Length of text, looking at no more than max characters; max when no
+// terminating zero lies within them.
+size_t TextLength(const char *text, size_t max);
+
+// Copies src into dst of size characters, cut to fit. Returns 1 when the
+// whole text fitted, 0 when it was cut (or size is 0).
+int CopyText(char *dst, size_t size, const char *src);
+
+// Appends src to the text already in dst, cut to fit. Returns 1 when the
+// whole text fitted, 0 when it was cut.
+int AppendText(char *dst, size_t size, const char *src);
+
+// 1 when the texts are equal, letters A to Z compared without regard to case.
+int TextEqualNoCase(const char *a, const char *b);
+
+// 1 when text contains the character c.
+int TextHasChar(const char *text, char c);
+
+#endif

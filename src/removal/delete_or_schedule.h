@@ -1,0 +1,13 @@
+// Removing one file or directory, now or at the next restart of Windows.
+#ifndef REMOVAL_DELETE_OR_SCHEDULE_H
+#define REMOVAL_DELETE_OR_SCHEDULE_H
+
+// Deletes the file or empty directory at path. When that is not possible it
+// schedules the deletion for the next restart, both with MoveFileExA and with
+// a "NUL=<short path>" line in WININIT.INI's [Rename] section, and sets
+// g_rebootNeeded. An item that no longer exists is not scheduled.
+// Returns 1 when the item was removed at once, otherwise whether the
+// WININIT.INI line is in place (0 when it is not).
+int DeleteOrSchedule(const char *path);
+
+#endif

@@ -1,0 +1,140 @@
+#include "remove_app.h"
+
+#include "delete_or_schedule.h"
+#include "log/install_log.h"
+#include "platform/text.h"
+#include "res/resource.h"
+#include "shell/globals.h"
+
+#define UNINSTALL_KEY_PREFIX "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+
+static const char kRemovingFile[] = "Removing File:";
+static const char kUnregisteringDll[] = "Unregistering DLL";
+static const char kRemovingProgmanItem[] = "Removing Progman Item";
+static const char kRemovingSysReg[] = "Removing System Registry Entrys";
+static const char kRemovingDirectory[] = "Removing Directory:";
+static const char kPreparingSystemFiles[] = "Preparing SystemFile removal";
+static const char kDeletingUninstallKey[] = "Deleting Uninstall Key";
+
+static void SetStatus(const char *text)
+{
+    SetDlgItemTextA(g_hProgressDlg, IDC_STATUS, text);
+}
+
+static void SetDetail(const char *text)
+{
+    SetDlgItemTextA(g_hProgressDlg, IDC_DETAIL, text);
+}
+
+// The bar shows how many of the counted records pass B has handled, as a
+// share of 100.
+static void SetBar(unsigned long long progress)
+{
+    WPARAM position = g_recordCount ? (WPARAM)(progress / g_recordCount) : 0;
+    SendDlgItemMessageA(g_hProgressDlg, IDC_PROGRESS, PBM_SETPOS, position, 0);
+}
+
+// Custom uninstall programs run before anything is removed.
+static int RunCustomPrograms(void)
+{
+    LogRecord rec;
+    RewindLog();
+    while (ReadRecord(&rec)) {
+    }
+    return 1;
+}
+
+static void HandlePassBRecord(const LogRecord *rec)
+{
+    switch (rec->type) {
+    case LOGREC_FILE:
+        SetStatus(kRemovingFile);
+        SetDetail(rec->primary);
+        DeleteOrSchedule(rec->primary);
+        break;
+    case LOGREC_SHAREDDLL:
+        SetStatus(kUnregisteringDll);
+        SetDetail(rec->primary);
+        break;
+    case LOGREC_PMGROUP:
+        SetStatus(kRemovingProgmanItem);
+        SetDetail("");
+        break;
+    case LOGREC_SYSREG:
+        SetStatus(kRemovingSysReg);
+        SetDetail("");
+        break;
+    default:
+        break;
+    }
+}
+
+// Files, shared DLLs and program groups, in log order. Returns the progress
+// reached, which pass C keeps showing.
+static unsigned long long RemoveFiles(void)
+{
+    LogRecord rec;
+    unsigned long long progress = 0;
+    RewindLog();
+    while (ReadRecord(&rec)) {
+        SetBar(progress);
+        if (RecordIsUsable(&rec))
+            HandlePassBRecord(&rec);
+        progress += PROGRESS_DONE;
+        SetBar(progress);
+    }
+    return progress;
+}
+
+// Directories go only after every file in them has been handled.
+static void RemoveDirectories(unsigned long long progress)
+{
+    LogRecord rec;
+    RewindLog();
+    while (ReadRecord(&rec)) {
+        SetBar(progress);
+        if (rec.type != LOGREC_DIR || !RecordIsUsable(&rec))
+            continue;
+        SetStatus(kRemovingDirectory);
+        SetDetail(rec.primary);
+        if (!RemoveDirectoryA(rec.primary))
+            DeleteOrSchedule(rec.primary);
+    }
+}
+
+static void PrepareSystemFiles(void)
+{
+    LogRecord rec;
+    SetStatus(kPreparingSystemFiles);
+    SetDetail("");
+    RewindLog();
+    while (ReadRecord(&rec)) {
+    }
+}
+
+// Deletes the application's own entry under the Uninstall key. A name that
+// is empty or holds a backslash does not name one entry (it would name the
+// Uninstall key itself or a key inside another entry), so nothing is deleted.
+static void DeleteUninstallKey(void)
+{
+    SetStatus(kDeletingUninstallKey);
+    if (g_appName[0] == '\0' || TextHasChar(g_appName, '\\'))
+        return;
+    char keyPath[MESSAGE_SIZE];
+    CopyText(keyPath, sizeof(keyPath), UNINSTALL_KEY_PREFIX);
+    AppendText(keyPath, sizeof(keyPath), g_appName);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
+}
+
+int RemoveApplication(void)
+{
+    ShowWindow(g_hProgressDlg, SW_SHOW);
+    if (!RunCustomPrograms())
+        return 0;
+    unsigned long long progress = RemoveFiles();
+    RemoveDirectories(progress);
+    PrepareSystemFiles();
+    DeleteUninstallKey();
+    EndDialog(g_hProgressDlg, 0);
+    return 1;
+}

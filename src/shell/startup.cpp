@@ -1,0 +1,101 @@
+#include "startup.h"
+
+#include "globals.h"
+#include "log/install_log.h"
+#include "platform/text.h"
+#include "progress_dialog.h"
+#include "self_check.h"
+#include "worker.h"
+
+#define WORKER_STACK_SIZE 10000
+#define COMCTL32_NAME "\\COMCTL32.DLL"
+
+static const char kCorrupt[] = "ALERT\nExecutable corrupt. Possibly a virus !!!";
+static const char kTerminated[] =
+    "Uninstall has been terminated due to an initialization error. "
+    "The product has NOT been removed from your computer.";
+static const char kResourceError[] = "Resource error. Corrupt executable ?";
+static const char kNoLog[] = "Unable to locate Setup logfile.";
+
+typedef BOOL(WINAPI *SetDefaultDllDirectoriesFn)(DWORD);
+
+// An uninstaller is often started from a folder that others can write, so
+// DLLs are looked for in System32 alone where Windows allows it.
+static void LimitDllSearch(void)
+{
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    if (kernel == NULL)
+        return;
+    SetDefaultDllDirectoriesFn setDirectories =
+        (SetDefaultDllDirectoriesFn)(void *)GetProcAddress(kernel, "SetDefaultDllDirectories");
+    if (setDirectories != NULL)
+        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// The progress bar's window class lives in COMCTL32; it is loaded by its
+// full system path so that no planted copy can be picked up. A failure
+// shows as a failed dialog creation.
+static void LoadCommonControls(void)
+{
+    char path[PATH_SIZE];
+    UINT length = GetSystemDirectoryA(path, sizeof(path));
+    if (length == 0 || length >= sizeof(path) || !AppendText(path, sizeof(path), COMCTL32_NAME))
+        return;
+    LoadLibraryA(path);
+}
+
+static void ShowWarning(const char *text, const char *caption)
+{
+    MessageBoxA(NULL, text, caption, MB_OK | MB_ICONWARNING);
+}
+
+int InitUninstall(char *logPath)
+{
+    g_recordCount = 0;
+    CopyText(g_caption, sizeof(g_caption), DEFAULT_CAPTION);
+    LoadCommonControls();
+
+    g_hProgressDlg = CreateDialogParamA(g_hInstance, "UNINSTDLG", NULL, ProgressDlgProc, 0);
+    if (g_hProgressDlg == NULL) {
+        ShowWarning(kResourceError, g_caption);
+        return 0;
+    }
+    if (!OpenLog(logPath)) {
+        ShowWarning(kNoLog, g_caption);
+        return 0;
+    }
+    ScanLog();
+    g_rebootNeeded = 0;
+
+    DWORD threadId;
+    HANDLE thread = CreateThread(NULL, WORKER_STACK_SIZE, UninstallThread,
+                                 (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0, &threadId);
+    if (thread == NULL)
+        return 0;
+    CloseHandle(thread);
+    return 1;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int showCommand)
+{
+    (void)previous;
+    (void)showCommand;
+    g_hInstance = instance;
+    LimitDllSearch();
+
+    if (!CheckOwnIntegrity()) {
+        ShowWarning(kCorrupt, DEFAULT_CAPTION);
+        return -1;
+    }
+    if (!InitUninstall(cmdLine)) {
+        ShowWarning(kTerminated, g_caption);
+        return 0;
+    }
+
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
