@@ -1,0 +1,399 @@
+// The simulation's bookkeeping: the world, call records, injected failures,
+// thread identities, last errors, modules and system facts.
+#include "world.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace sim {
+namespace detail {
+
+static thread_local DWORD t_threadId = 0;
+static thread_local DWORD t_lastError = 0;
+
+World &TheWorld()
+{
+    static World *world = new World();
+    return *world;
+}
+
+std::unique_lock<std::recursive_mutex> Lock()
+{
+    return std::unique_lock<std::recursive_mutex>(TheWorld().mutex);
+}
+
+std::string Str(const char *text)
+{
+    if (text == nullptr)
+        return "(null)";
+    if (IS_INTRESOURCE(text))
+        return "#" + std::to_string((unsigned)(uintptr_t)text);
+    return text;
+}
+
+std::string Num(unsigned long long value)
+{
+    return std::to_string(value);
+}
+
+std::string Hex(unsigned long long value)
+{
+    char buf[32];
+    snprintf(buf, sizeof(buf), "0x%llX", value);
+    return buf;
+}
+
+std::string Upper(std::string text)
+{
+    for (char &c : text)
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+    return text;
+}
+
+DWORD CurrentThread()
+{
+    if (t_threadId == 0) {
+        auto lock = Lock();
+        t_threadId = TheWorld().nextThreadId++;
+    }
+    return t_threadId;
+}
+
+void SetCurrentThread(DWORD id)
+{
+    t_threadId = id;
+}
+
+void SetError(DWORD error)
+{
+    t_lastError = error;
+}
+
+void Hang(const std::string &what)
+{
+    fprintf(stderr, "simulated Windows: the program hangs: %s\n", what.c_str());
+    fflush(stderr);
+    abort();
+}
+
+DWORD Enter(const char *function, std::vector<std::string> args)
+{
+    auto lock = Lock();
+    World &w = TheWorld();
+    w.calls.push_back(Call{function, std::move(args), CurrentThread()});
+    int index = (int)w.calls.size();
+    const Call &call = w.calls.back();
+    for (FaultRule &rule : w.faults) {
+        if (rule.nthCall != 0) {
+            if (rule.nthCall == index)
+                return rule.error;
+            continue;
+        }
+        if (rule.function != function)
+            continue;
+        if (!rule.firstArgument.empty() &&
+            (call.args.empty() || Upper(call.args[0]) != Upper(rule.firstArgument)))
+            continue;
+        rule.seen++;
+        if (rule.occurrence == 0 || rule.occurrence == rule.seen)
+            return rule.error;
+    }
+    return 0;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+void JoinThreads()
+{
+    for (;;) {
+        std::vector<std::thread> threads;
+        {
+            auto lock = Lock();
+            threads.swap(TheWorld().threads);
+        }
+        if (threads.empty())
+            return;
+        for (std::thread &t : threads)
+            t.join();
+    }
+}
+
+void ResetFiles();
+void ResetRegistry();
+void ResetWindows();
+
+void Reset()
+{
+    JoinThreads();
+    auto lock = Lock();
+    World &w = TheWorld();
+    w.calls.clear();
+    w.faults.clear();
+    w.handles.clear();
+    w.nextHandle = 0x1000;
+    w.queues.clear();
+    w.moduleFileName = "C:\\Program Files\\App\\uninstall.exe";
+    w.windowsDirectory = "C:\\WINDOWS";
+    w.systemDirectory = "C:\\WINDOWS\\system32";
+    w.version = 0x1DB10106;
+    w.environment.clear();
+    w.environment["COMSPEC"] = {"COMSPEC", "C:\\WINDOWS\\system32\\cmd.exe"};
+    w.hasDefaultDllDirectories = true;
+    w.loadedLibraries.clear();
+    w.commonControlsLoaded = false;
+    ResetFiles();
+    ResetRegistry();
+    ResetWindows();
+    w.mainThread = CurrentThread();
+}
+
+std::vector<Call> Calls()
+{
+    auto lock = Lock();
+    return TheWorld().calls;
+}
+
+std::vector<Call> CallsTo(const std::string &function)
+{
+    std::vector<Call> out;
+    for (const Call &c : Calls())
+        if (c.function == function)
+            out.push_back(c);
+    return out;
+}
+
+void FailCall(const std::string &function, DWORD error, int occurrence,
+              const std::string &firstArgument)
+{
+    auto lock = Lock();
+    TheWorld().faults.push_back(FaultRule{function, error, occurrence, firstArgument, 0});
+}
+
+void FailNthCall(int n, DWORD error)
+{
+    auto lock = Lock();
+    TheWorld().faults.push_back(FaultRule{"", error, 0, "", n});
+}
+
+void ClearFailures()
+{
+    auto lock = Lock();
+    TheWorld().faults.clear();
+}
+
+std::vector<std::string> OpenHandles()
+{
+    auto lock = Lock();
+    World &w = TheWorld();
+    std::vector<std::string> out;
+    static const char *kinds[] = {"file", "thread", "process", "token"};
+    for (auto &h : w.handles)
+        out.push_back(std::string(kinds[h.second.kind]) + " " + h.second.path);
+    for (auto &k : w.openKeys) {
+        (void)k;
+        out.push_back("registry key");
+    }
+    return out;
+}
+
+DWORD MainThreadId()
+{
+    auto lock = Lock();
+    return TheWorld().mainThread;
+}
+
+void SetModuleFileName(const std::string &path)
+{
+    auto lock = Lock();
+    TheWorld().moduleFileName = path;
+}
+
+void SetVersion(DWORD version)
+{
+    auto lock = Lock();
+    TheWorld().version = version;
+}
+
+void SetEnvironmentVariable(const std::string &name, const std::optional<std::string> &value)
+{
+    auto lock = Lock();
+    if (value)
+        TheWorld().environment[Upper(name)] = {name, *value};
+    else
+        TheWorld().environment.erase(Upper(name));
+}
+
+void SetHasDefaultDllDirectories(bool present)
+{
+    auto lock = Lock();
+    TheWorld().hasDefaultDllDirectories = present;
+}
+
+std::vector<std::string> LoadedLibraries()
+{
+    auto lock = Lock();
+    return TheWorld().loadedLibraries;
+}
+
+}  // namespace sim
+
+using namespace sim::detail;
+
+DWORD WINAPI GetLastError(void)
+{
+    return sim::detail::t_lastError;
+}
+
+void WINAPI SetLastError(DWORD error)
+{
+    sim::detail::t_lastError = error;
+}
+
+DWORD WINAPI GetCurrentThreadId(void)
+{
+    return CurrentThread();
+}
+
+DWORD WINAPI GetVersion(void)
+{
+    Enter("GetVersion", {});
+    auto lock = Lock();
+    return TheWorld().version;
+}
+
+void WINAPI Sleep(DWORD milliseconds)
+{
+    Enter("Sleep", {Num(milliseconds)});
+    std::this_thread::yield();
+}
+
+DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
+{
+    if (DWORD e = Enter("GetEnvironmentVariableA", {Str(name), Num(size)})) {
+        SetError(e);
+        return 0;
+    }
+    auto lock = Lock();
+    auto it = TheWorld().environment.find(Upper(name));
+    if (it == TheWorld().environment.end()) {
+        SetError(203);   // ERROR_ENVVAR_NOT_FOUND
+        return 0;
+    }
+    const std::string &value = it->second.second;
+    if (value.size() + 1 > size)
+        return (DWORD)value.size() + 1;
+    memcpy(buffer, value.c_str(), value.size() + 1);
+    return (DWORD)value.size();
+}
+
+static const HMODULE kKernel32 = (HMODULE)0x7A000000;
+static const HMODULE kAdvapi32 = (HMODULE)0x7B000000;
+static const HMODULE kComctl32 = (HMODULE)0x7C000000;
+static const HMODULE kMainModule = (HMODULE)0x00400000;
+
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size)
+{
+    if (DWORD e = Enter("GetModuleFileNameA", {Hex((uintptr_t)module), Num(size)})) {
+        SetError(e);
+        return 0;
+    }
+    auto lock = Lock();
+    const std::string &path = TheWorld().moduleFileName;
+    if (size == 0) {
+        SetError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    if (path.size() + 1 > size) {
+        // Cut and terminated, with the buffer's size as result.
+        memcpy(name, path.c_str(), size - 1);
+        name[size - 1] = '\0';
+        SetError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    memcpy(name, path.c_str(), path.size() + 1);
+    return (DWORD)path.size();
+}
+
+static std::string BaseName(const std::string &name)
+{
+    size_t slash = name.find_last_of("\\/");
+    return Upper(slash == std::string::npos ? name : name.substr(slash + 1));
+}
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR name)
+{
+    if (DWORD e = Enter("GetModuleHandleA", {Str(name)})) {
+        SetError(e);
+        return nullptr;
+    }
+    if (name == nullptr)
+        return kMainModule;
+    std::string base = BaseName(name);
+    if (base == "KERNEL32.DLL" || base == "KERNEL32")
+        return kKernel32;
+    if (base == "ADVAPI32.DLL" || base == "ADVAPI32")
+        return kAdvapi32;
+    auto lock = Lock();
+    if ((base == "COMCTL32.DLL" || base == "COMCTL32") && TheWorld().commonControlsLoaded)
+        return kComctl32;
+    SetError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+HMODULE WINAPI LoadLibraryA(LPCSTR name)
+{
+    if (DWORD e = Enter("LoadLibraryA", {Str(name)})) {
+        SetError(e);
+        return nullptr;
+    }
+    auto lock = Lock();
+    World &w = TheWorld();
+    w.loadedLibraries.push_back(name);
+    std::string base = BaseName(name);
+    if (base == "COMCTL32.DLL" || base == "COMCTL32") {
+        w.commonControlsLoaded = true;
+        return kComctl32;
+    }
+    if (base == "KERNEL32.DLL")
+        return kKernel32;
+    if (base == "ADVAPI32.DLL")
+        return kAdvapi32;
+    SetError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+static BOOL WINAPI SimSetDefaultDllDirectories(DWORD flags)
+{
+    if (DWORD e = Enter("SetDefaultDllDirectories", {Hex(flags)})) {
+        SetError(e);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
+{
+    if (DWORD e = Enter("GetProcAddress", {Hex((uintptr_t)module), Str(name)})) {
+        SetError(e);
+        return nullptr;
+    }
+    auto lock = Lock();
+    std::string fn = name ? name : "";
+    if (module == kKernel32 && fn == "SetDefaultDllDirectories" &&
+        TheWorld().hasDefaultDllDirectories)
+        return (FARPROC)(void *)&SimSetDefaultDllDirectories;
+    if (module == kAdvapi32) {
+        if (fn == "OpenProcessToken")
+            return (FARPROC)(void *)&OpenProcessToken;
+        if (fn == "LookupPrivilegeValueA")
+            return (FARPROC)(void *)&LookupPrivilegeValueA;
+        if (fn == "AdjustTokenPrivileges")
+            return (FARPROC)(void *)&AdjustTokenPrivileges;
+    }
+    SetError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+}

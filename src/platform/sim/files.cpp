@@ -1,0 +1,584 @@
+// Simulated files and directories: names compared without case, 8.3 aliases,
+// files held open by other processes, the log's read handle, deletion at
+// restart and INI files.
+#include "world.h"
+
+#include <cstring>
+
+namespace sim {
+namespace detail {
+
+static const DWORD kBadNetPath = 53;
+
+static bool IsValidNameChar(char c)
+{
+    return (unsigned char)c >= 32 && !strchr("<>:\"|?*", c);
+}
+
+// Splits a path into its drive and components, the way Win32 normalises it:
+// both slashes separate, "." and ".." are resolved, trailing dots and blanks
+// of a component are dropped. A relative path starts at C:\.
+static bool SplitPath(const std::string &raw, std::string *drive, std::vector<std::string> *parts,
+                      DWORD *error)
+{
+    std::string path = raw;
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    if (path.empty()) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    if (path.size() >= MAX_PATH) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    if (path.compare(0, 4, "\\\\?\\") == 0)
+        path = path.substr(4);
+    else if (path.compare(0, 2, "\\\\") == 0) {
+        *error = kBadNetPath;
+        return false;
+    }
+    size_t start = 0;
+    if (path.size() >= 2 && path[1] == ':' && isalpha((unsigned char)path[0])) {
+        *drive = Upper(path.substr(0, 2));
+        start = 2;
+    } else {
+        *drive = "C:";
+    }
+    parts->clear();
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part == "..") {
+            if (!parts->empty())
+                parts->pop_back();
+            continue;
+        }
+        while (!part.empty() && (part.back() == '.' || part.back() == ' '))
+            part.pop_back();
+        if (part.empty())
+            continue;
+        for (char c : part)
+            if (!IsValidNameChar(c)) {
+                *error = ERROR_INVALID_NAME;
+                return false;
+            }
+        parts->push_back(part);
+    }
+    return true;
+}
+
+static Node *FindChild(Node *dir, const std::string &name)
+{
+    std::string wanted = Upper(name);
+    for (auto &child : dir->children)
+        if (Upper(child->name) == wanted || Upper(child->shortName) == wanted)
+            return child.get();
+    return nullptr;
+}
+
+PathLookup LookUp(const std::string &path)
+{
+    PathLookup result;
+    std::string drive;
+    std::vector<std::string> parts;
+    if (!SplitPath(path, &drive, &parts, &result.error))
+        return result;
+    Node *dir = FindChild(TheWorld().drives.get(), drive);
+    if (dir == nullptr) {
+        result.error = ERROR_PATH_NOT_FOUND;
+        return result;
+    }
+    if (parts.empty()) {
+        result.node = dir;
+        return result;
+    }
+    for (size_t i = 0; i + 1 < parts.size(); i++) {
+        Node *next = FindChild(dir, parts[i]);
+        if (next == nullptr || !next->isDir) {
+            result.error = ERROR_PATH_NOT_FOUND;
+            return result;
+        }
+        dir = next;
+    }
+    result.parent = dir;
+    result.lastName = parts.back();
+    result.node = FindChild(dir, parts.back());
+    if (result.node == nullptr)
+        result.error = ERROR_FILE_NOT_FOUND;
+    return result;
+}
+
+static bool IsShortNameChar(char c)
+{
+    return isalnum((unsigned char)c) || strchr("_^$~!#%&-{}@'`()", c);
+}
+
+static bool IsShortName(const std::string &name)
+{
+    size_t dot = name.find('.');
+    std::string base = name.substr(0, dot);
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    if (base.empty() || base.size() > 8 || ext.size() > 3 || ext.find('.') != std::string::npos)
+        return false;
+    for (char c : base + ext)
+        if (!IsShortNameChar(c))
+            return false;
+    return true;
+}
+
+static std::string ShortNameChars(const std::string &text)
+{
+    std::string out;
+    for (char c : Upper(text))
+        if (IsShortNameChar(c))
+            out += c;
+    return out;
+}
+
+// A long name's alias: its first letters, "~" and a number, and the first
+// three letters of its extension, unique within the directory.
+static std::string MakeShortName(Node *parent, const std::string &name)
+{
+    if (IsShortName(name))
+        return name;
+    size_t dot = name.find_last_of('.');
+    std::string base = ShortNameChars(dot == std::string::npos || dot == 0 ? name : name.substr(0, dot));
+    std::string ext = dot == std::string::npos || dot == 0 ? "" : ShortNameChars(name.substr(dot + 1));
+    if (base.empty())
+        base = "X";
+    base = base.substr(0, 6);
+    ext = ext.substr(0, 3);
+    for (int n = 1;; n++) {
+        std::string tail = "~" + std::to_string(n);
+        std::string candidate = base.substr(0, 8 - tail.size()) + tail + (ext.empty() ? "" : "." + ext);
+        if (FindChild(parent, candidate) == nullptr)
+            return candidate;
+    }
+}
+
+Node *CreateNode(Node *parent, const std::string &name, bool isDir)
+{
+    auto node = std::make_unique<Node>();
+    node->name = name;
+    node->shortName = MakeShortName(parent, name);
+    node->isDir = isDir;
+    node->parent = parent;
+    Node *raw = node.get();
+    parent->children.push_back(std::move(node));
+    return raw;
+}
+
+void RemoveNode(Node *node)
+{
+    auto &siblings = node->parent->children;
+    for (auto it = siblings.begin(); it != siblings.end(); ++it)
+        if (it->get() == node) {
+            siblings.erase(it);
+            return;
+        }
+}
+
+std::string LongPathOf(const Node *node)
+{
+    if (node->parent == TheWorld().drives.get())
+        return node->name + "\\";
+    std::string parent = LongPathOf(node->parent);
+    return parent + (parent.back() == '\\' ? "" : "\\") + node->name;
+}
+
+std::string ShortPathOf(const Node *node)
+{
+    if (node->parent == TheWorld().drives.get())
+        return node->name + "\\";
+    std::string parent = ShortPathOf(node->parent);
+    return parent + (parent.back() == '\\' ? "" : "\\") + node->shortName;
+}
+
+static HANDLE NewHandle(const HandleObject &object)
+{
+    World &w = TheWorld();
+    HANDLE h = (HANDLE)(w.nextHandle += 4);
+    w.handles[h] = object;
+    return h;
+}
+
+HANDLE AddHandle(const HandleObject &object)
+{
+    auto lock = Lock();
+    return NewHandle(object);
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+void ResetFiles()
+{
+    World &w = TheWorld();
+    w.drives = std::make_unique<Node>();
+    w.drives->isDir = true;
+    CreateNode(w.drives.get(), "C:", true);
+    w.pendingDeletes.clear();
+    AddDir(w.windowsDirectory);
+    AddDir(w.systemDirectory);
+}
+
+// Creates path and its missing parents; the last one as a file or directory.
+static Node *MakePath(const std::string &path, bool isDir)
+{
+    std::string drive;
+    std::vector<std::string> parts;
+    DWORD error = 0;
+    if (!SplitPath(path, &drive, &parts, &error))
+        throw std::runtime_error("bad simulated path: " + path);
+    World &w = TheWorld();
+    Node *dir = FindChild(w.drives.get(), drive);
+    if (dir == nullptr)
+        dir = CreateNode(w.drives.get(), drive, true);
+    for (size_t i = 0; i < parts.size(); i++) {
+        bool last = i + 1 == parts.size();
+        Node *next = FindChild(dir, parts[i]);
+        if (next == nullptr)
+            next = CreateNode(dir, parts[i], last ? isDir : true);
+        dir = next;
+    }
+    return dir;
+}
+
+void AddFile(const std::string &path, const std::string &content)
+{
+    auto lock = Lock();
+    Node *node = MakePath(path, false);
+    if (node->isDir)
+        throw std::runtime_error("a directory is in the way: " + path);
+    node->content = content;
+}
+
+void AddDir(const std::string &path)
+{
+    auto lock = Lock();
+    MakePath(path, true);
+}
+
+bool FileExists(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    return found.node != nullptr && !found.node->isDir;
+}
+
+bool DirExists(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    return found.node != nullptr && found.node->isDir;
+}
+
+std::string FileContent(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr || found.node->isDir)
+        throw std::runtime_error("no simulated file: " + path);
+    return found.node->content;
+}
+
+std::string ShortPath(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr)
+        throw std::runtime_error("no simulated item: " + path);
+    return ShortPathOf(found.node);
+}
+
+static void ListInto(const Node *node, std::vector<std::string> *out)
+{
+    for (auto &child : node->children) {
+        out->push_back(LongPathOf(child.get()));
+        ListInto(child.get(), out);
+    }
+}
+
+std::vector<std::string> ListTree(const std::string &root)
+{
+    auto lock = Lock();
+    std::vector<std::string> out;
+    PathLookup found = LookUp(root);
+    if (found.node != nullptr)
+        ListInto(found.node, &out);
+    return out;
+}
+
+void HoldFile(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr)
+        throw std::runtime_error("no simulated item to hold: " + path);
+    found.node->heldByOthers++;
+}
+
+void ReleaseFile(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node != nullptr && found.node->heldByOthers > 0)
+        found.node->heldByOthers--;
+}
+
+std::vector<std::string> PendingDeletes()
+{
+    auto lock = Lock();
+    return TheWorld().pendingDeletes;
+}
+
+}  // namespace sim
+
+using namespace sim;
+using namespace sim::detail;
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    (void)templateFile;
+    if (DWORD e = Enter("CreateFileA", {Str(name), Hex(access), Hex(share),
+                                        security && security->bInheritHandle ? "inherit" : "no-inherit",
+                                        Num(disposition), Hex(flags)})) {
+        SetError(e);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto lock = Lock();
+    if (disposition != OPEN_EXISTING || (access & ~GENERIC_READ) != 0) {
+        SetError(ERROR_INVALID_PARAMETER);   // the simulation only opens files for reading
+        return INVALID_HANDLE_VALUE;
+    }
+    PathLookup found = LookUp(name);
+    if (found.node == nullptr) {
+        SetError(found.error);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (found.node->isDir) {
+        SetError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (found.node->heldByOthers > 0) {
+        SetError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+    found.node->openCount++;
+    found.node->openShare = share;
+    HandleObject object{HANDLE_FILE, found.node, 0, LongPathOf(found.node), access};
+    return AddHandle(object);
+}
+
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    (void)overlapped;
+    if (read != nullptr)
+        *read = 0;
+    if (DWORD e = Enter("ReadFile", {Hex((uintptr_t)file), Num(toRead)})) {
+        SetError(e);
+        return FALSE;
+    }
+    auto lock = Lock();
+    auto it = TheWorld().handles.find(file);
+    if (it == TheWorld().handles.end() || it->second.kind != HANDLE_FILE) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    HandleObject &h = it->second;
+    const std::string &content = h.node->content;
+    DWORD n = 0;
+    if (h.position < content.size())
+        n = (DWORD)std::min<unsigned long long>(toRead, content.size() - h.position);
+    memcpy(buffer, content.data() + h.position, n);
+    h.position += n;
+    if (read != nullptr)
+        *read = n;
+    return TRUE;
+}
+
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method)
+{
+    if (DWORD e = Enter("SetFilePointer", {Hex((uintptr_t)file), Num((unsigned long long)(long long)distance),
+                                           Num(method)})) {
+        SetError(e);
+        return INVALID_SET_FILE_POINTER;
+    }
+    auto lock = Lock();
+    auto it = TheWorld().handles.find(file);
+    if (it == TheWorld().handles.end() || it->second.kind != HANDLE_FILE) {
+        SetError(ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    HandleObject &h = it->second;
+    long long offset = distanceHigh ? (((long long)*distanceHigh) << 32) | (DWORD)distance : distance;
+    long long base = method == FILE_BEGIN ? 0 : method == FILE_CURRENT ? (long long)h.position
+                                                                        : (long long)h.node->content.size();
+    if (base + offset < 0) {
+        SetError(131);   // ERROR_NEGATIVE_SEEK
+        return INVALID_SET_FILE_POINTER;
+    }
+    h.position = (unsigned long long)(base + offset);
+    if (distanceHigh)
+        *distanceHigh = (LONG)(h.position >> 32);
+    return (DWORD)h.position;
+}
+
+BOOL WINAPI CloseHandle(HANDLE object)
+{
+    if (DWORD e = Enter("CloseHandle", {Hex((uintptr_t)object)})) {
+        SetError(e);
+        return FALSE;
+    }
+    auto lock = Lock();
+    auto it = TheWorld().handles.find(object);
+    if (it == TheWorld().handles.end()) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (it->second.kind == HANDLE_FILE && it->second.node != nullptr)
+        it->second.node->openCount--;
+    TheWorld().handles.erase(it);
+    return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR name)
+{
+    if (DWORD e = Enter("DeleteFileA", {Str(name)})) {
+        SetError(e);
+        return FALSE;
+    }
+    auto lock = Lock();
+    PathLookup found = LookUp(name);
+    if (found.node == nullptr) {
+        SetError(found.error);
+        return FALSE;
+    }
+    if (found.node->isDir) {
+        SetError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (found.node->heldByOthers > 0 ||
+        (found.node->openCount > 0 && !(found.node->openShare & FILE_SHARE_DELETE))) {
+        SetError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    RemoveNode(found.node);
+    return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR name)
+{
+    if (DWORD e = Enter("RemoveDirectoryA", {Str(name)})) {
+        SetError(e);
+        return FALSE;
+    }
+    auto lock = Lock();
+    PathLookup found = LookUp(name);
+    if (found.node == nullptr) {
+        SetError(found.error);
+        return FALSE;
+    }
+    if (found.parent == nullptr) {
+        SetError(ERROR_ACCESS_DENIED);   // a drive's root
+        return FALSE;
+    }
+    if (!found.node->isDir) {
+        SetError(ERROR_DIRECTORY);
+        return FALSE;
+    }
+    if (!found.node->children.empty()) {
+        SetError(ERROR_DIR_NOT_EMPTY);
+        return FALSE;
+    }
+    if (found.node->heldByOthers > 0) {
+        SetError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    RemoveNode(found.node);
+    return TRUE;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR name)
+{
+    if (DWORD e = Enter("GetFileAttributesA", {Str(name)})) {
+        SetError(e);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    auto lock = Lock();
+    PathLookup found = LookUp(name);
+    if (found.node == nullptr) {
+        SetError(found.error);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return found.node->isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+}
+
+DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
+{
+    if (DWORD e = Enter("GetShortPathNameA", {Str(longPath), Num(size)})) {
+        SetError(e);
+        return 0;
+    }
+    auto lock = Lock();
+    PathLookup found = LookUp(longPath);
+    if (found.node == nullptr) {
+        SetError(found.error);
+        return 0;
+    }
+    std::string result = ShortPathOf(found.node);
+    if (result.size() + 1 > size)
+        return (DWORD)result.size() + 1;
+    memcpy(shortPath, result.c_str(), result.size() + 1);
+    return (DWORD)result.size();
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags)
+{
+    if (DWORD e = Enter("MoveFileExA", {Str(existing), Str(newName), Hex(flags)})) {
+        SetError(e);
+        return FALSE;
+    }
+    auto lock = Lock();
+    if (!(flags & MOVEFILE_DELAY_UNTIL_REBOOT) || newName != nullptr) {
+        SetError(ERROR_INVALID_PARAMETER);   // only deletions at restart are simulated
+        return FALSE;
+    }
+    TheWorld().pendingDeletes.push_back(existing);
+    return TRUE;
+}
+
+static UINT CopyDirectory(const std::string &dir, LPSTR buffer, UINT size)
+{
+    if (dir.size() + 1 > size)
+        return (UINT)dir.size() + 1;
+    memcpy(buffer, dir.c_str(), dir.size() + 1);
+    return (UINT)dir.size();
+}
+
+UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size)
+{
+    if (DWORD e = Enter("GetWindowsDirectoryA", {Num(size)})) {
+        SetError(e);
+        return 0;
+    }
+    auto lock = Lock();
+    return CopyDirectory(TheWorld().windowsDirectory, buffer, size);
+}
+
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size)
+{
+    if (DWORD e = Enter("GetSystemDirectoryA", {Num(size)})) {
+        SetError(e);
+        return 0;
+    }
+    auto lock = Lock();
+    return CopyDirectory(TheWorld().systemDirectory, buffer, size);
+}

@@ -1,0 +1,236 @@
+// The simulated registry: keys with typed values under HKEY_LOCAL_MACHINE and
+// HKEY_CURRENT_USER; names compared without case; a key with subkeys cannot
+// be deleted, as on Windows NT.
+#include "world.h"
+
+#include <cstring>
+
+namespace sim {
+namespace detail {
+
+static std::vector<std::unique_ptr<Key>> g_deletedKeys;   // keep open handles valid
+static std::map<HKEY, REGSAM> g_access;                   // each open handle's access
+
+static std::vector<std::string> SplitKey(const std::string &path)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start)
+            parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+static Key *BaseKey(HKEY key)
+{
+    World &w = TheWorld();
+    auto root = w.roots.find(key);
+    if (root != w.roots.end())
+        return root->second.get();
+    auto open = w.openKeys.find(key);
+    return open == w.openKeys.end() ? nullptr : open->second;
+}
+
+static Key *FindKey(Key *base, const std::string &path, bool create)
+{
+    Key *key = base;
+    for (const std::string &part : SplitKey(path)) {
+        auto it = key->subkeys.find(Upper(part));
+        if (it == key->subkeys.end()) {
+            if (!create)
+                return nullptr;
+            it = key->subkeys.emplace(Upper(part), std::make_unique<Key>()).first;
+        }
+        key = it->second.get();
+    }
+    return key;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+void ResetRegistry()
+{
+    World &w = TheWorld();
+    w.roots.clear();
+    w.openKeys.clear();
+    g_access.clear();
+    g_deletedKeys.clear();
+    w.roots[HKEY_LOCAL_MACHINE] = std::make_unique<Key>();
+    w.roots[HKEY_CURRENT_USER] = std::make_unique<Key>();
+    FindKey(w.roots[HKEY_LOCAL_MACHINE].get(),
+            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", true);
+}
+
+void AddRegKey(HKEY root, const std::string &key)
+{
+    auto lock = Lock();
+    FindKey(BaseKey(root), key, true);
+}
+
+bool RegKeyExists(HKEY root, const std::string &key)
+{
+    auto lock = Lock();
+    return FindKey(BaseKey(root), key, false) != nullptr;
+}
+
+void SetRegValue(HKEY root, const std::string &key, const std::string &name, DWORD type,
+                 const std::string &data)
+{
+    auto lock = Lock();
+    FindKey(BaseKey(root), key, true)->values[Upper(name)] = {name, RegValue{type, data}};
+}
+
+void SetRegDword(HKEY root, const std::string &key, const std::string &name, DWORD value)
+{
+    SetRegValue(root, key, name, REG_DWORD, std::string((const char *)&value, 4));
+}
+
+std::optional<RegValue> GetRegValue(HKEY root, const std::string &key, const std::string &name)
+{
+    auto lock = Lock();
+    Key *k = FindKey(BaseKey(root), key, false);
+    if (k == nullptr)
+        return std::nullopt;
+    auto it = k->values.find(Upper(name));
+    if (it == k->values.end())
+        return std::nullopt;
+    return it->second.second;
+}
+
+}  // namespace sim
+
+using namespace sim;
+using namespace sim::detail;
+
+LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
+{
+    if (DWORD e = Enter("RegOpenKeyExA", {Hex((uintptr_t)key), Str(subKey), Num(options), Hex(access)}))
+        return (LSTATUS)e;
+    auto lock = Lock();
+    Key *base = BaseKey(key);
+    if (base == nullptr)
+        return ERROR_INVALID_HANDLE;
+    Key *found = FindKey(base, subKey ? subKey : "", false);
+    if (found == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    World &w = TheWorld();
+    HKEY handle = (HKEY)(w.nextHandle += 4);
+    w.openKeys[handle] = found;
+    g_access[handle] = access;
+    *result = handle;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                LPDWORD size)
+{
+    (void)reserved;
+    if (DWORD e = Enter("RegQueryValueExA", {Hex((uintptr_t)key), Str(name), size ? Num(*size) : "(null)"}))
+        return (LSTATUS)e;
+    auto lock = Lock();
+    Key *k = BaseKey(key);
+    if (k == nullptr)
+        return ERROR_INVALID_HANDLE;
+    auto it = k->values.find(Upper(name ? name : ""));
+    if (it == k->values.end())
+        return ERROR_FILE_NOT_FOUND;
+    const RegValue &v = it->second.second;
+    if (type != nullptr)
+        *type = v.type;
+    if (data != nullptr) {
+        if (size == nullptr)
+            return ERROR_INVALID_PARAMETER;
+        if (*size < v.data.size()) {
+            *size = (DWORD)v.data.size();
+            return ERROR_MORE_DATA;
+        }
+        memcpy(data, v.data.data(), v.data.size());
+    }
+    if (size != nullptr)
+        *size = (DWORD)v.data.size();
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
+                              DWORD size)
+{
+    if (DWORD e = Enter("RegSetValueExA", {Hex((uintptr_t)key), Str(name), Num(reserved), Num(type),
+                                           std::string((const char *)data, size), Num(size)}))
+        return (LSTATUS)e;
+    auto lock = Lock();
+    Key *k = BaseKey(key);
+    if (k == nullptr)
+        return ERROR_INVALID_HANDLE;
+    auto access = g_access.find(key);
+    if (access != g_access.end() && !(access->second & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    std::string n = name ? name : "";
+    k->values[Upper(n)] = {n, RegValue{type, std::string((const char *)data, size)}};
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name)
+{
+    if (DWORD e = Enter("RegDeleteValueA", {Hex((uintptr_t)key), Str(name)}))
+        return (LSTATUS)e;
+    auto lock = Lock();
+    Key *k = BaseKey(key);
+    if (k == nullptr)
+        return ERROR_INVALID_HANDLE;
+    auto access = g_access.find(key);
+    if (access != g_access.end() && !(access->second & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (k->values.erase(Upper(name ? name : "")) == 0)
+        return ERROR_FILE_NOT_FOUND;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey)
+{
+    if (DWORD e = Enter("RegDeleteKeyA", {Hex((uintptr_t)key), Str(subKey)}))
+        return (LSTATUS)e;
+    auto lock = Lock();
+    Key *base = BaseKey(key);
+    if (base == nullptr || subKey == nullptr)
+        return ERROR_INVALID_HANDLE;
+    std::vector<std::string> parts = SplitKey(subKey);
+    if (parts.empty())
+        return ERROR_ACCESS_DENIED;   // the simulation never deletes the key it starts from
+    std::string last = parts.back();
+    parts.pop_back();
+    std::string parentPath;
+    for (const std::string &p : parts)
+        parentPath += p + "\\";
+    Key *parent = FindKey(base, parentPath, false);
+    if (parent == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    auto it = parent->subkeys.find(Upper(last));
+    if (it == parent->subkeys.end())
+        return ERROR_FILE_NOT_FOUND;
+    if (!it->second->subkeys.empty())
+        return ERROR_ACCESS_DENIED;
+    g_deletedKeys.push_back(std::move(it->second));
+    parent->subkeys.erase(it);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegCloseKey(HKEY key)
+{
+    if (DWORD e = Enter("RegCloseKey", {Hex((uintptr_t)key)}))
+        return (LSTATUS)e;
+    auto lock = Lock();
+    World &w = TheWorld();
+    if (w.roots.count(key))
+        return ERROR_SUCCESS;
+    if (w.openKeys.erase(key) == 0)
+        return ERROR_INVALID_HANDLE;
+    g_access.erase(key);
+    return ERROR_SUCCESS;
+}

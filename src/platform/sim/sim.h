@@ -1,0 +1,174 @@
+// Control of the simulated Windows, for tests: the state of the world
+// (files, registry, windows, message boxes), a record of every platform call
+// and a way to make any call fail with a chosen error code.
+//
+// The simulation is test code. Product code never includes this header; it
+// calls the Win32 functions declared by platform/platform.h.
+#ifndef PLATFORM_SIM_SIM_H
+#define PLATFORM_SIM_SIM_H
+
+#include "platform/platform.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// Empties the world and makes the calling thread the program's main thread.
+// Joins every thread a previous run started.
+void Reset();
+
+// Waits for every thread the program started to end.
+void JoinThreads();
+
+// ---- Calls and failures -------------------------------------------------
+
+struct Call {
+    std::string function;
+    std::vector<std::string> args;
+    DWORD thread;
+};
+
+// Every platform call the program made since Reset, in order.
+std::vector<Call> Calls();
+std::vector<Call> CallsTo(const std::string &function);
+
+// Makes calls to function fail with error: the occurrence-th call (counting
+// from 1), or every call when occurrence is 0. A non-empty argument makes the
+// rule apply only to calls whose first argument equals it.
+void FailCall(const std::string &function, DWORD error, int occurrence = 0,
+              const std::string &firstArgument = "");
+
+// Makes the n-th platform call of the run (counting from 1) fail with error.
+void FailNthCall(int n, DWORD error);
+
+void ClearFailures();
+
+// ---- Files ---------------------------------------------------------------
+
+// Creates a file (and its missing parent directories).
+void AddFile(const std::string &path, const std::string &content = "");
+void AddDir(const std::string &path);
+bool FileExists(const std::string &path);
+bool DirExists(const std::string &path);
+std::string FileContent(const std::string &path);
+// The 8.3 form of an existing path, as GetShortPathNameA gives it.
+std::string ShortPath(const std::string &path);
+// Every file and directory under root (its long paths), root excluded.
+std::vector<std::string> ListTree(const std::string &root);
+
+// Another process opens the file without sharing: it can be neither opened
+// nor deleted until ReleaseFile.
+void HoldFile(const std::string &path);
+void ReleaseFile(const std::string &path);
+
+// Items registered for deletion at the next restart with MoveFileExA.
+std::vector<std::string> PendingDeletes();
+
+// ---- Registry ------------------------------------------------------------
+
+struct RegValue {
+    DWORD type;
+    std::string data;
+};
+
+void AddRegKey(HKEY root, const std::string &key);
+bool RegKeyExists(HKEY root, const std::string &key);
+void SetRegValue(HKEY root, const std::string &key, const std::string &name, DWORD type,
+                 const std::string &data);
+void SetRegDword(HKEY root, const std::string &key, const std::string &name, DWORD value);
+std::optional<RegValue> GetRegValue(HKEY root, const std::string &key, const std::string &name);
+
+// ---- Handles ------------------------------------------------------------
+
+// Handles, registry keys, DDE instances and processes the program opened and
+// has not closed.
+std::vector<std::string> OpenHandles();
+
+// ---- Windows -------------------------------------------------------------
+
+struct ItemTemplate {
+    int id;
+    std::string className;
+    std::string text;
+    DWORD style;
+};
+
+struct DialogTemplate {
+    std::string title;
+    DWORD style;
+    int x, y, width, height;   // pixels
+    std::vector<ItemTemplate> items;
+};
+
+// Makes a dialog template available to CreateDialogParamA/DialogBoxParamA.
+void AddDialogTemplate(const std::string &name, const DialogTemplate &tmpl);
+
+struct ItemState {
+    int id;
+    std::string className;
+    std::string text;
+    std::vector<std::string> texts;   // every text set, in order
+    int rangeMin, rangeMax, position;
+    std::vector<int> positions;       // every position set, in order
+};
+
+struct WindowState {
+    HWND hwnd;
+    std::string templateName;
+    std::string title;
+    DWORD owner;
+    bool visible;
+    bool everShown;
+    bool ended;
+    bool destroyed;
+    RECT rect;
+    std::vector<ItemState> items;
+};
+
+std::vector<WindowState> Windows();
+std::optional<WindowState> FindWindowByTemplate(const std::string &templateName);
+const ItemState *FindItem(const WindowState &window, int id);
+
+void SetScreenSize(int width, int height);
+
+// Sends WM_COMMAND with wParam to a dialog's procedure on its own thread.
+void SendCommand(HWND dialog, WPARAM wParam);
+
+// Called on the dialog's thread while a modal dialog runs, until the dialog
+// ends; it acts for the user, typically with SendCommand.
+void SetModalDialogHandler(std::function<void(HWND dialog, const std::string &templateName)> handler);
+
+// ---- Message boxes ---------------------------------------------------------
+
+struct MessageBoxRecord {
+    std::string text;
+    std::string caption;
+    UINT type;
+    HWND owner;
+    DWORD thread;
+    int answer;
+};
+
+// Answers the program's message boxes; called on the thread that shows the
+// box. Without a handler, boxes are answered IDOK, or IDNO for Yes/No boxes.
+void SetMessageBoxHandler(std::function<int(const MessageBoxRecord &box)> handler);
+std::vector<MessageBoxRecord> MessageBoxes();
+
+// ---- System ----------------------------------------------------------------
+
+DWORD MainThreadId();
+void SetModuleFileName(const std::string &path);
+void SetVersion(DWORD version);
+void SetEnvironmentVariable(const std::string &name, const std::optional<std::string> &value);
+// Whether KERNEL32 exports SetDefaultDllDirectories (it is missing before
+// Windows 8 without an update).
+void SetHasDefaultDllDirectories(bool present);
+// Libraries loaded, by the names given to LoadLibraryA.
+std::vector<std::string> LoadedLibraries();
+
+}  // namespace sim
+
+#endif

@@ -1,0 +1,565 @@
+// Simulated windows, dialogs, message boxes, threads and message queues.
+// A window call made from a thread other than the window's own is carried
+// out by the owning thread inside its GetMessageA while the caller waits, as
+// Windows does; a thread that never pumps leaves the caller waiting, which the
+// simulation reports as a hang.
+#include "world.h"
+
+#include <chrono>
+
+namespace sim {
+namespace detail {
+
+// How long a thread may wait for another before the run counts as hung.
+static const auto kHangLimit = std::chrono::seconds(20);
+
+Window *FindWindowLocked(HWND hwnd)
+{
+    auto it = TheWorld().windows.find(hwnd);
+    return it == TheWorld().windows.end() ? nullptr : it->second.get();
+}
+
+static ItemState *FindItemLocked(Window *window, int id)
+{
+    for (ItemState &item : window->state.items)
+        if (item.id == id)
+            return &item;
+    return nullptr;
+}
+
+void RunOnWindowThread(Window *window, const std::function<void()> &fn)
+{
+    DWORD owner;
+    {
+        auto lock = Lock();
+        owner = window->state.owner;
+    }
+    if (CurrentThread() == owner) {
+        fn();
+        return;
+    }
+    auto task = std::make_shared<SentTask>();
+    task->run = fn;
+    auto lock = Lock();
+    World &w = TheWorld();
+    w.queues[owner].sent.push_back(task);
+    w.changed.notify_all();
+    if (!w.changed.wait_for(lock, kHangLimit, [&] { return task->done; }))
+        Hang("a window call from thread " + std::to_string(CurrentThread()) +
+             " waits for thread " + std::to_string(owner) + ", which does not pump messages");
+}
+
+// Carries out the window calls other threads wait on; true when it ran one.
+static bool RunSentTask()
+{
+    std::shared_ptr<SentTask> task;
+    {
+        auto lock = Lock();
+        auto &sent = TheWorld().queues[CurrentThread()].sent;
+        if (sent.empty())
+            return false;
+        task = sent.front();
+        sent.pop_front();
+    }
+    task->run();
+    auto lock = Lock();
+    task->done = true;
+    TheWorld().changed.notify_all();
+    return true;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+void ResetWindows()
+{
+    World &w = TheWorld();
+    w.windows.clear();
+    w.templates.clear();
+    w.nextWindow = 0x10000;
+    w.screenWidth = 1024;
+    w.screenHeight = 768;
+    w.modalHandler = nullptr;
+    w.boxes.clear();
+    w.boxHandler = nullptr;
+}
+
+void AddDialogTemplate(const std::string &name, const DialogTemplate &tmpl)
+{
+    auto lock = Lock();
+    TheWorld().templates[Upper(name)] = tmpl;
+}
+
+std::vector<WindowState> Windows()
+{
+    auto lock = Lock();
+    std::vector<WindowState> out;
+    for (auto &w : TheWorld().windows)
+        out.push_back(w.second->state);
+    return out;
+}
+
+std::optional<WindowState> FindWindowByTemplate(const std::string &templateName)
+{
+    std::optional<WindowState> found;
+    for (const WindowState &w : Windows())
+        if (Upper(w.templateName) == Upper(templateName))
+            found = w;
+    return found;
+}
+
+const ItemState *FindItem(const WindowState &window, int id)
+{
+    for (const ItemState &item : window.items)
+        if (item.id == id)
+            return &item;
+    return nullptr;
+}
+
+void SetScreenSize(int width, int height)
+{
+    auto lock = Lock();
+    TheWorld().screenWidth = width;
+    TheWorld().screenHeight = height;
+}
+
+void SendCommand(HWND dialog, WPARAM wParam)
+{
+    Window *window;
+    {
+        auto lock = Lock();
+        window = FindWindowLocked(dialog);
+    }
+    if (window == nullptr)
+        throw std::runtime_error("SendCommand: no such window");
+    RunOnWindowThread(window, [&] { window->proc(dialog, WM_COMMAND, wParam, 0); });
+}
+
+void SetModalDialogHandler(std::function<void(HWND, const std::string &)> handler)
+{
+    auto lock = Lock();
+    TheWorld().modalHandler = std::move(handler);
+}
+
+void SetMessageBoxHandler(std::function<int(const MessageBoxRecord &)> handler)
+{
+    auto lock = Lock();
+    TheWorld().boxHandler = std::move(handler);
+}
+
+std::vector<MessageBoxRecord> MessageBoxes()
+{
+    auto lock = Lock();
+    return TheWorld().boxes;
+}
+
+}  // namespace sim
+
+using namespace sim;
+using namespace sim::detail;
+
+// Creates a dialog from a registered template on the calling thread and lets
+// its procedure handle WM_INITDIALOG.
+static HWND CreateFromTemplate(const char *function, LPCSTR templateName, DLGPROC proc, LPARAM param,
+                               bool modal)
+{
+    if (DWORD e = Enter(function, {Str(templateName), Hex((uintptr_t)param)})) {
+        SetError(e);
+        return nullptr;
+    }
+    Window *window;
+    HWND hwnd;
+    {
+        auto lock = Lock();
+        World &w = TheWorld();
+        auto tmpl = w.templates.find(Upper(Str(templateName)));
+        if (tmpl == w.templates.end()) {
+            SetError(ERROR_RESOURCE_NAME_NOT_FOUND);
+            return nullptr;
+        }
+        for (const ItemTemplate &item : tmpl->second.items)
+            if (Upper(item.className) == "MSCTLS_PROGRESS32" && !w.commonControlsLoaded) {
+                SetError(ERROR_CANNOT_FIND_WND_CLASS);
+                return nullptr;
+            }
+        auto created = std::make_unique<Window>();
+        hwnd = (HWND)(w.nextWindow += 0x10);
+        const DialogTemplate &t = tmpl->second;
+        created->state = WindowState{hwnd, Str(templateName), t.title, CurrentThread(), false, false, false,
+                                     false, RECT{t.x, t.y, t.x + t.width, t.y + t.height}, {}};
+        for (const ItemTemplate &item : t.items)
+            created->state.items.push_back(ItemState{item.id, item.className, item.text, {}, 0, 100, 0, {}});
+        created->style = t.style;
+        created->proc = proc;
+        created->modal = modal;
+        window = created.get();
+        w.windows[hwnd] = std::move(created);
+    }
+    proc(hwnd, WM_INITDIALOG, 0, param);
+    auto lock = Lock();
+    if ((window->style & WS_VISIBLE) && !window->state.ended) {
+        window->state.visible = true;
+        window->state.everShown = true;
+    }
+    return hwnd;
+}
+
+HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc,
+                               LPARAM param)
+{
+    (void)instance;
+    (void)parent;
+    return CreateFromTemplate("CreateDialogParamA", templateName, proc, param, false);
+}
+
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc,
+                               LPARAM param)
+{
+    (void)instance;
+    (void)parent;
+    HWND hwnd = CreateFromTemplate("DialogBoxParamA", templateName, proc, param, true);
+    if (hwnd == nullptr)
+        return -1;
+    Window *window;
+    std::function<void(HWND, const std::string &)> handler;
+    {
+        auto lock = Lock();
+        window = FindWindowLocked(hwnd);
+        handler = TheWorld().modalHandler;
+    }
+    for (int turn = 0;; turn++) {
+        {
+            auto lock = Lock();
+            if (window->state.ended)
+                break;
+        }
+        if (!handler || turn == 1000)
+            Hang("the modal dialog " + Str(templateName) + " is never ended");
+        handler(hwnd, Str(templateName));
+        RunSentTask();
+    }
+    proc(hwnd, WM_DESTROY, 0, 0);
+    auto lock = Lock();
+    window->state.destroyed = true;
+    window->state.visible = false;
+    return window->result;
+}
+
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
+{
+    if (DWORD e = Enter("EndDialog", {Hex((uintptr_t)dialog), Num((unsigned long long)result)})) {
+        SetError(e);
+        return FALSE;
+    }
+    Window *window;
+    {
+        auto lock = Lock();
+        window = FindWindowLocked(dialog);
+    }
+    if (window == nullptr) {
+        SetError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    RunOnWindowThread(window, [&] {
+        auto lock = Lock();
+        window->state.ended = true;
+        window->state.visible = false;
+        window->result = result;
+    });
+    return TRUE;
+}
+
+BOOL WINAPI ShowWindow(HWND hwnd, int command)
+{
+    if (DWORD e = Enter("ShowWindow", {Hex((uintptr_t)hwnd), Num(command)})) {
+        SetError(e);
+        return FALSE;
+    }
+    Window *window;
+    {
+        auto lock = Lock();
+        window = FindWindowLocked(hwnd);
+    }
+    if (window == nullptr) {
+        SetError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    BOOL wasVisible = FALSE;
+    RunOnWindowThread(window, [&] {
+        auto lock = Lock();
+        wasVisible = window->state.visible;
+        window->state.visible = command != SW_HIDE;
+        window->state.everShown = window->state.everShown || window->state.visible;
+    });
+    return wasVisible;
+}
+
+BOOL WINAPI SetDlgItemTextA(HWND dialog, int item, LPCSTR text)
+{
+    if (DWORD e = Enter("SetDlgItemTextA", {Hex((uintptr_t)dialog), Num((unsigned)item), Str(text)})) {
+        SetError(e);
+        return FALSE;
+    }
+    Window *window;
+    {
+        auto lock = Lock();
+        window = FindWindowLocked(dialog);
+    }
+    if (window == nullptr) {
+        SetError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    BOOL ok = FALSE;
+    std::string copy = text;
+    RunOnWindowThread(window, [&] {
+        auto lock = Lock();
+        if (ItemState *it = FindItemLocked(window, item)) {
+            it->text = copy;
+            it->texts.push_back(copy);
+            ok = TRUE;
+        }
+    });
+    if (!ok)
+        SetError(ERROR_CONTROL_ID_NOT_FOUND);
+    return ok;
+}
+
+LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int item, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (DWORD e = Enter("SendDlgItemMessageA", {Hex((uintptr_t)dialog), Num((unsigned)item), Hex(message),
+                                                Num(wParam), Hex((unsigned long long)lParam)})) {
+        SetError(e);
+        return 0;
+    }
+    Window *window;
+    {
+        auto lock = Lock();
+        window = FindWindowLocked(dialog);
+    }
+    if (window == nullptr) {
+        SetError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    LRESULT result = 0;
+    RunOnWindowThread(window, [&] {
+        auto lock = Lock();
+        ItemState *it = FindItemLocked(window, item);
+        if (it == nullptr)
+            return;
+        bool progress = Upper(it->className) == "MSCTLS_PROGRESS32";
+        if (progress && message == PBM_SETRANGE) {
+            result = MAKELONG(it->rangeMin, it->rangeMax);
+            it->rangeMin = LOWORD(lParam);
+            it->rangeMax = HIWORD(lParam);
+        } else if (progress && message == PBM_SETPOS) {
+            result = it->position;
+            int pos = (int)wParam;
+            pos = pos < it->rangeMin ? it->rangeMin : pos > it->rangeMax ? it->rangeMax : pos;
+            it->position = pos;
+            it->positions.push_back(pos);
+        } else if (progress && message == PBM_GETPOS) {
+            result = it->position;
+        }
+    });
+    return result;
+}
+
+BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect)
+{
+    if (DWORD e = Enter("GetWindowRect", {Hex((uintptr_t)hwnd)})) {
+        SetError(e);
+        return FALSE;
+    }
+    auto lock = Lock();
+    Window *window = FindWindowLocked(hwnd);
+    if (window == nullptr) {
+        SetError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    *rect = window->state.rect;
+    return TRUE;
+}
+
+int WINAPI GetSystemMetrics(int index)
+{
+    if (Enter("GetSystemMetrics", {Num((unsigned)index)}))
+        return 0;
+    auto lock = Lock();
+    if (index == SM_CXSCREEN)
+        return TheWorld().screenWidth;
+    if (index == SM_CYSCREEN)
+        return TheWorld().screenHeight;
+    return 0;
+}
+
+BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
+{
+    if (DWORD e = Enter("MoveWindow", {Hex((uintptr_t)hwnd), std::to_string(x), std::to_string(y),
+                                       std::to_string(width), std::to_string(height), Num(repaint)})) {
+        SetError(e);
+        return FALSE;
+    }
+    auto lock = Lock();
+    Window *window = FindWindowLocked(hwnd);
+    if (window == nullptr) {
+        SetError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    window->state.rect = RECT{x, y, x + width, y + height};
+    return TRUE;
+}
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    if (DWORD e = Enter("MessageBoxA", {Hex((uintptr_t)owner), Str(text), Str(caption), Hex(type)})) {
+        SetError(e);
+        return 0;
+    }
+    MessageBoxRecord box{Str(text), Str(caption), type, owner, CurrentThread(), 0};
+    std::function<int(const MessageBoxRecord &)> handler;
+    {
+        auto lock = Lock();
+        handler = TheWorld().boxHandler;
+    }
+    if (handler)
+        box.answer = handler(box);
+    else
+        box.answer = (type & 0xF) == MB_YESNO ? IDNO : IDOK;
+    auto lock = Lock();
+    TheWorld().boxes.push_back(box);
+    return box.answer;
+}
+
+BOOL WINAPI MessageBeep(UINT type)
+{
+    if (DWORD e = Enter("MessageBeep", {Num(type)})) {
+        SetError(e);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI AttachThreadInput(DWORD attach, DWORD attachTo, BOOL doAttach)
+{
+    if (DWORD e = Enter("AttachThreadInput", {Num(attach), Num(attachTo), Num(doAttach)})) {
+        SetError(e);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason)
+{
+    if (DWORD e = Enter("ExitWindowsEx", {Hex(flags), Hex(reason)})) {
+        SetError(e);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
+{
+    (void)window;
+    (void)filterMin;
+    (void)filterMax;
+    if (DWORD e = Enter("GetMessageA", {})) {
+        SetError(e);
+        return -1;
+    }
+    DWORD me = CurrentThread();
+    for (;;) {
+        if (RunSentTask())
+            continue;
+        auto lock = Lock();
+        World &w = TheWorld();
+        ThreadQueue &q = w.queues[me];
+        if (!q.sent.empty())
+            continue;
+        if (!q.posted.empty()) {
+            *msg = q.posted.front();
+            q.posted.pop_front();
+            return msg->message != WM_QUIT;
+        }
+        if (q.quitPending) {
+            q.quitPending = false;
+            *msg = MSG{nullptr, WM_QUIT, (WPARAM)q.quitCode, 0, 0, {0, 0}};
+            return FALSE;
+        }
+        if (w.changed.wait_for(lock, kHangLimit) == std::cv_status::timeout &&
+            q.sent.empty() && q.posted.empty() && !q.quitPending)
+            Hang("GetMessageA on thread " + std::to_string(me) + " waits for a message that never comes");
+    }
+}
+
+BOOL WINAPI TranslateMessage(const MSG *msg)
+{
+    (void)msg;
+    Enter("TranslateMessage", {});
+    return FALSE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG *msg)
+{
+    Enter("DispatchMessageA", {Hex(msg->message)});
+    Window *window;
+    {
+        auto lock = Lock();
+        window = FindWindowLocked(msg->hwnd);
+    }
+    if (window != nullptr && window->proc != nullptr)
+        return window->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    return 0;
+}
+
+void WINAPI PostQuitMessage(int exitCode)
+{
+    Enter("PostQuitMessage", {Num((unsigned)exitCode)});
+    auto lock = Lock();
+    ThreadQueue &q = TheWorld().queues[CurrentThread()];
+    q.quitPending = true;
+    q.quitCode = exitCode;
+    TheWorld().changed.notify_all();
+}
+
+BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (DWORD e = Enter("PostThreadMessageA", {Num(threadId), Hex(message), Num(wParam),
+                                               Num((unsigned long long)lParam)})) {
+        SetError(e);
+        return FALSE;
+    }
+    auto lock = Lock();
+    World &w = TheWorld();
+    auto it = w.queues.find(threadId);
+    if (it == w.queues.end()) {
+        SetError(ERROR_INVALID_THREAD_ID);
+        return FALSE;
+    }
+    it->second.posted.push_back(MSG{nullptr, message, wParam, lParam, 0, {0, 0}});
+    w.changed.notify_all();
+    return TRUE;
+}
+
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stackSize, LPTHREAD_START_ROUTINE start,
+                           LPVOID parameter, DWORD flags, LPDWORD threadId)
+{
+    (void)security;
+    if (DWORD e = Enter("CreateThread", {Num(stackSize), Num((uintptr_t)parameter), Hex(flags)})) {
+        SetError(e);
+        return nullptr;
+    }
+    auto lock = Lock();
+    World &w = TheWorld();
+    DWORD id = w.nextThreadId++;
+    w.queues[id];
+    if (threadId != nullptr)
+        *threadId = id;
+    HandleObject object{HANDLE_THREAD, nullptr, 0, "thread " + std::to_string(id), 0};
+    HANDLE handle = AddHandle(object);
+    w.threads.emplace_back([id, start, parameter] {
+        SetCurrentThread(id);
+        start(parameter);
+    });
+    return handle;
+}

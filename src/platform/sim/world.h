@@ -1,0 +1,156 @@
+// The simulated world's state, shared by the files of the simulation.
+#ifndef PLATFORM_SIM_WORLD_H
+#define PLATFORM_SIM_WORLD_H
+
+#include "sim.h"
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace sim {
+namespace detail {
+
+struct Node {
+    std::string name;        // long name as created
+    std::string shortName;   // 8.3 alias
+    bool isDir = false;
+    std::string content;
+    std::vector<std::unique_ptr<Node>> children;
+    Node *parent = nullptr;
+    int heldByOthers = 0;    // opened elsewhere without sharing
+    int openCount = 0;       // opened by the program
+    DWORD openShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+};
+
+struct Key {
+    std::map<std::string, std::unique_ptr<Key>> subkeys;   // by upper-case name
+    std::map<std::string, std::pair<std::string, RegValue>> values;   // upper-case -> (name, value)
+};
+
+enum HandleKind { HANDLE_FILE, HANDLE_THREAD, HANDLE_PROCESS, HANDLE_TOKEN };
+
+struct HandleObject {
+    HandleKind kind;
+    Node *node = nullptr;
+    unsigned long long position = 0;
+    std::string path;
+    DWORD access = 0;
+};
+
+struct Window {
+    WindowState state;
+    DWORD style = 0;
+    DLGPROC proc = nullptr;
+    bool modal = false;
+    INT_PTR result = 0;
+};
+
+struct SentTask {
+    std::function<void()> run;
+    bool done = false;
+};
+
+struct ThreadQueue {
+    std::deque<MSG> posted;
+    std::deque<std::shared_ptr<SentTask>> sent;
+    bool quitPending = false;
+    int quitCode = 0;
+};
+
+struct FaultRule {
+    std::string function;   // empty: any function (with nthCall)
+    DWORD error;
+    int occurrence;         // 1-based among matching calls; 0: every one
+    std::string firstArgument;
+    int nthCall;            // 1-based index of the run's calls; 0: unused
+    int seen = 0;
+};
+
+struct World {
+    std::recursive_mutex mutex;
+    std::condition_variable_any changed;
+
+    std::vector<Call> calls;
+    std::vector<FaultRule> faults;
+
+    std::unique_ptr<Node> drives;   // children are drive roots such as "C:"
+    std::vector<std::string> pendingDeletes;
+
+    std::map<HKEY, std::unique_ptr<Key>> roots;
+    std::map<HKEY, Key *> openKeys;
+
+    std::map<HANDLE, HandleObject> handles;
+    uintptr_t nextHandle = 0x1000;
+
+    std::map<HWND, std::unique_ptr<Window>> windows;
+    std::map<std::string, DialogTemplate> templates;
+    uintptr_t nextWindow = 0x10000;
+    int screenWidth = 1024;
+    int screenHeight = 768;
+    std::function<void(HWND, const std::string &)> modalHandler;
+
+    std::vector<MessageBoxRecord> boxes;
+    std::function<int(const MessageBoxRecord &)> boxHandler;
+
+    std::map<DWORD, ThreadQueue> queues;
+    std::vector<std::thread> threads;
+    DWORD mainThread = 0;
+    DWORD nextThreadId = 100;
+
+    std::string moduleFileName = "C:\\Program Files\\App\\uninstall.exe";
+    std::string windowsDirectory = "C:\\WINDOWS";
+    std::string systemDirectory = "C:\\WINDOWS\\system32";
+    DWORD version = 0x1DB10106;   // Windows 7 SP1, NT family
+    std::map<std::string, std::pair<std::string, std::string>> environment;
+    bool hasDefaultDllDirectories = true;
+    std::vector<std::string> loadedLibraries;
+    bool commonControlsLoaded = false;
+};
+
+World &TheWorld();
+std::unique_lock<std::recursive_mutex> Lock();
+
+// Records a call and tells whether it must fail: the error to report, or 0.
+DWORD Enter(const char *function, std::vector<std::string> args);
+
+std::string Str(const char *text);
+std::string Num(unsigned long long value);
+std::string Hex(unsigned long long value);
+std::string Upper(std::string text);
+
+// Thread identity and last error.
+DWORD CurrentThread();
+void SetCurrentThread(DWORD id);
+void SetError(DWORD error);
+
+// Reports a run that can never end (a deadlock) and stops the test program.
+[[noreturn]] void Hang(const std::string &what);
+
+// File system helpers (world locked by the caller).
+struct PathLookup {
+    Node *node = nullptr;     // the item, when it exists
+    Node *parent = nullptr;   // its directory, when that exists
+    std::string lastName;     // the last component
+    DWORD error = 0;          // why the item is missing
+};
+PathLookup LookUp(const std::string &path);
+Node *CreateNode(Node *parent, const std::string &name, bool isDir);
+void RemoveNode(Node *node);
+std::string LongPathOf(const Node *node);
+std::string ShortPathOf(const Node *node);
+
+HANDLE AddHandle(const HandleObject &object);
+
+// Runs fn on the window's own thread, as Windows does for a window call made
+// from another thread, and waits for it.
+void RunOnWindowThread(Window *window, const std::function<void()> &fn);
+Window *FindWindowLocked(HWND hwnd);
+
+}  // namespace detail
+}  // namespace sim
+
+#endif
