@@ -1,0 +1,89 @@
+#include "sim_fixture.h"
+
+#include "log/install_log.h"
+#include "pe_image.h"
+#include "res/resource.h"
+#include "shell/globals.h"
+#include "shell/startup.h"
+
+#include <vector>
+
+static void AddProgramTemplates()
+{
+    sim::DialogTemplate progress;
+    progress.title = "Removing application";
+    progress.style = 0x80CF0044;
+    progress.x = 129;
+    progress.y = 106;
+    progress.width = 309;
+    progress.height = 167;
+    progress.items = {
+        {IDC_CANCEL_BUTTON, "BUTTON", "&Cancel", 0x50010000},
+        {IDC_STATUS, "STATIC", "Text", 0x50020000},
+        {IDC_DETAIL, "STATIC", "Text", 0x50020000},
+        {IDC_PROGRESS, "msctls_progress32", "Progress", 0x50800000},
+        {-1, "STATIC", "MAINICON", 0x50000003},
+    };
+    sim::AddDialogTemplate("UNINSTDLG", progress);
+}
+
+static void ClearGlobals()
+{
+    g_hInstance = nullptr;
+    g_hProgressDlg = nullptr;
+    g_logFile = INVALID_HANDLE_VALUE;
+    g_recordCount = 0;
+    g_appName[0] = '\0';
+    g_caption[0] = '\0';
+    g_rebootNeeded = 0;
+    g_outcome = OUTCOME_DECLINED;
+}
+
+void SimTest::SetUp()
+{
+    sim::Reset();
+    AddProgramTemplates();
+    sim::AddFile(EXE_PATH, Stamped(UnstampedImage()));
+    sim::SetModuleFileName(EXE_PATH);
+    ClearGlobals();
+}
+
+void SimTest::TearDown()
+{
+    sim::JoinThreads();
+}
+
+void SimTest::WriteLog(const std::string &path, const std::vector<TestRecord> &records)
+{
+    sim::AddFile(path, LogBytes(records));
+}
+
+void SimTest::OpenAndScan(const std::string &path)
+{
+    ASSERT_TRUE(OpenLog(path.c_str())) << path;
+    ScanLog();
+}
+
+int SimTest::RunProgram(const std::string &commandTail)
+{
+    std::vector<char> commandLine(commandTail.begin(), commandTail.end());
+    commandLine.push_back('\0');
+    int result = WinMain((HINSTANCE)0x400000, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+    sim::JoinThreads();
+    return result;
+}
+
+void SimTest::AnswerConfirmation(int answer)
+{
+    sim::SetMessageBoxHandler([answer](const sim::MessageBoxRecord &box) {
+        return (box.type & 0xF) == MB_YESNO ? answer : IDOK;
+    });
+}
+
+std::vector<std::string> SimTest::BoxTexts()
+{
+    std::vector<std::string> texts;
+    for (const sim::MessageBoxRecord &box : sim::MessageBoxes())
+        texts.push_back(box.text);
+    return texts;
+}

@@ -1,0 +1,41 @@
+// The test fixture for the product on the simulated Windows: a fresh world
+// with the program's dialog templates, an intact executable file, and the
+// product's globals cleared.
+#ifndef TESTS_SUPPORT_SIM_FIXTURE_H
+#define TESTS_SUPPORT_SIM_FIXTURE_H
+
+#include "log_builder.h"
+#include "platform/sim/sim.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#define UNINSTALL_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+#define EXE_PATH "C:\\Program Files\\App\\uninstall.exe"
+
+class SimTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes a log file into the simulated file system.
+    void WriteLog(const std::string &path, const std::vector<TestRecord> &records);
+
+    // Opens the log at path into g_logFile and runs the start-up scan, as
+    // start-up does.
+    void OpenAndScan(const std::string &path);
+
+    // Runs the whole program with the command line's tail and waits for its
+    // threads; returns WinMain's result.
+    int RunProgram(const std::string &commandTail);
+
+    // Answers the confirmation with answer; every other box with IDOK.
+    void AnswerConfirmation(int answer);
+
+    // Texts of the message boxes shown, in order.
+    std::vector<std::string> BoxTexts();
+};
+
+#endif

@@ -1,0 +1,198 @@
+#include "log/install_log.h"
+#include "removal/remove_app.h"
+#include "res/resource.h"
+#include "shell/globals.h"
+#include "shell/progress_dialog.h"
+#include "support/sim_fixture.h"
+
+#define LOG "C:\\Apps\\Tool\\install.log"
+#define APP "C:\\Program Files\\Tool"
+
+// The removal runs on the thread that owns the progress dialog here, so that
+// the dialog's state can be read between the steps.
+class Removal : public SimTest {
+protected:
+    void Start(const std::vector<TestRecord> &records)
+    {
+        WriteLog(LOG, records);
+        LoadLibraryA("C:\\WINDOWS\\system32\\COMCTL32.DLL");
+        g_hProgressDlg = CreateDialogParamA(nullptr, "UNINSTDLG", nullptr, ProgressDlgProc, 0);
+        ASSERT_NE(nullptr, g_hProgressDlg);
+        OpenAndScan(LOG);
+    }
+
+    void TearDown() override
+    {
+        CloseLog();
+        SimTest::TearDown();
+    }
+
+    sim::WindowState Dialog() { return *sim::FindWindowByTemplate("UNINSTDLG"); }
+    std::vector<std::string> Texts(int item) { return sim::FindItem(Dialog(), item)->texts; }
+    std::vector<int> Positions() { return sim::FindItem(Dialog(), IDC_PROGRESS)->positions; }
+};
+
+TEST_F(Removal, ThreeRecordsMoveTheBarTo33_66And100)
+{
+    Start({{0, "Tool", ""}, {3, "", ""}, {9, "", ""}});
+    EXPECT_EQ(1, RemoveApplication());
+    // The first position is the dialog's own 0; then before and after each
+    // record of pass B; then pass C keeps 100 for each record.
+    EXPECT_EQ((std::vector<int>{0, 0, 33, 33, 66, 66, 100, 100, 100, 100}), Positions());
+}
+
+TEST_F(Removal, TenRecordsEndAt100Of120)
+{
+    std::vector<TestRecord> records(10, TestRecord{3, "", ""});
+    Start(records);
+    RemoveApplication();
+    std::vector<int> positions = Positions();
+    for (int i = 1; i <= 10; i++)
+        EXPECT_EQ(i * 10, positions[2 * i]) << "after record " << i;
+    EXPECT_EQ(100, sim::FindItem(Dialog(), IDC_PROGRESS)->position);
+    EXPECT_EQ(120, sim::FindItem(Dialog(), IDC_PROGRESS)->rangeMax);
+}
+
+TEST_F(Removal, AnEmptyLogMovesNothing)
+{
+    Start({});
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_EQ(std::vector<int>{0}, Positions());
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
+}
+
+TEST_F(Removal, EveryRecordTypeShowsItsTextsInPassOrder)
+{
+    Start({{0, "Tool", ""},
+           {2, APP "\\Data", ""},
+           {1, APP "\\tool.exe", ""},
+           {4, "C:\\WINDOWS\\system32\\shared.dll", ""},
+           {5, "", "Tool Group"},
+           {6, "", ""},
+           {7, APP "\\undo", "-q"},
+           {3, "", ""}});
+    sim::AddFile(APP "\\tool.exe");
+    sim::AddDir(APP "\\Data");
+    sim::AddFile("C:\\WINDOWS\\system32\\shared.dll");
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_EQ((std::vector<std::string>{"Loading install-log", "Removing File:", "Unregistering DLL",
+                                        "Removing Progman Item", "Removing System Registry Entrys",
+                                        "Removing Directory:", "Preparing SystemFile removal",
+                                        "Deleting Uninstall Key"}),
+              Texts(IDC_STATUS));
+    EXPECT_EQ((std::vector<std::string>{"(Please wait)", APP "\\tool.exe", "C:\\WINDOWS\\system32\\shared.dll",
+                                        "", "", APP "\\Data", ""}),
+              Texts(IDC_DETAIL));
+    EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\system32\\shared.dll"));
+}
+
+TEST_F(Removal, FilesGoBeforeTheirDirectoriesWhateverTheLogOrder)
+{
+    Start({{0, "Tool", ""},
+           {2, APP, ""},
+           {2, APP "\\Sub Folder", ""},
+           {1, APP "\\Sub Folder\\Long File Name.txt", ""},
+           {1, APP "\\tool.exe", ""}});
+    sim::AddFile(APP "\\Sub Folder\\Long File Name.txt");
+    sim::AddFile(APP "\\tool.exe");
+    sim::AddFile("C:\\Program Files\\Other\\keep.txt");
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));
+    EXPECT_FALSE(sim::DirExists(APP "\\Sub Folder"));
+    // The parent was listed before its subfolder, so it still held it when
+    // pass C reached it: it is scheduled for the restart instead.
+    EXPECT_TRUE(sim::DirExists(APP));
+    EXPECT_EQ(std::vector<std::string>{sim::ShortPath(APP)}, sim::PendingDeletes());
+    EXPECT_EQ(1, g_rebootNeeded);
+    EXPECT_TRUE(sim::FileExists("C:\\Program Files\\Other\\keep.txt"));
+}
+
+TEST_F(Removal, ADirectoryHoldingAFileInUseIsScheduled)
+{
+    Start({{1, APP "\\busy.dll", ""}, {2, APP, ""}});
+    sim::AddFile(APP "\\busy.dll");
+    sim::HoldFile(APP "\\busy.dll");
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_TRUE(sim::FileExists(APP "\\busy.dll"));
+    EXPECT_EQ((std::vector<std::string>{sim::ShortPath(APP "\\busy.dll"), sim::ShortPath(APP)}),
+              sim::PendingDeletes());
+    EXPECT_EQ(1, g_rebootNeeded);
+}
+
+TEST_F(Removal, ARecordWithAnUnterminatedTextIsCountedButNotActedOn)
+{
+    std::string cut = APP "\\" + std::string(256, 'a');
+    std::string wouldBeNamed = cut.substr(0, 256);
+    sim::AddFile(APP "\\kept.txt");
+    Start({{1, wouldBeNamed, ""}, {1, APP "\\kept.txt", std::string(256, 's')}, {2, cut, ""}});
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_TRUE(sim::FileExists(APP "\\kept.txt"));
+    EXPECT_EQ(100, sim::FindItem(Dialog(), IDC_PROGRESS)->position);
+    EXPECT_TRUE(sim::CallsTo("DeleteFileA").empty());
+    EXPECT_TRUE(sim::CallsTo("RemoveDirectoryA").empty());
+}
+
+TEST_F(Removal, TheApplicationsOwnUninstallEntryGoesAndNoOther)
+{
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool");
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App");
+    Start({{0, "Tool", ""}});
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App"));
+    std::vector<sim::Call> deletes = sim::CallsTo("RegDeleteKeyA");
+    ASSERT_EQ(1u, deletes.size());
+    EXPECT_EQ(UNINSTALL_KEY "\\Tool", deletes[0].args[1]);
+}
+
+TEST_F(Removal, WithoutANameTheUninstallKeyStepDeletesNothing)
+{
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App");
+    Start({{1, APP "\\a.txt", ""}});
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App"));
+    EXPECT_TRUE(sim::CallsTo("RegDeleteKeyA").empty());
+    EXPECT_EQ("Deleting Uninstall Key", sim::FindItem(Dialog(), IDC_STATUS)->text);
+}
+
+TEST_F(Removal, ANameThatReachesIntoAnotherEntryDeletesNothing)
+{
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub");
+    Start({{0, "Other App\\Sub", ""}});
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub"));
+}
+
+TEST_F(Removal, TheDialogIsShownForTheRunAndHiddenAtItsEnd)
+{
+    Start({{0, "Tool", ""}});
+    EXPECT_FALSE(Dialog().everShown);
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_TRUE(Dialog().everShown);
+    EXPECT_FALSE(Dialog().visible);
+    EXPECT_TRUE(Dialog().ended);
+    EXPECT_FALSE(Dialog().destroyed);
+}
+
+TEST_F(Removal, FailingActionsNeitherStopNorShowAnything)
+{
+    Start({{0, "Tool", ""}, {1, APP "\\a.txt", ""}, {1, APP "\\b.txt", ""}, {2, APP, ""}});
+    sim::AddFile(APP "\\a.txt");
+    sim::AddFile(APP "\\b.txt");
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool");
+    sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1);
+    sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_TRUE(sim::FileExists(APP "\\a.txt"));
+    EXPECT_FALSE(sim::FileExists(APP "\\b.txt"));
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_EQ("Deleting Uninstall Key", sim::FindItem(Dialog(), IDC_STATUS)->text);
+}

@@ -1,0 +1,204 @@
+#include "res/resource.h"
+#include "shell/globals.h"
+#include "support/pe_image.h"
+#include "support/sim_fixture.h"
+
+#define LOG "C:\\Apps\\Tool\\install.log"
+#define APP "C:\\Program Files\\Tool"
+
+static const char kNoLog[] = "Unable to locate Setup logfile.";
+static const char kTerminated[] =
+    "Uninstall has been terminated due to an initialization error. The product has NOT been removed from your "
+    "computer.";
+static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
+
+class Startup : public SimTest {
+protected:
+    void ExpectWarnings(const std::vector<std::string> &texts, const std::string &caption)
+    {
+        std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+        ASSERT_EQ(texts.size(), boxes.size());
+        for (size_t i = 0; i < boxes.size(); i++) {
+            EXPECT_EQ(texts[i], boxes[i].text);
+            EXPECT_EQ(caption, boxes[i].caption);
+            EXPECT_EQ((UINT)(MB_OK | MB_ICONWARNING), boxes[i].type);
+            EXPECT_EQ(nullptr, boxes[i].owner);
+        }
+    }
+
+    bool DialogEverShown()
+    {
+        std::optional<sim::WindowState> dlg = sim::FindWindowByTemplate("UNINSTDLG");
+        return dlg && dlg->everShown;
+    }
+
+    void WriteToolLog()
+    {
+        WriteLog(LOG, {{0, "Tool", ""}, {1, APP "\\tool.exe", ""}, {2, APP, ""}});
+        sim::AddFile(APP "\\tool.exe", "exe");
+        sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool");
+    }
+};
+
+TEST_F(Startup, AMissingQuotedOrEmptyLogPathEndsWithTwoBoxes)
+{
+    WriteToolLog();
+    for (std::string tail : {"C:\\Apps\\Tool\\missing.log", "\"" LOG "\"", ""}) {
+        SetUp();
+        WriteToolLog();
+        EXPECT_EQ(0, RunProgram(tail)) << tail;
+        ExpectWarnings({kNoLog, kTerminated}, "Uninstall (Morvane 1.30)");
+        EXPECT_FALSE(DialogEverShown()) << tail;
+        EXPECT_TRUE(sim::FileExists(APP "\\tool.exe"));
+        EXPECT_TRUE(sim::CallsTo("CreateThread").empty());
+    }
+}
+
+TEST_F(Startup, ALogHeldWithoutSharingCannotBeOpened)
+{
+    WriteToolLog();
+    sim::HoldFile(LOG);
+    EXPECT_EQ(0, RunProgram(LOG));
+    ExpectWarnings({kNoLog, kTerminated}, "Uninstall (Morvane 1.30)");
+}
+
+TEST_F(Startup, ADialogThatCannotBeCreatedIsAResourceError)
+{
+    WriteToolLog();
+    sim::FailCall("LoadLibraryA", ERROR_MOD_NOT_FOUND);
+    EXPECT_EQ(0, RunProgram(LOG));
+    ExpectWarnings({"Resource error. Corrupt executable ?", kTerminated}, "Uninstall (Morvane 1.30)");
+    EXPECT_TRUE(sim::CallsTo("CreateFileA").size() == 1) << "only the program's own file is read";
+}
+
+TEST_F(Startup, AWorkerThatCannotStartEndsTheRunWithoutHanging)
+{
+    WriteToolLog();
+    sim::FailCall("CreateThread", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(0, RunProgram(LOG));
+    ExpectWarnings({kTerminated}, "Tool Uninstall");
+    EXPECT_TRUE(sim::CallsTo("GetMessageA").empty());
+    EXPECT_TRUE(sim::FileExists(APP "\\tool.exe"));
+}
+
+TEST_F(Startup, ACorruptExecutableRaisesTheAlarmAndNothingElse)
+{
+    WriteToolLog();
+    std::string bad = Stamped(UnstampedImage());
+    bad[0x250] ^= 0x10;
+    sim::AddFile(EXE_PATH, bad);
+    EXPECT_EQ(-1, RunProgram(LOG));
+    ExpectWarnings({"ALERT\nExecutable corrupt. Possibly a virus !!!"}, "Uninstall (Morvane 1.30)");
+    EXPECT_TRUE(sim::CallsTo("CreateDialogParamA").empty());
+    EXPECT_TRUE(sim::FileExists(APP "\\tool.exe"));
+}
+
+TEST_F(Startup, AnsweringNoChangesNothing)
+{
+    WriteToolLog();
+    std::string logBefore = sim::FileContent(LOG);
+    AnswerConfirmation(IDNO);
+    EXPECT_EQ(0, RunProgram(LOG));
+
+    std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(kConfirm, boxes[0].text);
+    EXPECT_EQ("Tool Uninstall", boxes[0].caption);
+    EXPECT_EQ((UINT)(MB_YESNO | MB_ICONQUESTION), boxes[0].type);
+    EXPECT_EQ(nullptr, boxes[0].owner);
+    EXPECT_NE(sim::MainThreadId(), boxes[0].thread);
+    EXPECT_FALSE(DialogEverShown());
+    EXPECT_TRUE(sim::FileExists(APP "\\tool.exe"));
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
+    EXPECT_EQ(logBefore, sim::FileContent(LOG));
+    EXPECT_EQ(OUTCOME_DECLINED, g_outcome);
+}
+
+TEST_F(Startup, AConfirmationThatCannotBeShownCountsAsNo)
+{
+    WriteToolLog();
+    sim::FailCall("MessageBoxA", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(0, RunProgram(LOG));
+    EXPECT_TRUE(sim::FileExists(APP "\\tool.exe"));
+    EXPECT_EQ(OUTCOME_DECLINED, g_outcome);
+}
+
+TEST_F(Startup, AnsweringYesRemovesTheApplication)
+{
+    WriteToolLog();
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App");
+    AnswerConfirmation(IDYES);
+    EXPECT_EQ(0, RunProgram(LOG));
+
+    EXPECT_EQ(std::vector<std::string>{kConfirm}, BoxTexts());
+    EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));
+    EXPECT_FALSE(sim::DirExists(APP));
+    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App"));
+    EXPECT_EQ(OUTCOME_COMPLETED, g_outcome);
+    sim::WindowState dlg = *sim::FindWindowByTemplate("UNINSTDLG");
+    EXPECT_TRUE(dlg.everShown);
+    EXPECT_FALSE(dlg.visible);
+    EXPECT_EQ("Deleting Uninstall Key", sim::FindItem(dlg, IDC_STATUS)->text);
+    EXPECT_EQ(100, sim::FindItem(dlg, IDC_PROGRESS)->position);
+}
+
+TEST_F(Startup, TheWorkerKnowsTheMainThreadAndEndsItsLoop)
+{
+    WriteToolLog();
+    AnswerConfirmation(IDYES);
+    RunProgram(LOG);
+
+    DWORD mainThread = sim::MainThreadId();
+    std::vector<sim::Call> threads = sim::CallsTo("CreateThread");
+    ASSERT_EQ(1u, threads.size());
+    EXPECT_EQ("10000", threads[0].args[0]);
+    EXPECT_EQ(std::to_string(mainThread), threads[0].args[1]);
+    std::vector<sim::Call> attach = sim::CallsTo("AttachThreadInput");
+    ASSERT_EQ(1u, attach.size());
+    EXPECT_NE(std::to_string(mainThread), attach[0].args[0]);
+    EXPECT_EQ(std::to_string(mainThread), attach[0].args[1]);
+    EXPECT_EQ("1", attach[0].args[2]);
+    std::vector<sim::Call> quit = sim::CallsTo("PostThreadMessageA");
+    ASSERT_EQ(1u, quit.size());
+    EXPECT_EQ((std::vector<std::string>{std::to_string(mainThread), "0x12", "0", "0"}), quit[0].args);
+}
+
+TEST_F(Startup, AFailedInputAttachmentOnlyBeeps)
+{
+    WriteToolLog();
+    AnswerConfirmation(IDYES);
+    sim::FailCall("AttachThreadInput", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(0, RunProgram(LOG));
+    std::vector<sim::Call> beeps = sim::CallsTo("MessageBeep");
+    ASSERT_EQ(1u, beeps.size());
+    EXPECT_EQ("0", beeps[0].args[0]);
+    EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));
+}
+
+TEST_F(Startup, CommonControlsComeFromSystem32Only)
+{
+    WriteToolLog();
+    RunProgram(LOG);
+    EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\system32\\COMCTL32.DLL"}, sim::LoadedLibraries());
+    std::vector<sim::Call> limit = sim::CallsTo("SetDefaultDllDirectories");
+    ASSERT_EQ(1u, limit.size());
+    EXPECT_EQ("0x800", limit[0].args[0]);
+}
+
+TEST_F(Startup, WindowsWithoutALimitOnTheDllSearchStillRun)
+{
+    WriteToolLog();
+    sim::SetHasDefaultDllDirectories(false);
+    AnswerConfirmation(IDYES);
+    EXPECT_EQ(0, RunProgram(LOG));
+    EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));
+}
+
+TEST_F(Startup, ARunLeavesNoHandleOpenButTheLog)
+{
+    WriteToolLog();
+    AnswerConfirmation(IDNO);
+    RunProgram(LOG);
+    EXPECT_EQ(std::vector<std::string>{"file " LOG}, sim::OpenHandles());
+}
