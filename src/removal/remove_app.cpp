@@ -1,5 +1,6 @@
 #include "remove_app.h"
 
+#include "custom_program.h"
 #include "delete_or_schedule.h"
 #include "log/install_log.h"
 #include "platform/text.h"
@@ -8,6 +9,8 @@
 
 #define UNINSTALL_KEY_PREFIX "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
 
+static const char kCustomRunFailed[] =
+    "Custom uninstall run failed. Morvane will stop application removal.";
 static const char kRemovingFile[] = "Removing File:";
 static const char kUnregisteringDll[] = "Unregistering DLL";
 static const char kRemovingProgmanItem[] = "Removing Progman Item";
@@ -34,12 +37,19 @@ static void SetBar(unsigned long long progress)
     SendDlgItemMessageA(g_hProgressDlg, IDC_PROGRESS, PBM_SETPOS, position, 0);
 }
 
-// Custom uninstall programs run before anything is removed.
+// Custom uninstall programs run, one after another, before anything is
+// removed; the first that fails stops the removal.
 static int RunCustomPrograms(void)
 {
     LogRecord rec;
     RewindLog();
     while (ReadRecord(&rec)) {
+        if (rec.type != LOGREC_CUSTOMRUN || !RecordIsUsable(&rec))
+            continue;
+        if (RunCustomProgram(rec.primary, rec.secondary) != 0) {
+            MessageBoxA(NULL, kCustomRunFailed, DEFAULT_CAPTION, MB_OK | MB_ICONWARNING);
+            return 0;
+        }
     }
     return 1;
 }

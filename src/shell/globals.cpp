@@ -8,3 +8,4 @@ char g_appName[TEXT_SIZE];
 char g_caption[TEXT_SIZE];
 int g_rebootNeeded;
 int g_outcome;
+int g_win32s;

@@ -29,5 +29,6 @@ extern char g_appName[TEXT_SIZE];
 extern char g_caption[TEXT_SIZE];
 extern int g_rebootNeeded;
 extern int g_outcome;
+extern int g_win32s;   // the platform cannot wait on a process handle
 
 #endif

@@ -44,6 +44,13 @@ static void LoadCommonControls(void)
     LoadLibraryA(path);
 }
 
+// Win32s marks itself with the top bit (not Windows NT) and a major version
+// below 4.
+static int IsWin32s(DWORD version)
+{
+    return (version & 0x80000000) != 0 && LOBYTE(LOWORD(version)) < 4;
+}
+
 static void ShowWarning(const char *text, const char *caption)
 {
     MessageBoxA(NULL, text, caption, MB_OK | MB_ICONWARNING);
@@ -66,6 +73,7 @@ int InitUninstall(char *logPath)
     }
     ScanLog();
     g_rebootNeeded = 0;
+    g_win32s = IsWin32s(GetVersion());
 
     DWORD threadId;
     HANDLE thread = CreateThread(NULL, WORKER_STACK_SIZE, UninstallThread,

@@ -1,0 +1,203 @@
+#include "custom_program.h"
+
+#include <string.h>
+
+#include "platform/text.h"
+#include "shell/globals.h"
+
+#define POLL_FIRST_PAUSE 1000
+#define POLL_PAUSE 100
+
+enum StartOutcome {
+    START_DONE,        // a program ran; its result is final
+    START_NOT_FOUND,   // try the next candidate
+    START_FAILED       // give up
+};
+
+static const char kBatchExtension[] = ".bat";
+static const char *const kSuffixes[] = {".com", ".exe"};
+
+// Errors that let the search go on to the next candidate after a failed start.
+static int IsMissingForStart(DWORD error)
+{
+    switch (error) {
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NO_MORE_FILES:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_FILENAME_EXCED_RANGE:
+        return 1;
+    }
+    return 0;
+}
+
+// The same after a failed existence test, which reports fewer kinds.
+static int IsMissingForExistence(DWORD error)
+{
+    switch (error) {
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NO_MORE_FILES:
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+        return 1;
+    }
+    return 0;
+}
+
+// The extension of the name's last component, from its last "." on; "" when
+// it has none. A drive letter or a leading \\server belongs to the directory.
+static const char *ExtensionOf(const char *name)
+{
+    const char *component = name;
+    if (name[0] != '\0' && name[1] == ':')
+        component = name + 2;
+    if ((name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/')) {
+        component = name + 2;
+        while (*component != '\0' && *component != '\\' && *component != '/')
+            component++;
+    }
+    for (const char *p = component; *p != '\0'; p++)
+        if (*p == '\\' || *p == '/')
+            component = p + 1;
+    const char *dot = NULL;
+    for (const char *p = component; *p != '\0'; p++)
+        if (*p == '.')
+            dot = p;
+    return dot ? dot : "";
+}
+
+// Appends a program or file name to a command line, in double quotes when it
+// holds a blank, so that "C:\Program Files\x.exe" can never start C:\Program.exe.
+static void AppendName(char *commandLine, size_t size, const char *name)
+{
+    int quote = TextHasChar(name, ' ') || TextHasChar(name, '\t');
+    if (quote)
+        AppendText(commandLine, size, "\"");
+    AppendText(commandLine, size, name);
+    if (quote)
+        AppendText(commandLine, size, "\"");
+}
+
+// Waits for the started program and takes its exit status.
+static int WaitForProgram(HANDLE process)
+{
+    DWORD status;
+    if (g_win32s) {
+        // Win32s cannot wait on a process handle: poll its exit status.
+        Sleep(POLL_FIRST_PAUSE);
+        for (;;) {
+            if (!GetExitCodeProcess(process, &status))
+                return -1;
+            if (status != STILL_ACTIVE)
+                return (int)status;
+            Sleep(POLL_PAUSE);
+        }
+    }
+    if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED)
+        return -1;
+    if (!GetExitCodeProcess(process, &status))
+        return -1;
+    return (int)status;
+}
+
+// Starts one candidate: the program itself or, when batch is given, the
+// interpreter that runs it. The program inherits the open install log.
+static StartOutcome StartCandidate(const char *candidate, const char *batch, const char *secondary,
+                                   int *result)
+{
+    char commandLine[MESSAGE_SIZE];
+    commandLine[0] = '\0';
+    AppendName(commandLine, sizeof(commandLine), candidate);
+    if (batch != NULL) {
+        AppendText(commandLine, sizeof(commandLine), " /c ");
+        AppendName(commandLine, sizeof(commandLine), batch);
+    }
+    AppendText(commandLine, sizeof(commandLine), " ");
+    AppendText(commandLine, sizeof(commandLine), secondary);
+
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION process;
+    memset(&startup, 0, sizeof(startup));
+    startup.cb = sizeof(startup);
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process))
+        return IsMissingForStart(GetLastError()) ? START_NOT_FOUND : START_FAILED;
+
+    *result = WaitForProgram(process.hProcess);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return START_DONE;
+}
+
+// Starts name + suffix; START_DONE sets *result.
+static StartOutcome StartWithSuffix(const char *name, const char *suffix, const char *batch,
+                                    const char *secondary, int *result)
+{
+    char candidate[PATH_SIZE];
+    CopyText(candidate, sizeof(candidate), name);
+    if (!AppendText(candidate, sizeof(candidate), suffix))
+        return START_NOT_FOUND;
+    return StartCandidate(candidate, batch, secondary, result);
+}
+
+static int RunBatchFile(const char *batch, const char *secondary);
+
+// Finds and runs name. With batch given, name is the command interpreter for
+// that batch file, and an interpreter that is itself a batch file is refused:
+// running a batch file never nests.
+static int RunProgram(const char *name, const char *batch, const char *secondary)
+{
+    const char *extension = ExtensionOf(name);
+    int result = -1;
+
+    if (TextEqualNoCase(extension, kBatchExtension)) {
+        if (batch != NULL)
+            return -1;
+        if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES)
+            return RunBatchFile(name, secondary);
+        if (!IsMissingForExistence(GetLastError()))
+            return -1;
+    } else if (extension[0] != '\0') {
+        StartOutcome outcome = StartCandidate(name, batch, secondary, &result);
+        if (outcome != START_NOT_FOUND)
+            return outcome == START_DONE ? result : -1;
+    }
+
+    for (size_t i = 0; i < sizeof(kSuffixes) / sizeof(kSuffixes[0]); i++) {
+        StartOutcome outcome = StartWithSuffix(name, kSuffixes[i], batch, secondary, &result);
+        if (outcome != START_NOT_FOUND)
+            return outcome == START_DONE ? result : -1;
+    }
+
+    if (batch != NULL)
+        return -1;
+    char candidate[PATH_SIZE];
+    CopyText(candidate, sizeof(candidate), name);
+    if (AppendText(candidate, sizeof(candidate), kBatchExtension) &&
+        GetFileAttributesA(candidate) != INVALID_FILE_ATTRIBUTES)
+        return RunBatchFile(candidate, secondary);
+    return -1;
+}
+
+// A batch file runs through the interpreter that COMSPEC names; without one
+// it cannot run at all.
+static int RunBatchFile(const char *batch, const char *secondary)
+{
+    char interpreter[PATH_SIZE];
+    DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, sizeof(interpreter));
+    if (length == 0 || length >= sizeof(interpreter))
+        return -1;
+    return RunProgram(interpreter, batch, secondary);
+}
+
+int RunCustomProgram(const char *primary, const char *secondary)
+{
+    return RunProgram(primary, NULL, secondary);
+}
