@@ -74,6 +74,7 @@ TEST_F(Removal, EveryRecordTypeShowsItsTextsInPassOrder)
     sim::AddFile(APP "\\tool.exe");
     sim::AddDir(APP "\\Data");
     sim::AddFile("C:\\WINDOWS\\system32\\shared.dll");
+    sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; });
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_EQ((std::vector<std::string>{"Loading install-log", "Removing File:", "Unregistering DLL",
@@ -195,4 +196,60 @@ TEST_F(Removal, FailingActionsNeitherStopNorShowAnything)
     EXPECT_FALSE(sim::FileExists(APP "\\b.txt"));
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_EQ("Deleting Uninstall Key", sim::FindItem(Dialog(), IDC_STATUS)->text);
+}
+
+TEST_F(Removal, CustomProgramsRunBeforeAnythingIsRemoved)
+{
+    bool fileWasThere = false;
+    sim::AddProgram(APP "\\undo.exe", [&](const sim::ProgramRun &) {
+        fileWasThere = sim::FileExists(APP "\\data.txt");
+        return 0u;
+    });
+    sim::AddFile(APP "\\data.txt");
+    Start({{0, "Tool", ""}, {1, APP "\\data.txt", ""}, {7, APP "\\undo.exe", "/quiet"}});
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_TRUE(fileWasThere);
+    EXPECT_FALSE(sim::FileExists(APP "\\data.txt"));
+    ASSERT_EQ(1u, sim::ProgramRuns().size());
+    EXPECT_EQ(std::vector<std::string>{LOG}, sim::ProgramRuns()[0].openLogHandles)
+        << "the program inherits the open log";
+}
+
+TEST_F(Removal, AFailingCustomProgramStopsTheRemovalBeforePassB)
+{
+    std::vector<std::string> order;
+    sim::AddProgram(APP "\\first.exe", [&](const sim::ProgramRun &) { order.push_back("first"); return 0u; });
+    sim::AddProgram(APP "\\second.exe", [&](const sim::ProgramRun &) { order.push_back("second"); return 1u; });
+    sim::AddProgram(APP "\\third.exe", [&](const sim::ProgramRun &) { order.push_back("third"); return 0u; });
+    sim::AddFile(APP "\\data.txt");
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool");
+    Start({{0, "Tool", ""},
+           {1, APP "\\data.txt", ""},
+           {7, APP "\\first.exe", ""},
+           {7, APP "\\second.exe", ""},
+           {7, APP "\\third.exe", ""},
+           {2, APP, ""}});
+
+    EXPECT_EQ(0, RemoveApplication());
+    EXPECT_EQ((std::vector<std::string>{"first", "second"}), order);
+    EXPECT_TRUE(sim::FileExists(APP "\\data.txt"));
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
+    std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Custom uninstall run failed. Morvane will stop application removal.", boxes[0].text);
+    EXPECT_EQ("Uninstall (Morvane 1.30)", boxes[0].caption);
+    EXPECT_EQ((UINT)(MB_OK | MB_ICONWARNING), boxes[0].type);
+    // The dialog still shows what it was created with.
+    EXPECT_EQ(std::vector<std::string>{"Loading install-log"}, Texts(IDC_STATUS));
+    EXPECT_EQ(std::vector<int>{0}, Positions());
+    EXPECT_TRUE(Dialog().visible);
+}
+
+TEST_F(Removal, ACustomProgramRecordWithAnUnterminatedTextDoesNotRun)
+{
+    sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; });
+    Start({{7, APP "\\undo.exe", std::string(256, 'q')}});
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_TRUE(sim::ProgramRuns().empty());
 }

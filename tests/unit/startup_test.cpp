@@ -202,3 +202,52 @@ TEST_F(Startup, ARunLeavesNoHandleOpenButTheLog)
     RunProgram(LOG);
     EXPECT_EQ(std::vector<std::string>{"file " LOG}, sim::OpenHandles());
 }
+
+TEST_F(Startup, AFailedCustomProgramAbortsWithTwoBoxesAndLeavesTheDialogShown)
+{
+    WriteLog(LOG, {{0, "Tool", ""}, {7, APP "\\undo", "-q"}, {1, APP "\\tool.exe", ""}});
+    sim::AddFile(APP "\\tool.exe", "exe");
+    sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 3u; });
+    AnswerConfirmation(IDYES);
+
+    EXPECT_EQ(0, RunProgram(LOG));
+    std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ(kConfirm, boxes[0].text);
+    EXPECT_EQ("Custom uninstall run failed. Morvane will stop application removal.", boxes[1].text);
+    EXPECT_EQ("Uninstall (Morvane 1.30)", boxes[1].caption);
+    EXPECT_EQ("Uninstall has been aborted. Only parts of the application could be removed.", boxes[2].text);
+    EXPECT_EQ("Tool Uninstall", boxes[2].caption);
+    EXPECT_EQ((UINT)(MB_OK | MB_ICONWARNING), boxes[2].type);
+    EXPECT_EQ(OUTCOME_ABORTED, g_outcome);
+    EXPECT_TRUE(sim::FileExists(APP "\\tool.exe"));
+    EXPECT_TRUE(sim::FileExists(LOG));
+    EXPECT_TRUE(sim::OpenHandles().empty()) << "the log is closed";
+    sim::WindowState dlg = *sim::FindWindowByTemplate("UNINSTDLG");
+    EXPECT_TRUE(dlg.visible);
+    EXPECT_EQ("Loading install-log", sim::FindItem(dlg, IDC_STATUS)->text);
+    EXPECT_EQ("(Please wait)", sim::FindItem(dlg, IDC_DETAIL)->text);
+    EXPECT_EQ(0, sim::FindItem(dlg, IDC_PROGRESS)->position);
+}
+
+TEST_F(Startup, TheWayOfWaitingIsChosenFromTheVersionAtStartUp)
+{
+    WriteLog(LOG, {{7, APP "\\undo.exe", ""}});
+    sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; }, 2);
+    AnswerConfirmation(IDYES);
+
+    sim::SetVersion(0x80000A03);   // Win32s: not NT, major version 3
+    RunProgram(LOG);
+    EXPECT_TRUE(sim::CallsTo("WaitForSingleObject").empty());
+    EXPECT_EQ(3u, sim::CallsTo("GetExitCodeProcess").size());
+
+    for (DWORD version : {0xC0000004u, 0x1DB10106u}) {   // Windows 95, Windows 7
+        SetUp();
+        WriteLog(LOG, {{7, APP "\\undo.exe", ""}});
+        sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; }, 2);
+        AnswerConfirmation(IDYES);
+        sim::SetVersion(version);
+        RunProgram(LOG);
+        EXPECT_EQ(1u, sim::CallsTo("WaitForSingleObject").size()) << std::hex << version;
+    }
+}

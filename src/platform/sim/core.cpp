@@ -123,6 +123,7 @@ void JoinThreads()
 }
 
 void ResetFiles();
+void ResetPrograms();
 void ResetRegistry();
 void ResetWindows();
 
@@ -146,6 +147,7 @@ void Reset()
     w.loadedLibraries.clear();
     w.commonControlsLoaded = false;
     ResetFiles();
+    ResetPrograms();
     ResetRegistry();
     ResetWindows();
     w.mainThread = CurrentThread();

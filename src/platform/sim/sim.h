@@ -67,6 +67,25 @@ void ReleaseFile(const std::string &path);
 // Items registered for deletion at the next restart with MoveFileExA.
 std::vector<std::string> PendingDeletes();
 
+// ---- Programs ------------------------------------------------------------
+
+struct ProgramRun {
+    std::string path;          // the program file that was started
+    std::string commandLine;
+    bool inheritHandles;
+    std::vector<std::string> openLogHandles;   // files the program inherited
+};
+
+// Makes the file at path a program: starting it calls run, on the starting
+// thread, and its result becomes the exit status. The first stillActiveReads
+// reads of the exit status by GetExitCodeProcess without a wait report
+// STILL_ACTIVE.
+void AddProgram(const std::string &path, std::function<DWORD(const ProgramRun &)> run,
+                int stillActiveReads = 0);
+
+// Every program started, in order.
+std::vector<ProgramRun> ProgramRuns();
+
 // ---- Registry ------------------------------------------------------------
 
 struct RegValue {

@@ -39,6 +39,13 @@ struct HandleObject {
     unsigned long long position = 0;
     std::string path;
     DWORD access = 0;
+    DWORD exitCode = 0;         // a process's exit status
+    int stillActiveReads = 0;   // reads that still find the process running
+};
+
+struct Program {
+    std::function<DWORD(const ProgramRun &)> run;
+    int stillActiveReads = 0;
 };
 
 struct Window {
@@ -79,6 +86,8 @@ struct World {
 
     std::unique_ptr<Node> drives;   // children are drive roots such as "C:"
     std::vector<std::string> pendingDeletes;
+    std::map<std::string, Program> programs;   // by upper-case long path
+    std::vector<ProgramRun> programRuns;
 
     std::map<HKEY, std::unique_ptr<Key>> roots;
     std::map<HKEY, Key *> openKeys;

@@ -1,0 +1,267 @@
+#include "removal/custom_program.h"
+#include "shell/globals.h"
+#include "support/sim_fixture.h"
+
+#define CMD "C:\\WINDOWS\\system32\\cmd.exe"
+
+class CustomProgram : public SimTest {
+protected:
+    // A program that exits with status and records nothing else.
+    void Program(const std::string &path, DWORD status, int stillActiveReads = 0)
+    {
+        sim::AddProgram(path, [status](const sim::ProgramRun &) { return status; }, stillActiveReads);
+    }
+
+    // The command lines given to CreateProcessA, in order.
+    std::vector<std::string> Starts()
+    {
+        std::vector<std::string> lines;
+        for (const sim::Call &c : sim::CallsTo("CreateProcessA"))
+            lines.push_back(c.args[1]);
+        return lines;
+    }
+
+    std::vector<std::string> ExistenceTests()
+    {
+        std::vector<std::string> names;
+        for (const sim::Call &c : sim::CallsTo("GetFileAttributesA"))
+            names.push_back(c.args[0]);
+        return names;
+    }
+
+    std::vector<std::string> Ran()
+    {
+        std::vector<std::string> lines;
+        for (const sim::ProgramRun &run : sim::ProgramRuns())
+            lines.push_back(run.commandLine);
+        return lines;
+    }
+};
+
+TEST_F(CustomProgram, ANameWithoutExtensionTriesComThenExe)
+{
+    Program("C:\\APP\\UNDO.EXE", 0);
+    EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO", "-q"));
+    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\UNDO.com -q", "C:\\APP\\UNDO.exe -q"}), Starts());
+    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\UNDO.exe -q"}, Ran());
+    EXPECT_TRUE(sim::OpenHandles().empty());
+}
+
+TEST_F(CustomProgram, ComWinsOverExe)
+{
+    Program("C:\\APP\\UNDO.COM", 0);
+    Program("C:\\APP\\UNDO.EXE", 0);
+    EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO", ""));
+    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\UNDO.com "}, Ran());
+}
+
+TEST_F(CustomProgram, StartsWithTheFixedProcessArguments)
+{
+    Program("C:\\APP\\UNDO.EXE", 0);
+    RunCustomProgram("C:\\APP\\UNDO.EXE", "a b");
+    std::vector<sim::Call> starts = sim::CallsTo("CreateProcessA");
+    ASSERT_EQ(1u, starts.size());
+    // No application name, no security, handles inherited, no flags, the
+    // uninstaller's own environment and folder, default start-up information.
+    EXPECT_EQ((std::vector<std::string>{"(null)", "C:\\APP\\UNDO.EXE a b", "(null)", "(null)", "1", "0x0", "(null)",
+                                        "(null)", "defaults"}),
+              starts[0].args);
+}
+
+TEST_F(CustomProgram, ANonzeroStatusIsTheResultAndNothingIsRetried)
+{
+    Program("C:\\APP\\UNDO.COM", 1);
+    Program("C:\\APP\\UNDO.EXE", 0);
+    EXPECT_EQ(1, RunCustomProgram("C:\\APP\\UNDO", ""));
+    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\UNDO.com "}, Ran());
+    Program("C:\\APP\\MINUS.EXE", (DWORD)-1);
+    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\MINUS.EXE", ""));
+}
+
+TEST_F(CustomProgram, AMissingNameWithAnExtensionGetsTheSuffixesAfterIt)
+{
+    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\GONE.EXE", "x"));
+    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\GONE.EXE x", "C:\\APP\\GONE.EXE.com x", "C:\\APP\\GONE.EXE.exe x"}),
+              Starts());
+    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\GONE.EXE.bat"}, ExistenceTests());
+
+    sim::Reset();
+    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", ""));
+    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\UNDO.BAT.com ", "C:\\APP\\UNDO.BAT.exe "}), Starts());
+    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\UNDO.BAT", "C:\\APP\\UNDO.BAT.bat"}), ExistenceTests());
+}
+
+TEST_F(CustomProgram, AnEmptyNameTriesTheRelativeCandidates)
+{
+    EXPECT_EQ(-1, RunCustomProgram("", ""));
+    EXPECT_EQ((std::vector<std::string>{".com ", ".exe "}), Starts());
+    EXPECT_EQ(std::vector<std::string>{".bat"}, ExistenceTests());
+}
+
+TEST_F(CustomProgram, BatchFilesRunThroughComspec)
+{
+    sim::SetEnvironmentVariable("ComSpec", std::string("C:\\WINDOWS\\COMMAND.COM"));
+    Program("C:\\WINDOWS\\COMMAND.COM", 7);
+    sim::AddFile("C:\\APP\\UNDO.BAT", "@exit 7");
+    EXPECT_EQ(7, RunCustomProgram("C:\\APP\\UNDO.BAT", "-q"));
+    EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\COMMAND.COM /c C:\\APP\\UNDO.BAT -q"}, Ran());
+
+    EXPECT_EQ(7, RunCustomProgram("C:\\APP\\UNDO", ""));
+    EXPECT_EQ("C:\\WINDOWS\\COMMAND.COM /c C:\\APP\\UNDO.bat ", Ran().back());
+
+    EXPECT_EQ(7, RunCustomProgram("C:\\APP\\UNDO.Bat", ""));
+    EXPECT_EQ("C:\\WINDOWS\\COMMAND.COM /c C:\\APP\\UNDO.Bat ", Ran().back());
+    EXPECT_TRUE(sim::OpenHandles().empty());
+}
+
+TEST_F(CustomProgram, AnInterpreterWithoutExtensionIsSearchedLikeAProgram)
+{
+    sim::SetEnvironmentVariable("COMSPEC", std::string("C:\\WINDOWS\\COMMAND"));
+    Program("C:\\WINDOWS\\COMMAND.EXE", 0);
+    sim::AddFile("C:\\APP\\UNDO.BAT");
+    EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO.BAT", "-q"));
+    EXPECT_EQ((std::vector<std::string>{"C:\\WINDOWS\\COMMAND.com /c C:\\APP\\UNDO.BAT -q",
+                                        "C:\\WINDOWS\\COMMAND.exe /c C:\\APP\\UNDO.BAT -q"}),
+              Starts());
+}
+
+TEST_F(CustomProgram, ACmdFileIsStartedAsAProgram)
+{
+    Program("C:\\APP\\UNDO.CMD", 0);
+    EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO.CMD", ""));
+    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\UNDO.CMD "}, Ran());
+    EXPECT_TRUE(ExistenceTests().empty());
+}
+
+TEST_F(CustomProgram, ExtensionsBelongToTheLastComponentOnly)
+{
+    Program("C:\\APP.V2\\UNDO.EXE", 0);
+    EXPECT_EQ(0, RunCustomProgram("C:\\APP.V2\\UNDO", ""));
+    EXPECT_EQ((std::vector<std::string>{"C:\\APP.V2\\UNDO.com ", "C:\\APP.V2\\UNDO.exe "}), Starts());
+
+    sim::Reset();
+    sim::AddFile("C:\\APP\\UNDO.BAT");
+    Program(CMD, 0);
+    EXPECT_EQ(0, RunCustomProgram("C:/APP/UNDO.BAT", ""));
+    EXPECT_EQ(std::vector<std::string>{CMD " /c C:/APP/UNDO.BAT "}, Ran());
+
+    sim::Reset();
+    RunCustomProgram("\\\\SRV.V2\\share\\undo", "");
+    ASSERT_FALSE(Starts().empty());
+    EXPECT_EQ("\\\\SRV.V2\\share\\undo.com ", Starts()[0]);
+}
+
+TEST_F(CustomProgram, ARelativeBatchNameIsLookedForInTheCurrentFolderOnly)
+{
+    EXPECT_EQ(-1, RunCustomProgram("UNDO.BAT", ""));
+    EXPECT_EQ("UNDO.BAT", ExistenceTests()[0]);
+}
+
+TEST_F(CustomProgram, NamesWithBlanksAreQuotedSoNoShorterNameCanStart)
+{
+    Program("C:\\Program.exe", 99);
+    Program("C:\\Program Files\\App\\undo.exe", 0);
+    EXPECT_EQ(0, RunCustomProgram("C:\\Program Files\\App\\undo.exe", "-q"));
+    EXPECT_EQ(std::vector<std::string>{"\"C:\\Program Files\\App\\undo.exe\" -q"}, Ran());
+
+    sim::SetEnvironmentVariable("COMSPEC", std::string("C:\\Command Shell\\cmd.exe"));
+    Program("C:\\Command Shell\\cmd.exe", 0);
+    sim::AddFile("C:\\My Apps\\undo.bat");
+    EXPECT_EQ(0, RunCustomProgram("C:\\My Apps\\undo", "a \"b\""));
+    EXPECT_EQ("\"C:\\Command Shell\\cmd.exe\" /c \"C:\\My Apps\\undo.bat\" a \"b\"", Ran().back());
+}
+
+TEST_F(CustomProgram, StartErrorsOfTheNotFoundKindGoOnToTheNextCandidate)
+{
+    for (DWORD error : {1, 2, 3, 5, 15, 18, 123, 161, 193, 206}) {
+        SetUp();
+        Program("C:\\APP\\UNDO.EXE", 0);
+        sim::FailCall("CreateProcessA", error, 1);
+        EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO", "")) << "error " << error;
+        EXPECT_EQ(2u, Starts().size()) << "error " << error;
+    }
+}
+
+TEST_F(CustomProgram, OtherStartErrorsEndTheSearch)
+{
+    for (DWORD error : {4, 8, 32, 87, 1450}) {
+        SetUp();
+        Program("C:\\APP\\UNDO.EXE", 0);
+        sim::FailCall("CreateProcessA", error, 1);
+        EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO", "")) << "error " << error;
+        EXPECT_EQ(1u, Starts().size()) << "error " << error;
+        EXPECT_TRUE(ExistenceTests().empty());
+    }
+}
+
+TEST_F(CustomProgram, ExistenceTestsKnowFewerNotFoundKinds)
+{
+    for (DWORD error : {1, 2, 3, 15, 18, 123, 206}) {
+        SetUp();
+        Program("C:\\APP\\UNDO.BAT.EXE", 0);
+        sim::FailCall("GetFileAttributesA", error, 1);
+        EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO.BAT", "")) << "error " << error;
+    }
+    for (DWORD error : {5, 161, 193, 32}) {
+        SetUp();
+        Program("C:\\APP\\UNDO.BAT.EXE", 0);
+        sim::FailCall("GetFileAttributesA", error, 1);
+        EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", "")) << "error " << error;
+        EXPECT_TRUE(Starts().empty()) << "error " << error;
+    }
+}
+
+TEST_F(CustomProgram, WithoutComspecABatchFileCannotRun)
+{
+    sim::SetEnvironmentVariable("COMSPEC", std::nullopt);
+    sim::AddFile("C:\\APP\\UNDO.BAT");
+    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", ""));
+    EXPECT_TRUE(Starts().empty());
+}
+
+TEST_F(CustomProgram, AComspecThatNamesABatchFileNeverNests)
+{
+    sim::SetEnvironmentVariable("COMSPEC", std::string("C:\\APP\\UNDO.BAT"));
+    sim::AddFile("C:\\APP\\UNDO.BAT");
+    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", ""));
+    EXPECT_TRUE(Starts().empty());
+
+    sim::SetEnvironmentVariable("COMSPEC", std::string("C:\\APP\\SHELL"));
+    sim::AddFile("C:\\APP\\SHELL.BAT");
+    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", ""));
+    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\SHELL.com /c C:\\APP\\UNDO.BAT ",
+                                        "C:\\APP\\SHELL.exe /c C:\\APP\\UNDO.BAT "}),
+              Starts());
+}
+
+TEST_F(CustomProgram, AFailedWaitOrStatusReadIsAFailure)
+{
+    Program("C:\\APP\\UNDO.EXE", 0);
+    sim::FailCall("WaitForSingleObject", ERROR_INVALID_HANDLE, 1);
+    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.EXE", ""));
+    EXPECT_TRUE(sim::CallsTo("GetExitCodeProcess").empty());
+    EXPECT_TRUE(sim::OpenHandles().empty());
+
+    sim::FailCall("GetExitCodeProcess", ERROR_ACCESS_DENIED, 1);
+    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.EXE", ""));
+    EXPECT_TRUE(sim::OpenHandles().empty());
+    EXPECT_EQ(2u, sim::ProgramRuns().size()) << "a failure is never retried";
+}
+
+TEST_F(CustomProgram, Win32sPollsTheExitStatus)
+{
+    g_win32s = 1;
+    Program("C:\\APP\\UNDO.EXE", 3, 3);
+    EXPECT_EQ(3, RunCustomProgram("C:\\APP\\UNDO.EXE", ""));
+    std::vector<std::string> pauses;
+    for (const sim::Call &c : sim::CallsTo("Sleep"))
+        pauses.push_back(c.args[0]);
+    EXPECT_EQ((std::vector<std::string>{"1000", "100", "100", "100"}), pauses);
+    EXPECT_EQ(4u, sim::CallsTo("GetExitCodeProcess").size());
+    EXPECT_TRUE(sim::CallsTo("WaitForSingleObject").empty());
+
+    sim::FailCall("GetExitCodeProcess", ERROR_ACCESS_DENIED, 2);
+    Program("C:\\APP\\SLOW.EXE", 0, 5);
+    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\SLOW.EXE", ""));
+    EXPECT_TRUE(sim::OpenHandles().empty());
+}
