@@ -1,0 +1,19 @@
+# Installs the Debian packages the build, the tests and the demonstration
+# need, when they are missing. Sourced by scripts/test and scripts/demo.
+
+PACKAGES=(cmake ninja-build g++ googletest libgtest-dev python3
+          g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb x11-utils imagemagick)
+
+ensure_packages() {
+    local missing=()
+    local p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+}
