@@ -2,6 +2,7 @@
 
 #include "custom_program.h"
 #include "delete_or_schedule.h"
+#include "shared_dll.h"
 #include "log/install_log.h"
 #include "platform/text.h"
 #include "res/resource.h"
@@ -65,6 +66,7 @@ static void HandlePassBRecord(const LogRecord *rec)
     case LOGREC_SHAREDDLL:
         SetStatus(kUnregisteringDll);
         SetDetail(rec->primary);
+        ReleaseSharedDll(rec->primary);
         break;
     case LOGREC_PMGROUP:
         SetStatus(kRemovingProgmanItem);

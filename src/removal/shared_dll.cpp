@@ -1,0 +1,34 @@
+#include "shared_dll.h"
+
+#include "delete_or_schedule.h"
+#include "shell/globals.h"
+
+#define SHARED_DLLS_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
+
+int ReleaseSharedDll(const char *path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;
+
+    // A value shorter than 4 bytes fills only the count's low-order bytes;
+    // the rest stay 0. A longer one does not fit and is left alone.
+    DWORD count = 0;
+    DWORD type = 0;
+    DWORD size = sizeof(count);
+    int released = 0;
+    if (RegQueryValueExA(key, path, NULL, &type, (LPBYTE)&count, &size) == ERROR_SUCCESS && count != 0) {
+        count--;
+        if (count == 0) {
+            // The entry goes before the file, so no count ever names a
+            // DLL that is gone.
+            RegDeleteValueA(key, path);
+            DeleteOrSchedule(path);
+            released = 1;
+        } else {
+            released = RegSetValueExA(key, path, 0, type, (const BYTE *)&count, size) == ERROR_SUCCESS;
+        }
+    }
+    RegCloseKey(key);
+    return released;
+}
