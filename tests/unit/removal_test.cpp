@@ -253,3 +253,22 @@ TEST_F(Removal, ACustomProgramRecordWithAnUnterminatedTextDoesNotRun)
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::ProgramRuns().empty());
 }
+
+TEST_F(Removal, SharedDllsAreReleasedInPassB)
+{
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    const std::string sharedWithOther = "C:\\WINDOWS\\system32\\common.dll";
+    const std::string ownOnly = APP "\\private.dll";
+    sim::AddFile(sharedWithOther);
+    sim::AddFile(ownOnly);
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, key, sharedWithOther, 2);
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, key, ownOnly, 1);
+    Start({{0, "Tool", ""}, {4, sharedWithOther, ""}, {4, ownOnly, ""}, {2, APP, ""}});
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_TRUE(sim::FileExists(sharedWithOther));
+    EXPECT_EQ(std::string("\x01\0\0\0", 4), sim::GetRegValue(HKEY_LOCAL_MACHINE, key, sharedWithOther)->data);
+    EXPECT_FALSE(sim::FileExists(ownOnly));
+    EXPECT_FALSE(sim::GetRegValue(HKEY_LOCAL_MACHINE, key, ownOnly));
+    EXPECT_FALSE(sim::DirExists(APP));
+}

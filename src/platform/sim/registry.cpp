@@ -26,6 +26,16 @@ static std::vector<std::string> SplitKey(const std::string &path)
     return parts;
 }
 
+// How a key appears in the call records: the predefined roots by name.
+static std::string KeyName(HKEY key)
+{
+    if (key == HKEY_LOCAL_MACHINE)
+        return "HKEY_LOCAL_MACHINE";
+    if (key == HKEY_CURRENT_USER)
+        return "HKEY_CURRENT_USER";
+    return Hex((uintptr_t)key);
+}
+
 static Key *BaseKey(HKEY key)
 {
     World &w = TheWorld();
@@ -111,7 +121,7 @@ using namespace sim::detail;
 
 LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
-    if (DWORD e = Enter("RegOpenKeyExA", {Hex((uintptr_t)key), Str(subKey), Num(options), Hex(access)}))
+    if (DWORD e = Enter("RegOpenKeyExA", {KeyName(key), Str(subKey), Num(options), Hex(access)}))
         return (LSTATUS)e;
     auto lock = Lock();
     Key *base = BaseKey(key);
@@ -132,7 +142,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD
                                 LPDWORD size)
 {
     (void)reserved;
-    if (DWORD e = Enter("RegQueryValueExA", {Hex((uintptr_t)key), Str(name), size ? Num(*size) : "(null)"}))
+    if (DWORD e = Enter("RegQueryValueExA", {KeyName(key), Str(name), size ? Num(*size) : "(null)"}))
         return (LSTATUS)e;
     auto lock = Lock();
     Key *k = BaseKey(key);
@@ -161,7 +171,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD
 LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
                               DWORD size)
 {
-    if (DWORD e = Enter("RegSetValueExA", {Hex((uintptr_t)key), Str(name), Num(reserved), Num(type),
+    if (DWORD e = Enter("RegSetValueExA", {KeyName(key), Str(name), Num(reserved), Num(type),
                                            std::string((const char *)data, size), Num(size)}))
         return (LSTATUS)e;
     auto lock = Lock();
@@ -178,7 +188,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type,
 
 LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name)
 {
-    if (DWORD e = Enter("RegDeleteValueA", {Hex((uintptr_t)key), Str(name)}))
+    if (DWORD e = Enter("RegDeleteValueA", {KeyName(key), Str(name)}))
         return (LSTATUS)e;
     auto lock = Lock();
     Key *k = BaseKey(key);
@@ -194,7 +204,7 @@ LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name)
 
 LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey)
 {
-    if (DWORD e = Enter("RegDeleteKeyA", {Hex((uintptr_t)key), Str(subKey)}))
+    if (DWORD e = Enter("RegDeleteKeyA", {KeyName(key), Str(subKey)}))
         return (LSTATUS)e;
     auto lock = Lock();
     Key *base = BaseKey(key);
@@ -223,7 +233,7 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey)
 
 LSTATUS WINAPI RegCloseKey(HKEY key)
 {
-    if (DWORD e = Enter("RegCloseKey", {Hex((uintptr_t)key)}))
+    if (DWORD e = Enter("RegCloseKey", {KeyName(key)}))
         return (LSTATUS)e;
     auto lock = Lock();
     World &w = TheWorld();

@@ -1,0 +1,186 @@
+#include "removal/shared_dll.h"
+#include "shell/globals.h"
+#include "support/sim_fixture.h"
+
+#define SHARED_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
+#define DLL "C:\\Program Files\\Common Files\\Shared Library.dll"
+
+class SharedDll : public SimTest {
+protected:
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        sim::AddFile(DLL, "dll");
+    }
+
+    void Count(const std::string &data, DWORD type = REG_DWORD)
+    {
+        sim::SetRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY, DLL, type, data);
+    }
+
+    static std::string Dword(DWORD v) { return std::string((const char *)&v, 4); }
+
+    std::optional<sim::RegValue> Stored() { return sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY, DLL); }
+
+    void ExpectKeyClosed() { EXPECT_TRUE(sim::OpenHandles().empty()); }
+};
+
+TEST_F(SharedDll, ACountAboveOneIsLoweredAndTheDllStays)
+{
+    Count(Dword(3));
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    ASSERT_TRUE(Stored());
+    EXPECT_EQ((DWORD)REG_DWORD, Stored()->type);
+    EXPECT_EQ(Dword(2), Stored()->data);
+    EXPECT_TRUE(sim::FileExists(DLL));
+    ExpectKeyClosed();
+    std::vector<sim::Call> opens = sim::CallsTo("RegOpenKeyExA");
+    ASSERT_EQ(1u, opens.size());
+    EXPECT_EQ((std::vector<std::string>{"HKEY_LOCAL_MACHINE", SHARED_KEY, "0", "0xF003F"}), opens[0].args);
+    std::vector<sim::Call> queries = sim::CallsTo("RegQueryValueExA");
+    ASSERT_EQ(1u, queries.size());
+    EXPECT_EQ("4", queries[0].args[2]) << "the count is read into 4 bytes";
+}
+
+TEST_F(SharedDll, TheLastReferenceDeletesTheCountThenTheDll)
+{
+    Count(Dword(1));
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    EXPECT_FALSE(Stored());
+    EXPECT_FALSE(sim::FileExists(DLL));
+    EXPECT_EQ(0, g_rebootNeeded);
+    ExpectKeyClosed();
+
+    std::vector<sim::Call> calls = sim::Calls();
+    std::vector<std::string> order;
+    for (const sim::Call &c : calls)
+        if (c.function == "RegDeleteValueA" || c.function == "DeleteFileA" || c.function == "RegCloseKey")
+            order.push_back(c.function);
+    EXPECT_EQ((std::vector<std::string>{"RegDeleteValueA", "DeleteFileA", "RegCloseKey"}), order);
+}
+
+TEST_F(SharedDll, ALastReferenceToADllInUseSchedulesIt)
+{
+    Count(Dword(1));
+    sim::HoldFile(DLL);
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    EXPECT_FALSE(Stored());
+    EXPECT_TRUE(sim::FileExists(DLL));
+    EXPECT_EQ(std::vector<std::string>{sim::ShortPath(DLL)}, sim::PendingDeletes());
+    EXPECT_EQ(1, g_rebootNeeded);
+}
+
+TEST_F(SharedDll, WithoutACountNothingChanges)
+{
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_KEY, "C:\\other.dll", 1);
+    EXPECT_EQ(0, ReleaseSharedDll(DLL));
+    EXPECT_TRUE(sim::FileExists(DLL));
+    EXPECT_TRUE(sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY, "C:\\other.dll"));
+    ExpectKeyClosed();
+}
+
+TEST_F(SharedDll, WithoutTheKeyNothingIsCreated)
+{
+    EXPECT_EQ(0, ReleaseSharedDll(DLL));
+    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, SHARED_KEY));
+    EXPECT_TRUE(sim::FileExists(DLL));
+    EXPECT_TRUE(sim::CallsTo("RegCloseKey").empty());
+}
+
+TEST_F(SharedDll, ACountTooLongForFourBytesIsLeftAlone)
+{
+    Count(std::string("\x01\0\0\0\0\0\0\0", 8), REG_QWORD);
+    EXPECT_EQ(0, ReleaseSharedDll(DLL));
+    EXPECT_EQ(8u, Stored()->data.size());
+    EXPECT_TRUE(sim::FileExists(DLL));
+    ExpectKeyClosed();
+}
+
+TEST_F(SharedDll, ABinaryCountStaysBinary)
+{
+    Count(Dword(2), REG_BINARY);
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    EXPECT_EQ((DWORD)REG_BINARY, Stored()->type);
+    EXPECT_EQ(Dword(1), Stored()->data);
+}
+
+TEST_F(SharedDll, TheSamePathTwice)
+{
+    Count(Dword(2));
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    EXPECT_TRUE(sim::FileExists(DLL));
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    EXPECT_FALSE(Stored());
+    EXPECT_FALSE(sim::FileExists(DLL));
+
+    sim::AddFile(DLL, "dll");
+    Count(Dword(1));
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    EXPECT_EQ(0, ReleaseSharedDll(DLL));
+    ExpectKeyClosed();
+}
+
+TEST_F(SharedDll, AShortNameDoesNotMatchALongNameCount)
+{
+    Count(Dword(1));
+    std::string shortName = sim::ShortPath(DLL);
+    ASSERT_NE(std::string(DLL), shortName);
+    EXPECT_EQ(0, ReleaseSharedDll(shortName.c_str()));
+    EXPECT_TRUE(sim::FileExists(DLL));
+    EXPECT_EQ(Dword(1), Stored()->data);
+}
+
+TEST_F(SharedDll, AStoredZeroOrAnEmptyValueNeverDeletesTheDll)
+{
+    Count(Dword(0));
+    EXPECT_EQ(0, ReleaseSharedDll(DLL));
+    EXPECT_EQ(Dword(0), Stored()->data);
+    EXPECT_TRUE(sim::FileExists(DLL));
+    EXPECT_TRUE(sim::CallsTo("RegSetValueExA").empty());
+
+    Count("", REG_BINARY);
+    EXPECT_EQ(0, ReleaseSharedDll(DLL));
+    EXPECT_EQ("", Stored()->data);
+    EXPECT_TRUE(sim::FileExists(DLL));
+    ExpectKeyClosed();
+}
+
+TEST_F(SharedDll, AShortValueCountsAsItsLowOrderBytes)
+{
+    Count(std::string("\x02", 1), REG_BINARY);
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    EXPECT_EQ(std::string("\x01", 1), Stored()->data);
+    EXPECT_TRUE(sim::FileExists(DLL));
+
+    Count(std::string("\x00\x00\x01", 3), REG_BINARY);
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    EXPECT_EQ(std::string("\xFF\xFF\x00", 3), Stored()->data);
+
+    Count(std::string("\x01", 1), REG_BINARY);
+    EXPECT_EQ(1, ReleaseSharedDll(DLL));
+    EXPECT_FALSE(Stored());
+    EXPECT_FALSE(sim::FileExists(DLL));
+}
+
+TEST_F(SharedDll, AFailedWriteBackLeavesTheCount)
+{
+    Count(Dword(5));
+    sim::FailCall("RegSetValueExA", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(0, ReleaseSharedDll(DLL));
+    EXPECT_EQ(Dword(5), Stored()->data);
+    ExpectKeyClosed();
+}
+
+TEST_F(SharedDll, TheKeyIsClosedWhateverFails)
+{
+    Count(Dword(1));
+    for (const char *call : {"RegQueryValueExA", "RegDeleteValueA", "DeleteFileA", "RemoveDirectoryA",
+                             "GetShortPathNameA"}) {
+        sim::ClearFailures();
+        sim::FailCall(call, ERROR_ACCESS_DENIED);
+        ReleaseSharedDll(DLL);
+        EXPECT_TRUE(sim::OpenHandles().empty()) << call;
+        sim::AddFile(DLL, "dll");
+        Count(Dword(1));
+    }
+}
