@@ -2,6 +2,7 @@
 
 #include "custom_program.h"
 #include "delete_or_schedule.h"
+#include "progman.h"
 #include "shared_dll.h"
 #include "log/install_log.h"
 #include "platform/text.h"
@@ -71,6 +72,7 @@ static void HandlePassBRecord(const LogRecord *rec)
     case LOGREC_PMGROUP:
         SetStatus(kRemovingProgmanItem);
         SetDetail("");
+        ProgmanDeleteGroup(rec->secondary);
         break;
     case LOGREC_SYSREG:
         SetStatus(kRemovingSysReg);

@@ -1,0 +1,22 @@
+// Deleting the application's Program Manager groups over DDE.
+#ifndef REMOVAL_PROGMAN_H
+#define REMOVAL_PROGMAN_H
+
+#include "platform/platform.h"
+
+extern DWORD g_ddeInst;              // 0 between calls: each call starts a new instance
+extern CONVCONTEXT g_convContext;    // the fixed context of every conversation
+
+// Sends [DeleteGroup("<name>")] to Program Manager. Returns what
+// ProgmanExecute returns.
+int ProgmanDeleteGroup(const char *name);
+
+// Sends one execute command to Program Manager in a whole DDEML client cycle
+// of its own. A failure is reported in a box and stops nothing. Returns 0
+// when DDEML cannot be initialised, 1 otherwise.
+int ProgmanExecute(const char *command);
+
+HDDEDATA CALLBACK ProgmanDdeCallback(UINT type, UINT format, HCONV conversation, HSZ text1, HSZ text2,
+                                     HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
+
+#endif
