@@ -272,3 +272,21 @@ TEST_F(Removal, SharedDllsAreReleasedInPassB)
     EXPECT_FALSE(sim::GetRegValue(HKEY_LOCAL_MACHINE, key, ownOnly));
     EXPECT_FALSE(sim::DirExists(APP));
 }
+
+TEST_F(Removal, ProgramGroupsAreDeletedInLogOrderAndAFailureStopsNothing)
+{
+    std::vector<std::string> commands;
+    sim::SetProgramManager([&](const std::string &command) {
+        commands.push_back(command);
+        return command.find("Broken") == std::string::npos;
+    });
+    sim::AddFile(APP "\\tool.exe");
+    Start({{0, "Tool", ""}, {5, "ignored", "Tool Group"}, {5, "", "Broken Group"}, {1, APP "\\tool.exe", ""}});
+
+    EXPECT_EQ(1, RemoveApplication());
+    EXPECT_EQ((std::vector<std::string>{"[DeleteGroup(\"Tool Group\")]", "[DeleteGroup(\"Broken Group\")]"}), commands);
+    EXPECT_EQ(1u, sim::MessageBoxes().size());
+    EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));
+    std::vector<std::string> details = Texts(IDC_DETAIL);
+    EXPECT_EQ((std::vector<std::string>{"(Please wait)", "", "", APP "\\tool.exe", ""}), details);
+}

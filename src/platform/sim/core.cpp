@@ -124,6 +124,7 @@ void JoinThreads()
 
 void ResetFiles();
 void ResetPrograms();
+void ResetDde();
 void ResetRegistry();
 void ResetWindows();
 
@@ -148,6 +149,7 @@ void Reset()
     w.commonControlsLoaded = false;
     ResetFiles();
     ResetPrograms();
+    ResetDde();
     ResetRegistry();
     ResetWindows();
     w.mainThread = CurrentThread();
@@ -199,6 +201,9 @@ std::vector<std::string> OpenHandles()
         (void)k;
         out.push_back("registry key");
     }
+    for (auto &d : w.ddeObjects)
+        if (d.second.compare(0, 5, "data ") != 0)
+            out.push_back(d.second);
     return out;
 }
 

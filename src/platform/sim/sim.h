@@ -86,6 +86,17 @@ void AddProgram(const std::string &path, std::function<DWORD(const ProgramRun &)
 // Every program started, in order.
 std::vector<ProgramRun> ProgramRuns();
 
+// ---- Program Manager -------------------------------------------------------
+
+// Program Manager answers DDE conversations on "PROGMAN" and carries out
+// execute commands with execute, whose result is the transaction's success.
+// Without it, no conversation can be established.
+void SetProgramManager(std::function<bool(const std::string &command)> execute);
+void StopProgramManager();
+
+// The data of every execute transaction sent, in order, as bytes.
+std::vector<std::string> DdeExecuteData();
+
 // ---- Registry ------------------------------------------------------------
 
 struct RegValue {

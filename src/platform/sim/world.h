@@ -86,7 +86,11 @@ struct World {
 
     std::unique_ptr<Node> drives;   // children are drive roots such as "C:"
     std::vector<std::string> pendingDeletes;
-    std::map<std::string, Program> programs;   // by upper-case long path
+    std::map<std::string, Program> programs;
+    std::function<bool(const std::string &)> programManager;
+    std::vector<std::string> ddeExecuteData;
+    std::map<uintptr_t, std::string> ddeObjects;   // instances, strings, conversations, data
+    uintptr_t nextDdeObject = 0x100;   // by upper-case long path
     std::vector<ProgramRun> programRuns;
 
     std::map<HKEY, std::unique_ptr<Key>> roots;
