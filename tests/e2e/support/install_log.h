@@ -1,0 +1,43 @@
+// Writing install logs as the setup program leaves them: a plain sequence of
+// 516-byte records, each a 32-bit little-endian type and two 256-byte
+// zero-terminated texts, with no header and no trailer.
+#ifndef E2E_SUPPORT_INSTALL_LOG_H
+#define E2E_SUPPORT_INSTALL_LOG_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+enum RecordType : uint32_t {
+    kAppName = 0,     // primary: the application's name
+    kFile = 1,        // primary: a file path
+    kDirectory = 2,   // primary: a directory path
+    kNoAction = 3,
+    kSharedDll = 4,   // primary: a shared DLL's path
+    kProgramGroup = 5,  // secondary: a Program Manager group
+    kStatusOnly = 6,
+    kCustomProgram = 7  // primary: program; secondary: its argument
+};
+
+constexpr size_t kRecordSize = 516;
+constexpr size_t kTextSize = 256;
+
+struct LogRecord {
+    uint32_t type;
+    std::string primary;
+    std::string secondary;
+};
+
+// The file's bytes for these records. Texts longer than 255 characters are
+// cut to fit; the rest of each text field is zero.
+std::vector<unsigned char> EncodeLog(const std::vector<LogRecord> &records);
+
+// Writes the encoded records to path (replacing the file). Returns false and
+// sets *error when it cannot.
+bool WriteLog(const std::string &path, const std::vector<LogRecord> &records, std::string *error);
+
+}  // namespace e2e
+
+#endif

@@ -1,0 +1,104 @@
+// Watching and driving another process's windows through Win32: its
+// message boxes and the uninstaller's progress dialog.
+#ifndef E2E_SUPPORT_UI_H
+#define E2E_SUPPORT_UI_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "process.h"
+
+namespace e2e {
+
+// The progress dialog's items.
+enum ProgressItem { kCancelButton = 1003, kStatusLine = 101, kDetailLine = 102, kProgressBar = 131 };
+
+// The top-level windows of a process, visible or not, in Z order.
+std::vector<HWND> TopLevelWindows(DWORD pid);
+
+// The first top-level window of the process with exactly this caption.
+HWND FindWindowByCaption(DWORD pid, const std::string &caption);
+
+std::string ClassName(HWND window);
+std::string WindowTitle(HWND window);
+
+// A dialog item's text, asked with WM_GETTEXT as GetDlgItemTextA does, but
+// with a limit, so that a hung program cannot hang the test.
+bool ItemText(HWND dialog, int id, std::string *text);
+
+struct MessageBoxView {
+    HWND window = NULL;
+    HWND owner = NULL;
+    std::string caption;
+    std::string text;                 // the text control, id 0xFFFF
+    HWND iconControl = NULL;          // every box has one, icon or not
+    bool hasIcon = false;             // STM_GETICON gives an icon
+    // Which system icon the icon control shows on screen: "warning",
+    // "question", "error", "information", "none" (no icon), or a description
+    // of what was seen when it is none of these.
+    std::string shownIcon;
+    std::vector<int> buttonIds;       // the visible buttons, in Z order
+    std::vector<std::string> buttonTexts;
+};
+
+// A message box: a dialog with a text control 0xFFFF and no progress bar.
+bool IsMessageBox(HWND window);
+
+// Reads a box that is on screen, including which icon it shows.
+bool ReadMessageBox(HWND window, MessageBoxView *view);
+
+// The button of a box that changes least: No, else Cancel, else OK, else
+// the first one. For boxes a test does not expect, so that an unexpected
+// question (a restart, say) is declined.
+int SafestButton(const MessageBoxView &box);
+
+// Presses a button of a dialog the way a click does: WM_COMMAND with the
+// button's id and BN_CLICKED. False when the dialog shows no such button.
+bool PressButton(HWND dialog, int id);
+
+struct ProgressView {
+    HWND window = NULL;
+    bool visible = false;
+    std::string title;
+    std::string status;   // item 101
+    std::string detail;   // item 102
+    std::string button;   // item 1003
+    long position = -1;   // PBM_GETPOS on item 131
+    long low = -1;        // PBM_GETRANGE
+    long high = -1;
+    RECT rect = {0, 0, 0, 0};
+};
+
+// The uninstaller's progress dialog: a top-level dialog of the process with
+// a progress bar as item 131. NULL when there is none.
+HWND FindProgressDialog(DWORD pid);
+
+// Reads all of the dialog's state; false when the dialog went away meanwhile.
+bool ReadProgressDialog(HWND dialog, ProgressView *view);
+
+// Everything seen of one run of a program.
+struct RunRecord {
+    std::vector<MessageBoxView> boxes;      // each message box, in the order shown
+    std::vector<ProgressView> progress;     // samples of the progress dialog, in time order
+    bool progressDialogExisted = false;
+    bool progressDialogShown = false;       // visible in some sample
+    bool ended = false;
+    DWORD exitCode = 0;
+    std::string error;                      // why the watch stopped early
+};
+
+// What to do with a message box: the id of the button to press, or 0 to
+// stop watching (the program is left as it is).
+using BoxAnswer = std::function<int(const MessageBoxView &)>;
+
+// Watches the program until it ends, for at most limitMs: samples the
+// progress dialog as often as it can and answers each message box once as
+// answer says. False (with record->error) when the program did not end.
+bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWORD limitMs);
+
+}  // namespace e2e
+
+#endif
