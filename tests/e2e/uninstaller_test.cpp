@@ -1,0 +1,102 @@
+#include "uninstaller_test.h"
+
+#include <cstdlib>
+
+#include "files.h"
+#include "install_log.h"
+#include "registry.h"
+#include "restart.h"
+
+const char kDefaultCaption[] = "Uninstall (Morvane 1.30)";
+const char kNoLogText[] = "Unable to locate Setup logfile.";
+const char kTerminatedText[] =
+    "Uninstall has been terminated due to an initialization error. "
+    "The product has NOT been removed from your computer.";
+const char kConfirmText[] = "Do you really want to remove the selected application from your computer ?";
+const char kCorruptText[] = "ALERT\nExecutable corrupt. Possibly a virus !!!";
+const char kProgressTitle[] = "Removing application";
+
+std::string BuiltUninstaller()
+{
+    const char *hostPath = std::getenv("E2E_UNINSTALL_EXE");
+    return hostPath && *hostPath ? e2e::WindowsPathOfHostPath(hostPath) : "";
+}
+
+void UninstallerTest::SetUp()
+{
+    const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = std::string("C:\\Morvane E2E\\") + info->test_suite_name() + " " + info->name();
+    exe_ = folder_ + "\\Uninstaller\\uninstall.exe";
+    app_ = e2e::DescribeApp(folder_, std::string("Sample App ") + info->name());
+
+    std::string error;
+    ASSERT_TRUE(e2e::RemoveTree(folder_, &error)) << error;
+    ASSERT_TRUE(e2e::ClearScheduledDeletions(&error)) << error;
+    const std::string built = BuiltUninstaller();
+    ASSERT_FALSE(built.empty()) << "E2E_UNINSTALL_EXE names no uninstall.exe";
+    ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(exe_), &error)) << error;
+    ASSERT_TRUE(CopyFileA(built.c_str(), exe_.c_str(), FALSE))
+        << "copying " << built << ": " << e2e::ErrorText(GetLastError());
+}
+
+void UninstallerTest::InstallTestApp()
+{
+    std::string error;
+    ASSERT_TRUE(e2e::InstallApp(app_, &error)) << error;
+}
+
+e2e::RunRecord UninstallerTest::RunUninstaller(const std::string &rest, const e2e::BoxAnswer &answer)
+{
+    return RunUninstallerAt(exe_, rest, answer);
+}
+
+e2e::RunRecord UninstallerTest::RunUninstallerAt(const std::string &exe, const std::string &rest,
+                                                 const e2e::BoxAnswer &answer)
+{
+    e2e::RunRecord record;
+    std::string error;
+    if (!program_.Start(exe, rest, &error)) {
+        ADD_FAILURE() << error;
+        return record;
+    }
+    if (!e2e::WatchRun(program_, answer, &record, kRunLimitMs))
+        ADD_FAILURE() << "[" << program_.commandLine() << "]: " << record.error;
+    return record;
+}
+
+void UninstallerTest::ExpectAppUntouched()
+{
+    for (const std::string &file : app_.files)
+        EXPECT_TRUE(e2e::FileExists(file)) << file << " is gone";
+    for (const std::string &directory : app_.directories)
+        EXPECT_TRUE(e2e::DirectoryExists(directory)) << directory << " is gone";
+    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey())) << app_.OtherUninstallKey();
+    std::vector<unsigned char> log;
+    std::string error;
+    ASSERT_TRUE(e2e::ReadBytes(app_.logPath, &log, &error)) << error;
+    EXPECT_TRUE(log == e2e::EncodeLog(app_.log)) << "the log changed; " << log.size() << " bytes now";
+}
+
+void ExpectWarningBox(const e2e::MessageBoxView &box, const std::string &text, const std::string &caption)
+{
+    EXPECT_EQ(text, box.text);
+    EXPECT_EQ(caption, box.caption);
+    EXPECT_TRUE(box.hasIcon) << "the box \"" << box.text << "\" has no icon";
+    EXPECT_EQ("warning", box.shownIcon) << "icon of the box \"" << box.text << "\"";
+    EXPECT_EQ(std::vector<int>{IDOK}, box.buttonIds) << "buttons of \"" << box.text << "\"";
+    EXPECT_EQ(NULL, box.owner) << "the box \"" << box.text << "\" has an owner";
+}
+
+std::string BoxList(const e2e::RunRecord &run)
+{
+    std::string list;
+    for (const e2e::MessageBoxView &box : run.boxes)
+        list += "\n  [" + box.caption + "] " + box.text;
+    return list.empty() ? " none" : list;
+}
+
+int AnswerYes(const e2e::MessageBoxView &box)
+{
+    return box.text == kConfirmText ? IDYES : e2e::SafestButton(box);
+}

@@ -1,0 +1,65 @@
+// What the end-to-end tests share: each test gets its own folder under
+// C:\Morvane E2E with a fresh copy of uninstall.exe, nothing scheduled for
+// the next restart, and helpers to install its application and run the
+// program on it.
+#ifndef E2E_UNINSTALLER_TEST_H
+#define E2E_UNINSTALLER_TEST_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "process.h"
+#include "test_app.h"
+#include "ui.h"
+
+// The program's own texts.
+extern const char kDefaultCaption[];
+extern const char kNoLogText[];
+extern const char kTerminatedText[];
+extern const char kConfirmText[];
+extern const char kCorruptText[];
+extern const char kProgressTitle[];
+
+// Limit for one run of the program; a run takes well under a second.
+constexpr DWORD kRunLimitMs = 30000;
+
+class UninstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    // Installs app_ (call with ASSERT_NO_FATAL_FAILURE).
+    void InstallTestApp();
+
+    // Starts the uninstaller copy with `"<exe>" <rest>` and watches it to its
+    // end, answering boxes with answer. Fails the test if it does not end.
+    e2e::RunRecord RunUninstaller(const std::string &rest, const e2e::BoxAnswer &answer);
+    e2e::RunRecord RunUninstallerAt(const std::string &exe, const std::string &rest,
+                                    const e2e::BoxAnswer &answer);
+
+    // Checks that every listed file and folder, the Uninstall entry and the
+    // log are still as installed.
+    void ExpectAppUntouched();
+
+    std::string folder_;  // this test's own folder
+    std::string exe_;     // this test's copy of uninstall.exe
+    e2e::TestApp app_;    // described, not yet installed
+    e2e::Program program_;
+};
+
+// uninstall.exe as the build made it (Windows path), from E2E_UNINSTALL_EXE.
+std::string BuiltUninstaller();
+
+// Checks one message box: text, caption, the warning icon on screen, only an
+// OK button, no owner window.
+void ExpectWarningBox(const e2e::MessageBoxView &box, const std::string &text,
+                      const std::string &caption);
+
+// The boxes of a run, for failure messages: caption and text of each.
+std::string BoxList(const e2e::RunRecord &run);
+
+// Answers the question with Yes and any other box with its safest button.
+int AnswerYes(const e2e::MessageBoxView &box);
+
+#endif
