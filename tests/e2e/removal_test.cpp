@@ -1,0 +1,148 @@
+// Answering Yes: the passes over the log remove what it lists.
+#include "uninstaller_test.h"
+
+#include <set>
+#include <sstream>
+
+#include "files.h"
+#include "install_log.h"
+#include "registry.h"
+#include "restart.h"
+
+namespace {
+
+// The status lines in the order of the passes. The pass over files, shared
+// DLLs and groups writes its texts in log order, so they share one step.
+int StatusStep(const std::string &status)
+{
+    if (status == "Loading install-log")
+        return 0;
+    if (status == "Removing File:" || status == "Unregistering DLL" ||
+        status == "Removing Progman Item" || status == "Removing System Registry Entrys")
+        return 1;
+    if (status == "Removing Directory:")
+        return 2;
+    if (status == "Preparing SystemFile removal")
+        return 3;
+    if (status == "Deleting Uninstall Key")
+        return 4;
+    return -1;
+}
+
+std::string Describe(const std::vector<e2e::ProgressView> &samples)
+{
+    std::ostringstream out;
+    const e2e::ProgressView *last = NULL;
+    for (const e2e::ProgressView &view : samples) {
+        if (last && last->visible == view.visible && last->status == view.status &&
+            last->detail == view.detail && last->position == view.position)
+            continue;
+        out << "\n  " << (view.visible ? "shown " : "hidden") << " [" << view.status << "] ["
+            << view.detail << "] " << view.position;
+        last = &view;
+    }
+    return out.str();
+}
+
+class Removal : public UninstallerTest {
+protected:
+    // Installs the application, answers Yes and watches the run to its end.
+    // paddingRecords records with no action follow the name record: they
+    // make the passes longer, so that more looks see the dialog at work.
+    e2e::RunRecord InstallAndRemove(size_t paddingRecords = 0)
+    {
+        e2e::RunRecord run;
+        app_.log.insert(app_.log.begin() + 1, paddingRecords, e2e::LogRecord{e2e::kNoAction, "", ""});
+        InstallTestApp();
+        if (HasFatalFailure())
+            return run;
+        run = RunUninstaller(app_.logPath, AnswerYes);
+        EXPECT_TRUE(run.ended) << run.error;
+        return run;
+    }
+};
+
+TEST_F(Removal, YesRemovesListedFilesFoldersAndEntry)
+{
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+
+    EXPECT_EQ(0u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+    EXPECT_EQ(kConfirmText, run.boxes[0].text);
+
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
+    for (const std::string &directory : app_.directories)
+        EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " is still there";
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+
+    // The other application keeps its entry, with its values.
+    std::string otherName;
+    EXPECT_TRUE(e2e::ReadStringValue(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey(), "DisplayName", &otherName))
+        << app_.OtherUninstallKey() << " lost its DisplayName";
+    EXPECT_EQ(app_.otherAppName, otherName);
+    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, e2e::kUninstallKey));
+
+    // The log is only read; what becomes of it after the removal is not
+    // this run's business yet.
+    std::vector<unsigned char> log;
+    std::string error;
+    ASSERT_TRUE(e2e::ReadBytes(app_.logPath, &log, &error)) << error;
+    EXPECT_TRUE(log == e2e::EncodeLog(app_.log)) << "the log changed; " << log.size() << " bytes now";
+    EXPECT_TRUE(e2e::FileExists(exe_));
+
+    // Everything could be deleted at once, so nothing waits for a restart.
+    EXPECT_EQ(std::vector<std::string>(), e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    std::vector<e2e::PendingOperation> pending;
+    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
+    EXPECT_EQ(0u, pending.size()) << "first: " << (pending.empty() ? "" : pending[0].from);
+}
+
+// The dialog is watched as often as the test can look; what is asserted
+// holds for any selection of looks.
+TEST_F(Removal, ProgressDialogFollowsThePasses)
+{
+    e2e::RunRecord run = InstallAndRemove(200);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(0u, run.exitCode);
+    ASSERT_TRUE(run.progressDialogShown) << "the progress dialog was never seen shown:"
+                                         << Describe(run.progress);
+
+    // Texts the detail line can hold: its first text, the listed paths, or empty.
+    std::set<std::string> details = {"(Please wait)", ""};
+    details.insert(app_.files.begin(), app_.files.end());
+    details.insert(app_.directories.begin(), app_.directories.end());
+    // Positions the bar can take: 100 * k / records, truncated.
+    std::set<long> positions;
+    const unsigned records = static_cast<unsigned>(app_.log.size());
+    for (unsigned k = 0; k <= records; k++)
+        positions.insert(static_cast<long>(100 * k / records));
+
+    int step = 0;
+    long position = 0;
+    int shown = 0;
+    for (const e2e::ProgressView &view : run.progress) {
+        EXPECT_EQ(kProgressTitle, view.title);
+        EXPECT_EQ(0, view.low);
+        EXPECT_EQ(120, view.high);
+        EXPECT_EQ("&Cancel", view.button);
+        if (!view.visible)
+            continue;
+        shown++;
+        int viewStep = StatusStep(view.status);
+        EXPECT_NE(-1, viewStep) << "unknown status [" << view.status << "]";
+        EXPECT_LE(step, viewStep) << "status [" << view.status << "] after an earlier step:"
+                                  << Describe(run.progress);
+        step = std::max(step, viewStep);
+        EXPECT_TRUE(details.count(view.detail)) << "unexpected detail [" << view.detail << "]";
+        EXPECT_TRUE(positions.count(view.position)) << "bar at " << view.position;
+        EXPECT_LE(position, view.position) << "the bar went back:" << Describe(run.progress);
+        position = std::max(position, view.position);
+    }
+    EXPECT_GE(100, position);
+    std::cout << run.progress.size() << " looks at the dialog, " << shown << " while shown:"
+              << Describe(run.progress) << std::endl;
+}
+
+}  // namespace

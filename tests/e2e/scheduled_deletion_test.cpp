@@ -1,0 +1,127 @@
+// Files in use: what cannot be deleted now is scheduled for the next restart
+// under its short name, in WININIT.INI and in PendingFileRenameOperations,
+// and a restart then deletes it.
+#include "uninstaller_test.h"
+
+#include "files.h"
+#include "registry.h"
+#include "restart.h"
+
+namespace {
+
+class ScheduledDeletion : public UninstallerTest {
+protected:
+    void TearDown() override
+    {
+        for (HANDLE handle : held_)
+            CloseHandle(handle);
+    }
+
+    // Opens the file without sharing, as a program using it would: no other
+    // process can delete or open it until ReleaseAll.
+    void Hold(const std::string &path)
+    {
+        HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, handle) << path << ": " << e2e::ErrorText(GetLastError());
+        held_.push_back(handle);
+        heldPaths_.push_back(path);
+    }
+
+    void ReleaseAll()
+    {
+        for (HANDLE handle : held_)
+            CloseHandle(handle);
+        held_.clear();
+    }
+
+    // What has to wait for the restart: the held files in log order, then
+    // the listed folders that still hold one of them, in log order.
+    std::vector<std::string> ExpectedScheduled() const
+    {
+        std::vector<std::string> items;
+        for (const std::string &file : app_.files)
+            for (const std::string &held : heldPaths_)
+                if (file == held)
+                    items.push_back(file);
+        for (const std::string &directory : app_.directories)
+            for (const std::string &held : heldPaths_)
+                if (held.compare(0, directory.size() + 1, directory + "\\") == 0) {
+                    items.push_back(directory);
+                    break;
+                }
+        return items;
+    }
+
+    // Installs, holds the given files, answers Yes, and checks the state
+    // before and after a restart.
+    void RemoveWhileHolding(const std::vector<std::string> &files)
+    {
+        ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+        for (const std::string &file : files)
+            ASSERT_NO_FATAL_FAILURE(Hold(file));
+
+        // Short names of everything that will be scheduled, taken while it exists.
+        std::vector<std::string> wininitLines;
+        std::vector<std::string> pendingNames;
+        for (const std::string &item : ExpectedScheduled()) {
+            std::string shortName = e2e::ShortPath(item);
+            ASSERT_FALSE(shortName.empty()) << "no short name for " << item;
+            wininitLines.push_back("NUL=" + shortName);
+            pendingNames.push_back("\\??\\" + shortName);
+        }
+
+        e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
+        ASSERT_TRUE(run.ended) << run.error;
+        EXPECT_EQ(0u, run.exitCode);
+        EXPECT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+
+        for (const std::string &file : app_.files)
+            EXPECT_EQ(IsHeld(file), e2e::FileExists(file)) << file;
+        EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+        EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey())) << app_.OtherUninstallKey();
+
+        EXPECT_EQ(wininitLines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+        std::vector<e2e::PendingOperation> pending;
+        std::string error;
+        ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
+        std::vector<std::string> pendingFrom;
+        for (const e2e::PendingOperation &operation : pending) {
+            pendingFrom.push_back(operation.from);
+            EXPECT_EQ("", operation.to) << "target of " << operation.from;
+        }
+        EXPECT_EQ(pendingNames, pendingFrom);
+
+        // The program using the files ends; then Windows restarts.
+        ReleaseAll();
+        ASSERT_TRUE(e2e::SimulateRestart(&error)) << error;
+        for (const std::string &file : app_.files)
+            EXPECT_FALSE(e2e::FileExists(file)) << file << " survived the restart";
+        for (const std::string &directory : app_.directories)
+            EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " survived the restart";
+        EXPECT_TRUE(e2e::FileExists(app_.logPath));
+    }
+
+    bool IsHeld(const std::string &path) const
+    {
+        for (const std::string &held : heldPaths_)
+            if (held == path)
+                return true;
+        return false;
+    }
+
+    std::vector<HANDLE> held_;
+    std::vector<std::string> heldPaths_;
+};
+
+TEST_F(ScheduledDeletion, FileInUseIsDeletedAtRestart)
+{
+    RemoveWhileHolding({app_.files[3]});
+}
+
+TEST_F(ScheduledDeletion, TwoFilesInUseAreBothDeletedAtRestart)
+{
+    RemoveWhileHolding({app_.files[1], app_.files[4]});
+}
+
+}  // namespace
