@@ -1,0 +1,191 @@
+// The program's resources, read from the built file: the progress dialog's
+// template and the program's icon.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "files.h"
+#include "pe_image.h"
+#include "uninstaller_test.h"
+
+namespace {
+
+class Resources : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        path_ = BuiltUninstaller();
+        ASSERT_FALSE(path_.empty()) << "E2E_UNINSTALL_EXE names no uninstall.exe";
+        module_ = LoadLibraryExA(path_.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module_) << path_ << ": " << e2e::ErrorText(GetLastError());
+    }
+
+    void TearDown() override
+    {
+        if (module_ != NULL)
+            FreeLibrary(module_);
+    }
+
+    void LoadProgressDialog(e2e::DialogTemplate *dialog)
+    {
+        std::vector<unsigned char> bytes;
+        std::string error;
+        ASSERT_TRUE(e2e::ResourceBytes(module_, "UNINSTDLG", MAKEINTRESOURCEA(5) /* RT_DIALOG */, &bytes,
+                                       &error))
+            << error;
+        ASSERT_TRUE(e2e::ParseDialogTemplate(bytes, dialog, &error)) << error;
+        ASSERT_FALSE(dialog->extendedForm) << "an extended template (DLGTEMPLATEEX)";
+    }
+
+    std::string path_;
+    HMODULE module_ = NULL;
+};
+
+e2e::NameOrOrdinal Ordinal(WORD ordinal)
+{
+    e2e::NameOrOrdinal value;
+    value.isOrdinal = true;
+    value.ordinal = ordinal;
+    return value;
+}
+
+e2e::NameOrOrdinal Name(const std::string &name)
+{
+    e2e::NameOrOrdinal value;
+    value.name = name;
+    return value;
+}
+
+std::string Show(const e2e::NameOrOrdinal &value)
+{
+    return value.isOrdinal ? "#" + std::to_string(value.ordinal) : "\"" + value.name + "\"";
+}
+
+void ExpectSame(const e2e::NameOrOrdinal &wanted, const e2e::NameOrOrdinal &actual, const char *what)
+{
+    EXPECT_EQ(Show(wanted), Show(actual)) << what;
+}
+
+struct ItemRow {
+    WORD id;
+    e2e::NameOrOrdinal windowClass;
+    e2e::NameOrOrdinal text;
+    DWORD style;
+    short x, y, cx, cy;
+};
+
+// The controls of UNINSTDLG in their order. Predefined classes are named by
+// their atoms (0x80 button, 0x82 static), the progress bar by its class name.
+const WORD kButton = 0x80;
+const WORD kStatic = 0x82;
+const std::vector<ItemRow> kControls = {
+    {1003, Ordinal(kButton), Name("&Cancel"), 0x50010000, 76, 69, 50, 14},
+    {101, Ordinal(kStatic), Name("Text"), 0x50020000, 39, 6, 152, 8},
+    {102, Ordinal(kStatic), Name("Text"), 0x50020000, 39, 21, 152, 8},
+    {131, Name("msctls_progress32"), Name("Progress"), 0x50800000, 8, 46, 186, 14},
+    {0xFFFF, Ordinal(kStatic), Name("MAINICON"), 0x50000003, 8, 6, 21, 20},
+};
+
+TEST_F(Resources, ProgressDialogTemplate)
+{
+    e2e::DialogTemplate dialog;
+    ASSERT_NO_FATAL_FAILURE(LoadProgressDialog(&dialog));
+
+    EXPECT_EQ(0x80CF0044u, dialog.style);
+    EXPECT_EQ(0u, dialog.extendedStyle);
+    EXPECT_EQ(86, dialog.x);
+    EXPECT_EQ(65, dialog.y);
+    EXPECT_EQ(202, dialog.cx);
+    EXPECT_EQ(87, dialog.cy);
+    ExpectSame(Name(""), dialog.menu, "menu");
+    ExpectSame(Name(""), dialog.windowClass, "dialog class");
+    EXPECT_EQ("Removing application", dialog.title);
+    EXPECT_TRUE(dialog.hasFont);
+    EXPECT_EQ(8, dialog.pointSize);
+    EXPECT_EQ("MS Sans Serif", dialog.font);
+
+    ASSERT_EQ(kControls.size(), dialog.items.size());
+    for (size_t i = 0; i < kControls.size(); i++) {
+        SCOPED_TRACE("control " + std::to_string(i + 1));
+        const ItemRow &row = kControls[i];
+        const e2e::DialogItemTemplate &item = dialog.items[i];
+        EXPECT_EQ(row.id, item.id);
+        ExpectSame(row.text, item.text, "text");
+        EXPECT_EQ(row.style, item.style);
+        EXPECT_EQ(0u, item.extendedStyle);
+        EXPECT_EQ(row.x, item.x);
+        EXPECT_EQ(row.y, item.y);
+        EXPECT_EQ(row.cx, item.cx);
+        EXPECT_EQ(row.cy, item.cy);
+        EXPECT_EQ(0, item.creationDataSize);
+    }
+}
+
+TEST_F(Resources, ProgressDialogControlClasses)
+{
+    e2e::DialogTemplate dialog;
+    ASSERT_NO_FATAL_FAILURE(LoadProgressDialog(&dialog));
+    ASSERT_EQ(kControls.size(), dialog.items.size());
+    for (size_t i = 0; i < kControls.size(); i++)
+        ExpectSame(kControls[i].windowClass, dialog.items[i].windowClass,
+                   ("class of control " + std::to_string(i + 1)).c_str());
+}
+
+#pragma pack(push, 1)
+struct IconGroupEntry {
+    BYTE width;
+    BYTE height;
+    BYTE colourCount;
+    BYTE reserved;
+    WORD planes;
+    WORD bitCount;
+    DWORD bytesInResource;
+    WORD id;
+};
+#pragma pack(pop)
+
+TEST_F(Resources, MainIconHasThreeImagesOf2And8And16Colours)
+{
+    std::vector<unsigned char> group;
+    std::string error;
+    ASSERT_TRUE(e2e::ResourceBytes(module_, "MAINICON", MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, &group, &error))
+        << error;
+    ASSERT_GE(group.size(), 6u);
+    const WORD *header = reinterpret_cast<const WORD *>(group.data());
+    EXPECT_EQ(0, header[0]);
+    EXPECT_EQ(1, header[1]) << "not an icon group";
+    ASSERT_EQ(3, header[2]) << "images in the group";
+    ASSERT_EQ(6 + 3 * sizeof(IconGroupEntry), group.size());
+
+    const int colours[] = {2, 8, 16};
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE("image " + std::to_string(i + 1));
+        IconGroupEntry entry;
+        std::memcpy(&entry, group.data() + 6 + i * sizeof(entry), sizeof(entry));
+        EXPECT_EQ(32, entry.width);
+        EXPECT_EQ(32, entry.height);
+        EXPECT_EQ(colours[i], entry.colourCount);
+
+        std::vector<unsigned char> image;
+        ASSERT_TRUE(e2e::ResourceBytes(module_, MAKEINTRESOURCEA(entry.id), MAKEINTRESOURCEA(3) /* RT_ICON */,
+                                       &image, &error))
+            << "icon " << entry.id << ": " << error;
+        EXPECT_EQ(entry.bytesInResource, image.size());
+        ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER));
+        BITMAPINFOHEADER bitmap;
+        std::memcpy(&bitmap, image.data(), sizeof(bitmap));
+        EXPECT_EQ(32, bitmap.biWidth);
+        EXPECT_EQ(64, bitmap.biHeight) << "colour and mask rows";
+        EXPECT_EQ(entry.bitCount, bitmap.biBitCount);
+        const unsigned palette = bitmap.biClrUsed ? bitmap.biClrUsed : 1u << bitmap.biBitCount;
+        EXPECT_EQ(static_cast<unsigned>(colours[i]), palette) << "palette entries";
+
+        HICON icon = CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()), TRUE,
+                                              0x00030000, 32, 32, LR_DEFAULTCOLOR);
+        EXPECT_NE(nullptr, icon) << "the image does not load as an icon";
+        if (icon != NULL)
+            DestroyIcon(icon);
+    }
+}
+
+}  // namespace
