@@ -89,15 +89,9 @@ bool IsMessageBox(HWND window)
            GetDlgItem(window, kProgressBar) == NULL;
 }
 
-namespace {
-struct ChildSearch {
-    MessageBoxView *view;
-};
-}  // namespace
-
 static BOOL CALLBACK ReadBoxChild(HWND child, LPARAM param)
 {
-    MessageBoxView *view = reinterpret_cast<ChildSearch *>(param)->view;
+    MessageBoxView *view = reinterpret_cast<MessageBoxView *>(param);
     std::string cls = ClassName(child);
     LONG style = GetWindowLongA(child, GWL_STYLE);
     if (cls == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
@@ -129,8 +123,7 @@ bool PressButton(HWND dialog, int id)
                         reinterpret_cast<LPARAM>(button)) != 0;
 }
 
-// 32-bit pixels (0x00RRGGBB) of a 32x32 area: of the screen at (x, y), or of
-// an icon drawn by this process, with its alpha values apart.
+// The 32x32 pixels of the screen at (x, y), as 0x00RRGGBB.
 static bool ScreenPixels(int x, int y, std::vector<DWORD> *pixels)
 {
     HDC screen = GetDC(NULL);
@@ -158,6 +151,7 @@ static bool ScreenPixels(int x, int y, std::vector<DWORD> *pixels)
     return ok;
 }
 
+// The 32x32 pixels of a system icon as this process loads it, as 0xAARRGGBB.
 static bool IconPixels(LPCSTR name, std::vector<DWORD> *pixels)
 {
     HICON icon = LoadIconA(NULL, name);
@@ -240,8 +234,7 @@ bool ReadMessageBox(HWND window, MessageBoxView *view)
     view->caption = WindowTitle(window);
     if (!ItemText(window, 0xFFFF, &view->text))
         return false;
-    ChildSearch search = {view};
-    EnumChildWindows(window, ReadBoxChild, reinterpret_cast<LPARAM>(&search));
+    EnumChildWindows(window, ReadBoxChild, reinterpret_cast<LPARAM>(view));
     if (!view->hasIcon)
         view->shownIcon = "none";
     else
