@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "completion.h"
 #include "globals.h"
 #include "log/install_log.h"
 #include "platform/text.h"
@@ -105,5 +106,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int sh
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    if (g_outcome == OUTCOME_COMPLETED)
+        RunCompletion(cmdLine);
     return 0;
 }

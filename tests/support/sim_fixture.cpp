@@ -25,6 +25,25 @@ static void AddProgramTemplates()
         {-1, "STATIC", "MAINICON", 0x50000003},
     };
     sim::AddDialogTemplate("UNINSTDLG", progress);
+
+    sim::DialogTemplate restart;
+    restart.title = "Restart";
+    restart.style = 0x90C800C4;
+    restart.x = 39;
+    restart.y = 70;
+    restart.width = 336;
+    restart.height = 176;
+    restart.items = {
+        {IDOK, "BUTTON", "&Yes", 0x50010001},
+        {IDCANCEL, "BUTTON", "&No", 0x50010000},
+        {IDC_RESTART_FRAME, "BUTTON", "", 0x50000007},
+        {-1, "STATIC",
+         "Some files could not be removed while running this uninstall. Your system has to be restarted to remove "
+         "these locked system files.\n\nDo you want to restart now ?",
+         0x50020001},
+        {-1, "STATIC", "MAINICON", 0x50000003},
+    };
+    sim::AddDialogTemplate("RESTARTDLG", restart);
 }
 
 static void ClearGlobals()

@@ -315,13 +315,14 @@ std::vector<std::string> ListTree(const std::string &root)
     return out;
 }
 
-void HoldFile(const std::string &path)
+void HoldFile(const std::string &path, DWORD share)
 {
     auto lock = Lock();
     PathLookup found = LookUp(path);
     if (found.node == nullptr)
         throw std::runtime_error("no simulated item to hold: " + path);
     found.node->heldByOthers++;
+    found.node->heldShare = share;
 }
 
 void ReleaseFile(const std::string &path)
@@ -367,7 +368,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
         SetError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    if (found.node->heldByOthers > 0) {
+    if (found.node->heldByOthers > 0 && !(found.node->heldShare & FILE_SHARE_READ)) {
         SetError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
@@ -465,7 +466,7 @@ BOOL WINAPI DeleteFileA(LPCSTR name)
         SetError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (found.node->heldByOthers > 0 ||
+    if ((found.node->heldByOthers > 0 && !(found.node->heldShare & FILE_SHARE_DELETE)) ||
         (found.node->openCount > 0 && !(found.node->openShare & FILE_SHARE_DELETE))) {
         SetError(ERROR_SHARING_VIOLATION);
         return FALSE;

@@ -59,9 +59,10 @@ std::string ShortPath(const std::string &path);
 // Every file and directory under root (its long paths), root excluded.
 std::vector<std::string> ListTree(const std::string &root);
 
-// Another process opens the file without sharing: it can be neither opened
-// nor deleted until ReleaseFile.
-void HoldFile(const std::string &path);
+// Another process opens the file, sharing it as share says (FILE_SHARE_...
+// bits): without FILE_SHARE_READ the program cannot open it, without
+// FILE_SHARE_DELETE it cannot delete it, until ReleaseFile.
+void HoldFile(const std::string &path, DWORD share = 0);
 void ReleaseFile(const std::string &path);
 
 // Items registered for deletion at the next restart with MoveFileExA.

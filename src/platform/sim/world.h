@@ -21,7 +21,8 @@ struct Node {
     std::string content;
     std::vector<std::unique_ptr<Node>> children;
     Node *parent = nullptr;
-    int heldByOthers = 0;    // opened elsewhere without sharing
+    int heldByOthers = 0;    // opened by other processes
+    DWORD heldShare = 0;     // what those processes share
     int openCount = 0;       // opened by the program
     DWORD openShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 };

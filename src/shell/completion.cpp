@@ -1,0 +1,34 @@
+#include "completion.h"
+
+#include "globals.h"
+#include "log/install_log.h"
+#include "platform/text.h"
+#include "removal/delete_or_schedule.h"
+#include "restart_dialog.h"
+
+static const char kRemoved[] =
+    "Uninstall has successfully removed the selected application. "
+    "Reboot your computer to also remove system files that are locked at the moment.";
+
+void RemoveLogFolders(char *path)
+{
+    size_t length = TextLength(path, (size_t)-1);
+    while (length > 0) {
+        if (path[length - 1] == '\\') {
+            path[length - 1] = '\0';
+            RemoveDirectoryA(path);
+        }
+        length--;
+        path[length] = '\0';
+    }
+}
+
+void RunCompletion(char *logPath)
+{
+    CloseLog();
+    DeleteOrSchedule(logPath);
+    MessageBoxA(NULL, kRemoved, g_caption, MB_OK | MB_ICONWARNING);
+    if (g_rebootNeeded == 1)
+        DialogBoxParamA(g_hInstance, "RESTARTDLG", NULL, RestartDlgProc, 0);
+    RemoveLogFolders(logPath);
+}
