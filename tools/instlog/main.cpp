@@ -7,20 +7,25 @@
 #include <string>
 
 #include "build.h"
+#include "check.h"
 #include "dump.h"
 #include "escape.h"
 #include "exit_codes.h"
+#include "plan.h"
 
 static const char kUsage[] =
     "Usage: instlog COMMAND ARGUMENTS\n"
     "\n"
     "  instlog dump LOG         every record of LOG in a readable text form\n"
+    "  instlog plan LOG         what the uninstaller would do with LOG, in order\n"
+    "  instlog check LOG        problems in LOG, one per line\n"
     "  instlog build TEXT LOG   writes LOG from TEXT, which is in the form that\n"
     "                           dump prints; TEXT \"-\" reads standard input\n"
     "  instlog --help           this text\n"
     "\n"
     "Exit codes:\n"
-    "  0  done\n"
+    "  0  done; for check: no problems found\n"
+    "  1  check found problems\n"
     "  2  bad command line: unknown command or option, missing or extra arguments\n"
     "  3  an input file cannot be opened or read\n"
     "  4  TEXT is not in the text form (the message names the line)\n"
@@ -65,7 +70,7 @@ int main(int argc, char **argv)
         return UsageError("unknown option \"" + EscapeBytes(command, strlen(command)) + "\"");
 
     int given = argc - 2;
-    bool oneLog = strcmp(command, "dump") == 0;
+    bool oneLog = strcmp(command, "dump") == 0 || strcmp(command, "plan") == 0 || strcmp(command, "check") == 0;
     bool build = strcmp(command, "build") == 0;
     if (!oneLog && !build)
         return UsageError("unknown command \"" + EscapeBytes(command, strlen(command)) + "\"");
@@ -79,6 +84,10 @@ int main(int argc, char **argv)
     int result;
     if (strcmp(command, "dump") == 0)
         result = RunDump(argv[2], std::cout, std::cerr);
+    else if (strcmp(command, "plan") == 0)
+        result = RunPlan(argv[2], std::cout, std::cerr);
+    else if (strcmp(command, "check") == 0)
+        result = RunCheck(argv[2], std::cout, std::cerr);
     else
         result = RunBuild(argv[2], argv[3], std::cin, std::cerr);
     std::cout.flush();
