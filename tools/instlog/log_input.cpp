@@ -2,6 +2,10 @@
 
 #include "shell/globals.h"
 
+#ifndef ERROR_SEEK_ON_DEVICE
+#define ERROR_SEEK_ON_DEVICE 132L
+#endif
+
 std::string DescribeError(DWORD code)
 {
     const char *reason;
@@ -24,7 +28,7 @@ std::string DescribeError(DWORD code)
     case ERROR_FILENAME_EXCED_RANGE:
         reason = "name too long";
         break;
-    case 132:   // ERROR_SEEK_ON_DEVICE
+    case ERROR_SEEK_ON_DEVICE:
         reason = "not a file that can be read more than once";
         break;
     default:
