@@ -5,11 +5,9 @@
 #include "progman.h"
 #include "shared_dll.h"
 #include "log/install_log.h"
-#include "platform/text.h"
 #include "res/resource.h"
 #include "shell/globals.h"
-
-#define UNINSTALL_KEY_PREFIX "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+#include "uninstall_key.h"
 
 static const char kCustomRunFailed[] =
     "Custom uninstall run failed. Morvane will stop application removal.";
@@ -126,18 +124,14 @@ static void PrepareSystemFiles(void)
     }
 }
 
-// Deletes the application's own entry under the Uninstall key. A name that
-// is empty or holds a backslash does not name one entry (it would name the
-// Uninstall key itself or a key inside another entry), so nothing is deleted.
+// Deletes the application's own entry under the Uninstall key, and nothing
+// when the name cannot name one entry.
 static void DeleteUninstallKey(void)
 {
     SetStatus(kDeletingUninstallKey);
-    if (g_appName[0] == '\0' || TextHasChar(g_appName, '\\'))
-        return;
     char keyPath[MESSAGE_SIZE];
-    CopyText(keyPath, sizeof(keyPath), UNINSTALL_KEY_PREFIX);
-    AppendText(keyPath, sizeof(keyPath), g_appName);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
+    if (FormatUninstallKey(keyPath, sizeof(keyPath), g_appName) == UNINSTALL_KEY_NAMED)
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
 }
 
 int RemoveApplication(void)
