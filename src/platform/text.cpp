@@ -32,6 +32,15 @@ int AppendText(char *dst, size_t size, const char *src)
     return 1;
 }
 
+int TextEqual(const char *a, const char *b)
+{
+    while (*a != '\0' && *a == *b) {
+        a++;
+        b++;
+    }
+    return *a == *b;
+}
+
 static char UpperAscii(char c)
 {
     return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;

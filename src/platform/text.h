@@ -17,6 +17,9 @@ int CopyText(char *dst, size_t size, const char *src);
 // whole text fitted, 0 when it was cut.
 int AppendText(char *dst, size_t size, const char *src);
 
+// 1 when the texts are equal.
+int TextEqual(const char *a, const char *b);
+
 // 1 when the texts are equal, letters A to Z compared without regard to case.
 int TextEqualNoCase(const char *a, const char *b);
 

@@ -1,10 +1,13 @@
 #include "remove_app.h"
 
+#include <string.h>
+
 #include "custom_program.h"
 #include "delete_or_schedule.h"
 #include "progman.h"
 #include "shared_dll.h"
 #include "log/install_log.h"
+#include "platform/text.h"
 #include "res/resource.h"
 #include "shell/globals.h"
 #include "uninstall_key.h"
@@ -19,13 +22,30 @@ static const char kRemovingDirectory[] = "Removing Directory:";
 static const char kPreparingSystemFiles[] = "Preparing SystemFile removal";
 static const char kDeletingUninstallKey[] = "Deleting Uninstall Key";
 
+// What this removal last set in the dialog. A call that would set a text or
+// the bar to what it already shows changes nothing on screen, yet each is a
+// window call the main thread has to carry out: it is skipped.
+static struct {
+    const char *status;             // one of the texts above; NULL: not set yet
+    int detailSet;
+    char detail[LOG_TEXT_SIZE];
+    int positionSet;
+    WPARAM position;
+} g_shown;
+
 static void SetStatus(const char *text)
 {
+    if (g_shown.status == text)
+        return;
+    g_shown.status = text;
     SetDlgItemTextA(g_hProgressDlg, IDC_STATUS, text);
 }
 
 static void SetDetail(const char *text)
 {
+    if (g_shown.detailSet && TextEqual(g_shown.detail, text))
+        return;
+    g_shown.detailSet = CopyText(g_shown.detail, sizeof(g_shown.detail), text);
     SetDlgItemTextA(g_hProgressDlg, IDC_DETAIL, text);
 }
 
@@ -34,6 +54,10 @@ static void SetDetail(const char *text)
 static void SetBar(unsigned long long progress)
 {
     WPARAM position = g_recordCount ? (WPARAM)(progress / g_recordCount) : 0;
+    if (g_shown.positionSet && g_shown.position == position)
+        return;
+    g_shown.positionSet = 1;
+    g_shown.position = position;
     SendDlgItemMessageA(g_hProgressDlg, IDC_PROGRESS, PBM_SETPOS, position, 0);
 }
 
@@ -136,6 +160,8 @@ static void DeleteUninstallKey(void)
 
 int RemoveApplication(void)
 {
+    memset(&g_shown, 0, sizeof(g_shown));
+    g_shown.positionSet = 1;   // the dialog's bar starts at 0
     ShowWindow(g_hProgressDlg, SW_SHOW);
     if (!RunCustomPrograms())
         return 0;
