@@ -1,0 +1,120 @@
+// Times the uninstaller under Wine, the way a user meets it.
+//
+//   bench_driver.exe startup EXE [ARGS]   milliseconds from starting EXE to its
+//                                         first message box on screen (the box
+//                                         is then answered No, or OK)
+//   bench_driver.exe removal EXE LOG      milliseconds from answering Yes to the
+//                                         success box, and the process's peak
+//                                         working set in KB at that moment
+//
+// Prints the numbers on one line. Output goes to a file, never a pipe.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "process.h"
+#include "ui.h"
+
+static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
+static const DWORD kLimitMs = 600000;
+
+static double Now()
+{
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
+}
+
+// The first visible message box of the process other than skip; NULL when
+// there is none yet. Only window classes and styles are asked, so that the
+// looks cost the program under test as little as possible.
+static HWND FindBox(DWORD pid, HWND skip)
+{
+    for (HWND window : e2e::TopLevelWindows(pid))
+        if (window != skip && IsWindowVisible(window) && e2e::IsMessageBox(window))
+            return window;
+    return NULL;
+}
+
+static HWND WaitForBox(e2e::Program &program, HWND skip, DWORD pauseMs)
+{
+    double deadline = Now() + kLimitMs;
+    while (Now() < deadline && program.Running()) {
+        if (HWND box = FindBox(program.pid(), skip))
+            return box;
+        Sleep(pauseMs);
+    }
+    return NULL;
+}
+
+static int Fail(const std::string &what)
+{
+    std::fprintf(stderr, "bench_driver: %s\n", what.c_str());
+    return 1;
+}
+
+static int Startup(const std::string &exe, const std::string &args)
+{
+    e2e::Program program;
+    std::string error;
+    double start = Now();
+    if (!program.Start(exe, args, &error))
+        return Fail(error);
+    HWND box = WaitForBox(program, NULL, 0);
+    double shown = Now();
+    if (box == NULL)
+        return Fail("no message box from " + exe);
+    e2e::MessageBoxView view;
+    e2e::ReadMessageBox(box, &view);
+    e2e::PressButton(box, e2e::SafestButton(view));
+    DWORD exitCode;
+    if (!program.WaitForExit(30000, &exitCode))
+        return Fail(exe + " did not end");
+    std::printf("%.3f\n", shown - start);
+    return 0;
+}
+
+static int Removal(const std::string &exe, const std::string &log)
+{
+    e2e::Program program;
+    std::string error;
+    if (!program.Start(exe, log, &error))
+        return Fail(error);
+    HWND question = WaitForBox(program, NULL, 1);
+    e2e::MessageBoxView view;
+    if (question == NULL || !e2e::ReadMessageBox(question, &view) || view.text != kConfirm)
+        return Fail("no confirmation from " + exe);
+    double yes = Now();
+    e2e::PressButton(question, IDYES);
+    // A look every 2 ms: often enough to see the end, rare enough not to slow
+    // the removal down.
+    HWND done = WaitForBox(program, question, 2);
+    double finished = Now();
+    if (done == NULL)
+        return Fail("no box after the removal");
+    PROCESS_MEMORY_COUNTERS memory;
+    memory.cb = sizeof(memory);
+    SIZE_T peak = GetProcessMemoryInfo(program.handle(), &memory, sizeof(memory)) ? memory.PeakWorkingSetSize : 0;
+    e2e::ReadMessageBox(done, &view);
+    e2e::PressButton(done, e2e::SafestButton(view));
+    DWORD exitCode;
+    if (!program.WaitForExit(30000, &exitCode))
+        return Fail(exe + " did not end");
+    std::printf("%.3f %lu\n", finished - yes, (unsigned long)(peak / 1024));
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc >= 3 && std::strcmp(argv[1], "startup") == 0)
+        return Startup(argv[2], argc > 3 ? argv[3] : "");
+    if (argc == 4 && std::strcmp(argv[1], "removal") == 0)
+        return Removal(argv[2], argv[3]);
+    return Fail("usage: bench_driver.exe startup EXE [ARGS] | removal EXE LOG");
+}

@@ -1,0 +1,60 @@
+// Runs the removal passes on the simulated Windows for a log of COUNT records
+// of one kind, so that callgrind can count the instructions they take:
+//
+//   valgrind --tool=callgrind --toggle-collect='*RemoveApplication*' removal_cost file|none COUNT
+//
+// The difference between two counts, divided by the difference of records,
+// is the cost of one record, free of the noise of timing.
+#include "log/install_log.h"
+#include "platform/sim/sim.h"
+#include "removal/remove_app.h"
+#include "res/resource.h"
+#include "shell/globals.h"
+#include "shell/progress_dialog.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+static std::string Record(uint32_t type, const std::string &primary)
+{
+    std::string out(516, '\0');
+    memcpy(&out[0], &type, 4);
+    memcpy(&out[4], primary.data(), primary.size());
+    return out;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 3 || (strcmp(argv[1], "file") != 0 && strcmp(argv[1], "none") != 0)) {
+        fprintf(stderr, "usage: removal_cost file|none COUNT\n");
+        return 2;
+    }
+    bool files = strcmp(argv[1], "file") == 0;
+    int count = atoi(argv[2]);
+
+    sim::Reset();
+    sim::DialogTemplate progress{"Removing application", 0x80CF0044, 0, 0, 309, 167,
+                                 {{IDC_STATUS, "STATIC", "Text", 0x50020000},
+                                  {IDC_DETAIL, "STATIC", "Text", 0x50020000},
+                                  {IDC_PROGRESS, "msctls_progress32", "Progress", 0x50800000}}};
+    sim::AddDialogTemplate("UNINSTDLG", progress);
+    std::string log = Record(LOGREC_APPNAME, "Bench App");
+    for (int i = 0; i < count; i++) {
+        std::string path = "C:\\bench\\d" + std::to_string(i / 100) + "\\file" + std::to_string(i) + ".txt";
+        if (files)
+            sim::AddFile(path, "x");
+        log += Record(files ? LOGREC_FILE : LOGREC_TYPE3, path);
+    }
+    sim::AddFile("C:\\bench\\install.log", log);
+
+    LoadLibraryA("C:\\WINDOWS\\system32\\COMCTL32.DLL");
+    g_hProgressDlg = CreateDialogParamA(nullptr, "UNINSTDLG", nullptr, ProgressDlgProc, 0);
+    if (!OpenLog("C:\\bench\\install.log"))
+        return 1;
+    ScanLog();
+    int result = RemoveApplication();
+    CloseLog();
+    return result == 1 ? 0 : 1;
+}
