@@ -1,0 +1,144 @@
+// Drives one run of the uninstaller for the screenshots: at each moment worth
+// a picture it writes SHOTDIR\<name>.ready (the window's screen rectangle)
+// and waits for SHOTDIR\<name>.taken, which the screenshot script writes once
+// it has the picture.
+//
+//   shot_driver.exe UNINSTALL_EXE LOG SHOTDIR HELD_FILE
+//
+// HELD_FILE is held open without sharing during the run, so that the restart
+// offer shows at the end. To picture the progress dialog at work, the
+// uninstaller's worker thread is paused while the picture is taken.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "process.h"
+#include "ui.h"
+
+static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
+static const DWORD kLimitMs = 60000;
+
+static bool Exists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Lets the script take the picture of window, and waits until it has.
+static bool Picture(const std::string &shots, const std::string &name, HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    FILE *ready = std::fopen((shots + "\\" + name + ".ready").c_str(), "w");
+    if (ready == NULL)
+        return false;
+    std::fprintf(ready, "%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    std::fclose(ready);
+    for (DWORD waited = 0; waited < kLimitMs; waited += 50) {
+        if (Exists(shots + "\\" + name + ".taken"))
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+static HWND WaitForBox(e2e::Program &program, const std::string &caption)
+{
+    for (DWORD waited = 0; waited < kLimitMs && program.Running(); waited += 20) {
+        for (HWND window : e2e::TopLevelWindows(program.pid()))
+            if (IsWindowVisible(window) && e2e::IsMessageBox(window) && e2e::WindowTitle(window) == caption)
+                return window;
+        Sleep(20);
+    }
+    return NULL;
+}
+
+// Pauses (or resumes) every thread of the process but the one that owns the
+// dialog, so that the dialog stays as it is and still paints.
+static void PauseOthers(DWORD pid, DWORD dialogThread, bool pause)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != pid || entry.th32ThreadID == dialogThread)
+            continue;
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+        if (thread != NULL) {
+            if (pause)
+                SuspendThread(thread);
+            else
+                ResumeThread(thread);
+            CloseHandle(thread);
+        }
+    }
+    CloseHandle(snapshot);
+}
+
+static int Fail(const char *what)
+{
+    std::fprintf(stderr, "shot_driver: %s\n", what);
+    return 1;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 5)
+        return Fail("usage: shot_driver.exe UNINSTALL_EXE LOG SHOTDIR HELD_FILE");
+    const std::string shots = argv[3];
+    HANDLE held = CreateFileA(argv[4], GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (held == INVALID_HANDLE_VALUE)
+        return Fail("cannot hold the file open");
+
+    e2e::Program program;
+    std::string error;
+    if (!program.Start(argv[1], argv[2], &error))
+        return Fail(error.c_str());
+    const std::string caption = "Morvane Demo Uninstall";
+
+    HWND box = WaitForBox(program, caption);
+    e2e::MessageBoxView view;
+    if (box == NULL || !e2e::ReadMessageBox(box, &view) || view.text != kConfirm)
+        return Fail("no confirmation");
+    if (!Picture(shots, "confirmation", box))
+        return Fail("no picture of the confirmation");
+    e2e::PressButton(box, IDYES);
+
+    // The dialog at work in the pass over the files.
+    HWND dialog = NULL;
+    for (DWORD waited = 0; waited < kLimitMs && dialog == NULL; waited++) {
+        HWND candidate = e2e::FindProgressDialog(program.pid());
+        e2e::ProgressView progress;
+        if (candidate && e2e::ReadProgressDialog(candidate, &progress) && progress.visible &&
+            progress.status == "Removing File:" && progress.position >= 20)
+            dialog = candidate;
+        else
+            Sleep(1);
+    }
+    if (dialog == NULL)
+        return Fail("the dialog was not seen in the pass over the files");
+    PauseOthers(program.pid(), GetWindowThreadProcessId(dialog, NULL), true);
+    Sleep(500);   // the dialog's thread paints what it shows
+    bool pictured = Picture(shots, "progress", dialog);
+    PauseOthers(program.pid(), GetWindowThreadProcessId(dialog, NULL), false);
+    if (!pictured)
+        return Fail("no picture of the progress dialog");
+
+    box = WaitForBox(program, caption);
+    if (box == NULL || !Picture(shots, "success", box))
+        return Fail("no picture of the success box");
+    e2e::PressButton(box, IDOK);
+
+    HWND restart = WaitForBox(program, "Restart");
+    if (restart == NULL || !Picture(shots, "restart", restart))
+        return Fail("no picture of the restart dialog");
+    e2e::PressButton(restart, IDCANCEL);
+
+    DWORD exitCode;
+    if (!program.WaitForExit(kLimitMs, &exitCode))
+        return Fail("the uninstaller did not end");
+    CloseHandle(held);
+    return exitCode == 0 ? 0 : Fail("the uninstaller failed");
+}
