@@ -263,3 +263,14 @@ TEST_F(Startup, AGetMessageThatFailsOnceDoesNotEndTheLoop)
     EXPECT_FALSE(sim::FileExists(LOG)) << "the completion steps ran";
     EXPECT_EQ(2u, BoxTexts().size());
 }
+
+TEST_F(Startup, AQuitMessageThatCannotBePostedAtOnceIsPostedAgain)
+{
+    WriteToolLog();
+    AnswerConfirmation(IDYES);
+    sim::FailCall("PostThreadMessageA", 1816, 1);   // ERROR_NOT_ENOUGH_QUOTA: the queue is full
+    EXPECT_EQ(0, RunProgram(LOG));
+    EXPECT_EQ(OUTCOME_COMPLETED, g_outcome);
+    EXPECT_EQ(2u, sim::CallsTo("PostThreadMessageA").size());
+    EXPECT_FALSE(sim::FileExists(LOG)) << "the completion steps ran";
+}
