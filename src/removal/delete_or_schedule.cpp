@@ -17,6 +17,13 @@ static int IsMissingError(DWORD error)
            error == ERROR_BAD_PATHNAME;
 }
 
+// Errors with which GetPrivateProfileSectionA may report an empty section:
+// none, or no WININIT.INI yet.
+static int IsNoSectionError(DWORD error)
+{
+    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 // Finds the "NUL=<name>" line for name in a section as
 // GetPrivateProfileSectionA returns it: lines ending in a zero each, the
 // last followed by a second zero.
@@ -42,8 +49,13 @@ static int AddWininitLine(const char *name)
         !AppendText(iniPath, sizeof(iniPath), WININIT_NAME))
         return 0;
 
+    // 0 stands for an empty section and for a failed read alike. A section
+    // that could not be read is not written over: its lines would be lost.
     char section[SECTION_SIZE + 1];
+    SetLastError(ERROR_SUCCESS);
     DWORD used = GetPrivateProfileSectionA(RENAME_SECTION, section, SECTION_SIZE, iniPath);
+    if (used == 0 && !IsNoSectionError(GetLastError()))
+        return 0;
     if (used >= SECTION_SIZE - 2)
         return 0;   // a section too large to read whole cannot be written back whole
     section[used] = '\0';
