@@ -9,12 +9,13 @@
 // The largest section the profile functions of every Windows version return.
 #define SECTION_SIZE 32767
 
-// Errors of GetShortPathNameA that mean there is nothing left to delete.
+// Errors of GetShortPathNameA that mean there is nothing left to delete,
+// a share that cannot be reached included.
 static int IsMissingError(DWORD error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
            error == ERROR_INVALID_DRIVE || error == ERROR_INVALID_NAME ||
-           error == ERROR_BAD_PATHNAME;
+           error == ERROR_BAD_PATHNAME || error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME;
 }
 
 // Errors with which GetPrivateProfileSectionA may report an empty section:

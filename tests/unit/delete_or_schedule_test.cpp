@@ -156,3 +156,11 @@ TEST_F(DeleteOrScheduleTest, ASectionThatCannotBeReadIsNotWrittenOver)
     EXPECT_EQ(std::vector<std::string>{sim::ShortPath(path)}, sim::PendingDeletes());
     EXPECT_EQ(1, g_rebootNeeded);
 }
+
+TEST_F(DeleteOrScheduleTest, AnItemOnAnUnreachableShareIsNotScheduled)
+{
+    EXPECT_EQ(0, DeleteOrSchedule("\\\\server\\share\\gone.txt"));
+    EXPECT_TRUE(sim::PendingDeletes().empty());
+    EXPECT_FALSE(sim::FileExists(WININIT));
+    EXPECT_EQ(0, g_rebootNeeded) << "no restart is offered for it";
+}
