@@ -49,7 +49,7 @@ static bool IsMissingForExistence(DWORD e)
 
 static bool IsMissingForShortPath(DWORD e)
 {
-    return e == 2 || e == 3 || e == 15 || e == 123 || e == 161;
+    return e == 2 || e == 3 || e == 15 || e == 53 || e == 67 || e == 123 || e == 161;
 }
 
 static std::vector<std::string> AttemptedBoxTexts()

@@ -7,8 +7,9 @@
 // - Files and directories: nothing goes, and nothing is scheduled for
 //   deletion at restart (MoveFileExA, NUL= lines in WININIT.INI), that the
 //   log does not name in a file, directory or shared-DLL record, except the
-//   log itself and its folders. Lines others left in WININIT.INI stay. No
-//   other file changes.
+//   log itself and its folders. Lines others left in WININIT.INI stay (unless
+//   the platform claimed, by an injected "file not found", that there is no
+//   WININIT.INI). No other file changes.
 // - Registry: only the SharedDLLs values that the log names change, and only
 //   the Uninstall entry named by the log's application goes; a count is
 //   lowered by at most one per record, never wraps, and a count of 0, an
