@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the fuzzers' seed corpus: the cases of the unit tests, encoded in
-the input layouts that log_fuzzer.cpp and program_fuzzer.cpp describe.
+the input layouts that log_fuzzer.cpp and program_fuzzer.cpp describe, and
+executables for exe_check_fuzzer.cpp.
 
-Run from anywhere; it rewrites tests/fuzz/corpus/log and .../program. The
+Run from anywhere; it rewrites tests/fuzz/corpus/log, .../program and
+.../exe_check. The
 tables it needs (kTexts, kFunctions) are read from program_fuzzer.cpp, so the
 two cannot drift apart."""
 import ast
@@ -241,6 +243,49 @@ LOG_SEEDS = {
 }
 
 
+def pe_image():
+    """The image of tests/support/pe_image.cpp: two sections, ending at 0x600."""
+    image = bytearray(0x600)
+    image[0:2] = b"MZ"
+    pe = 0x80
+    struct.pack_into("<I", image, 0x3C, pe)
+    image[pe:pe + 4] = b"PE\0\0"
+    struct.pack_into("<HH", image, pe + 4, 0x8664, 2)
+    struct.pack_into("<H", image, pe + 20, 240)
+    struct.pack_into("<H", image, pe + 24, 0x20B)
+    table = pe + 24 + 240
+    image[table:table + 5] = b".text"
+    struct.pack_into("<II", image, table + 16, 0x200, 0x200)
+    image[table + 40:table + 45] = b".rsrc"
+    struct.pack_into("<II", image, table + 56, 0x200, 0x400)
+    for i in range(0x200, len(image)):
+        image[i] = (i * 7 + 3) & 0xFF
+    return image, pe + 24 + 64
+
+
+def stamped(image, at):
+    image = bytearray(image)
+    struct.pack_into("<I", image, at, 0)
+    total = sum(image[i] | (image[i + 1] << 8 if i + 1 < len(image) else 0) for i in range(0, len(image), 2))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    struct.pack_into("<I", image, at, (total + len(image)) & 0xFFFFFFFF)
+    return bytes(image)
+
+
+IMAGE, CHECKSUM_AT = pe_image()
+GOOD = stamped(IMAGE, CHECKSUM_AT)
+EXE_CHECK_SEEDS = {
+    "intact": GOOD,
+    "unstamped": bytes(IMAGE),
+    "one_byte_changed": GOOD[:0x250] + bytes([GOOD[0x250] ^ 0x10]) + GOOD[0x251:],
+    "cut": GOOD[:0x500],
+    "extended": GOOD + b"\0",
+    "odd_length": stamped(IMAGE[:0x5FF], CHECKSUM_AT),
+    "not_pe": b"MZ" + b"\0" * 0x3E,
+}
+
+
 def write(directory, seeds):
     directory.mkdir(parents=True, exist_ok=True)
     for old in directory.iterdir():
@@ -251,4 +296,6 @@ def write(directory, seeds):
 
 write(HERE / "corpus" / "program", PROGRAM_SEEDS)
 write(HERE / "corpus" / "log", LOG_SEEDS)
-print("%d program seeds, %d log seeds" % (len(PROGRAM_SEEDS), len(LOG_SEEDS)))
+write(HERE / "corpus" / "exe_check", EXE_CHECK_SEEDS)
+print("%d program seeds, %d log seeds, %d executable seeds" % (len(PROGRAM_SEEDS), len(LOG_SEEDS),
+                                                                len(EXE_CHECK_SEEDS)))
