@@ -323,7 +323,7 @@ void RunCheck::CheckBoxes()
         ok = n == 3;
         expect(0, kConfirm, kQuestion, n > 0 && isCaption(boxes[0].caption));
         expect(1, kCustomFailed, kWarning, n > 1 && boxes[1].caption == kDefaultCaption);
-        expect(2, kAborted, kWarning, n > 2 && n > 0 && boxes[2].caption == boxes[0].caption);
+        expect(2, kAborted, kWarning, n > 2 && boxes[2].caption == boxes[0].caption);
         break;
     case RUN_COMPLETED: {
         ok = n >= 2;
