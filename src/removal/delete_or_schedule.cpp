@@ -9,12 +9,20 @@
 // The largest section the profile functions of every Windows version return.
 #define SECTION_SIZE 32767
 
-// Errors of GetShortPathNameA that mean there is nothing left to delete.
+// Errors of GetShortPathNameA that mean there is nothing left to delete,
+// a share that cannot be reached included.
 static int IsMissingError(DWORD error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
            error == ERROR_INVALID_DRIVE || error == ERROR_INVALID_NAME ||
-           error == ERROR_BAD_PATHNAME;
+           error == ERROR_BAD_PATHNAME || error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME;
+}
+
+// Errors with which GetPrivateProfileSectionA may report an empty section:
+// none, or no WININIT.INI yet.
+static int IsNoSectionError(DWORD error)
+{
+    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 // Finds the "NUL=<name>" line for name in a section as
@@ -42,8 +50,13 @@ static int AddWininitLine(const char *name)
         !AppendText(iniPath, sizeof(iniPath), WININIT_NAME))
         return 0;
 
+    // 0 stands for an empty section and for a failed read alike. A section
+    // that could not be read is not written over: its lines would be lost.
     char section[SECTION_SIZE + 1];
+    SetLastError(ERROR_SUCCESS);
     DWORD used = GetPrivateProfileSectionA(RENAME_SECTION, section, SECTION_SIZE, iniPath);
+    if (used == 0 && !IsNoSectionError(GetLastError()))
+        return 0;
     if (used >= SECTION_SIZE - 2)
         return 0;   // a section too large to read whole cannot be written back whole
     section[used] = '\0';

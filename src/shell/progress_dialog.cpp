@@ -7,8 +7,11 @@ static const char kPleaseWait[] = "(Please wait)";
 
 void CenterWindow(HWND window)
 {
+    // Without its rectangle the window stays where it is, rather than go
+    // where the stack's leftovers would send it.
     RECT rect;
-    GetWindowRect(window, &rect);
+    if (!GetWindowRect(window, &rect))
+        return;
     int width = rect.right - rect.left;
     int height = rect.bottom - rect.top;
     int screenWidth = GetSystemMetrics(SM_CXSCREEN);

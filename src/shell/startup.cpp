@@ -101,8 +101,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int sh
         return 0;
     }
 
+    // Only the worker's quit message ends the loop: a failed GetMessageA
+    // (-1) must not, or the process would end while the worker removes.
     MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+    BOOL got;
+    while ((got = GetMessageA(&msg, NULL, 0, 0)) != 0) {
+        if (got == -1)
+            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

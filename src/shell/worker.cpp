@@ -9,6 +9,11 @@ static const char kConfirm[] =
 static const char kAborted[] =
     "Uninstall has been aborted. Only parts of the application could be removed.";
 
+// A full message queue refuses the quit message for a while; without it the
+// main thread would wait for ever.
+#define QUIT_TRIES 100
+#define QUIT_RETRY_PAUSE 100
+
 DWORD WINAPI UninstallThread(LPVOID param)
 {
     DWORD mainThreadId = (DWORD)(ULONG_PTR)param;
@@ -31,6 +36,7 @@ DWORD WINAPI UninstallThread(LPVOID param)
     }
 
     g_outcome = outcome;
-    PostThreadMessageA(mainThreadId, WM_QUIT, 0, 0);
+    for (int tries = 1; !PostThreadMessageA(mainThreadId, WM_QUIT, 0, 0) && tries < QUIT_TRIES; tries++)
+        Sleep(QUIT_RETRY_PAUSE);
     return 0;
 }

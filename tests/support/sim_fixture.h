@@ -6,14 +6,12 @@
 
 #include "log_builder.h"
 #include "platform/sim/sim.h"
+#include "program_world.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#define UNINSTALL_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
-#define EXE_PATH "C:\\Program Files\\App\\uninstall.exe"
 
 class SimTest : public ::testing::Test {
 protected:

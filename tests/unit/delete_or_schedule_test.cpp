@@ -142,3 +142,25 @@ TEST_F(DeleteOrScheduleTest, NoWindowsDirectoryMeansNoWininitLine)
     EXPECT_TRUE(sim::CallsTo("WritePrivateProfileSectionA").empty());
     EXPECT_EQ(1, g_rebootNeeded);
 }
+
+TEST_F(DeleteOrScheduleTest, ASectionThatCannotBeReadIsNotWrittenOver)
+{
+    const std::string before = "[Rename]\r\nNUL=C:\\OTHER.TMP\r\n";
+    sim::AddFile(WININIT, before);
+    std::string path = APP_DIR "\\locked.txt";
+    sim::AddFile(path);
+    sim::HoldFile(path);
+    sim::FailCall("GetPrivateProfileSectionA", ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(0, DeleteOrSchedule(path.c_str()));
+    EXPECT_EQ(before, sim::FileContent(WININIT)) << "the other program's line stays";
+    EXPECT_EQ(std::vector<std::string>{sim::ShortPath(path)}, sim::PendingDeletes());
+    EXPECT_EQ(1, g_rebootNeeded);
+}
+
+TEST_F(DeleteOrScheduleTest, AnItemOnAnUnreachableShareIsNotScheduled)
+{
+    EXPECT_EQ(0, DeleteOrSchedule("\\\\server\\share\\gone.txt"));
+    EXPECT_TRUE(sim::PendingDeletes().empty());
+    EXPECT_FALSE(sim::FileExists(WININIT));
+    EXPECT_EQ(0, g_rebootNeeded) << "no restart is offered for it";
+}

@@ -89,3 +89,18 @@ TEST_F(ProgressDialog, DestroyingItEndsTheThreadsLoop)
     EXPECT_EQ((UINT)WM_QUIT, msg.message);
     EXPECT_EQ(0u, msg.wParam);
 }
+
+TEST_F(ProgressDialog, AWindowWhoseRectangleCannotBeReadStaysWhereItIs)
+{
+    HWND dlg = Create();
+    MoveWindow(dlg, 5, 7, 301, 150, TRUE);
+    sim::FailCall("GetWindowRect", ERROR_INVALID_WINDOW_HANDLE);
+    size_t movesBefore = sim::CallsTo("MoveWindow").size();
+    CenterWindow(dlg);
+    EXPECT_EQ(movesBefore, sim::CallsTo("MoveWindow").size()) << "no move from an unknown rectangle";
+    RECT rect = sim::FindWindowByTemplate("UNINSTDLG")->rect;
+    EXPECT_EQ(5, rect.left);
+    EXPECT_EQ(7, rect.top);
+    EXPECT_EQ(306, rect.right);
+    EXPECT_EQ(157, rect.bottom);
+}

@@ -251,3 +251,26 @@ TEST_F(Startup, TheWayOfWaitingIsChosenFromTheVersionAtStartUp)
         EXPECT_EQ(1u, sim::CallsTo("WaitForSingleObject").size()) << std::hex << version;
     }
 }
+
+TEST_F(Startup, AGetMessageThatFailsOnceDoesNotEndTheLoop)
+{
+    WriteToolLog();
+    AnswerConfirmation(IDYES);
+    sim::FailCall("GetMessageA", ERROR_INVALID_PARAMETER, 1);
+    EXPECT_EQ(0, RunProgram(LOG));
+    EXPECT_EQ(OUTCOME_COMPLETED, g_outcome);
+    EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));
+    EXPECT_FALSE(sim::FileExists(LOG)) << "the completion steps ran";
+    EXPECT_EQ(2u, BoxTexts().size());
+}
+
+TEST_F(Startup, AQuitMessageThatCannotBePostedAtOnceIsPostedAgain)
+{
+    WriteToolLog();
+    AnswerConfirmation(IDYES);
+    sim::FailCall("PostThreadMessageA", 1816, 1);   // ERROR_NOT_ENOUGH_QUOTA: the queue is full
+    EXPECT_EQ(0, RunProgram(LOG));
+    EXPECT_EQ(OUTCOME_COMPLETED, g_outcome);
+    EXPECT_EQ(2u, sim::CallsTo("PostThreadMessageA").size());
+    EXPECT_FALSE(sim::FileExists(LOG)) << "the completion steps ran";
+}

@@ -82,13 +82,13 @@ DWORD Enter(const char *function, std::vector<std::string> args)
 {
     auto lock = Lock();
     World &w = TheWorld();
-    w.calls.push_back(Call{function, std::move(args), CurrentThread()});
+    w.calls.push_back(Call{function, std::move(args), CurrentThread(), 0});
     int index = (int)w.calls.size();
-    const Call &call = w.calls.back();
+    Call &call = w.calls.back();
     for (FaultRule &rule : w.faults) {
         if (rule.nthCall != 0) {
             if (rule.nthCall == index)
-                return rule.error;
+                return call.failedWith = rule.error;
             continue;
         }
         if (rule.function != function)
@@ -98,7 +98,7 @@ DWORD Enter(const char *function, std::vector<std::string> args)
             continue;
         rule.seen++;
         if (rule.occurrence == 0 || rule.occurrence == rule.seen)
-            return rule.error;
+            return call.failedWith = rule.error;
     }
     return 0;
 }

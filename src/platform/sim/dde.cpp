@@ -8,11 +8,13 @@
 namespace sim {
 namespace detail {
 
-static uintptr_t NewDdeObject(const std::string &what)
+static uintptr_t NewDdeObject(const std::string &what, uintptr_t owner = 0)
 {
     World &w = TheWorld();
     uintptr_t id = (w.nextDdeObject += 8);
     w.ddeObjects[id] = what;
+    if (owner != 0)
+        w.ddeOwners[id] = owner;
     return id;
 }
 
@@ -32,6 +34,7 @@ void ResetDde()
     w.programManager = nullptr;
     w.ddeExecuteData.clear();
     w.ddeObjects.clear();
+    w.ddeOwners.clear();
     w.nextDdeObject = 0x100;
 }
 
@@ -77,7 +80,7 @@ HSZ WINAPI DdeCreateStringHandleA(DWORD instance, LPCSTR text, int codePage)
     auto lock = Lock();
     if (!IsDdeObject(instance, "dde instance"))
         return nullptr;
-    return (HSZ)NewDdeObject("dde string " + Str(text));
+    return (HSZ)NewDdeObject("dde string " + Str(text), instance);
 }
 
 HCONV WINAPI DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT context)
@@ -104,7 +107,7 @@ HCONV WINAPI DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT con
     if (!IsDdeObject(instance, "dde instance") || !w.programManager || name(service) != "PROGMAN" ||
         name(topic) != "PROGMAN")
         return nullptr;
-    return (HCONV)NewDdeObject("dde conversation");
+    return (HCONV)NewDdeObject("dde conversation", instance);
 }
 
 HDDEDATA WINAPI DdeCreateDataHandle(DWORD instance, LPBYTE source, DWORD size, DWORD offset, HSZ item,
@@ -117,7 +120,7 @@ HDDEDATA WINAPI DdeCreateDataHandle(DWORD instance, LPBYTE source, DWORD size, D
     auto lock = Lock();
     if (!IsDdeObject(instance, "dde instance"))
         return nullptr;
-    return (HDDEDATA)NewDdeObject("data " + bytes);
+    return (HDDEDATA)NewDdeObject("data " + bytes, instance);
 }
 
 HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ item, UINT format,
@@ -173,6 +176,17 @@ BOOL WINAPI DdeUninitialize(DWORD instance)
     auto lock = Lock();
     if (!IsDdeObject(instance, "dde instance"))
         return FALSE;
-    TheWorld().ddeObjects.erase(instance);
+    // Ending an instance frees every string handle, conversation and data
+    // handle it still has, as DDEML does.
+    World &w = TheWorld();
+    for (auto it = w.ddeOwners.begin(); it != w.ddeOwners.end();) {
+        if (it->second == instance) {
+            w.ddeObjects.erase(it->first);
+            it = w.ddeOwners.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    w.ddeObjects.erase(instance);
     return TRUE;
 }

@@ -583,3 +583,33 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size)
     auto lock = Lock();
     return CopyDirectory(TheWorld().systemDirectory, buffer, size);
 }
+
+namespace sim {
+
+std::optional<std::string> ResolvePath(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr)
+        return std::nullopt;
+    return LongPathOf(found.node);
+}
+
+static void CollectItems(const Node *node, std::vector<ItemInfo> *out)
+{
+    for (auto &child : node->children) {
+        out->push_back(ItemInfo{LongPathOf(child.get()), ShortPathOf(child.get()), child->isDir, child->content});
+        CollectItems(child.get(), out);
+    }
+}
+
+std::vector<ItemInfo> AllItems()
+{
+    auto lock = Lock();
+    std::vector<ItemInfo> out;
+    for (auto &drive : TheWorld().drives->children)
+        CollectItems(drive.get(), &out);
+    return out;
+}
+
+}  // namespace sim

@@ -244,3 +244,26 @@ LSTATUS WINAPI RegCloseKey(HKEY key)
     g_access.erase(key);
     return ERROR_SUCCESS;
 }
+
+namespace sim {
+
+static void CollectKeys(const std::string &path, const Key *key, std::vector<RegKeyInfo> *out)
+{
+    RegKeyInfo info{path, {}};
+    for (auto &v : key->values)
+        info.values.push_back({v.second.first, v.second.second});
+    out->push_back(info);
+    for (auto &sub : key->subkeys)
+        CollectKeys(path + "\\" + sub.first, sub.second.get(), out);
+}
+
+std::vector<RegKeyInfo> RegistryKeys()
+{
+    auto lock = Lock();
+    std::vector<RegKeyInfo> out;
+    for (auto &root : TheWorld().roots)
+        CollectKeys(KeyName(root.first), root.second.get(), &out);
+    return out;
+}
+
+}  // namespace sim

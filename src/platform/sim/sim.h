@@ -29,6 +29,7 @@ struct Call {
     std::string function;
     std::vector<std::string> args;
     DWORD thread;
+    DWORD failedWith;   // the error of an injected failure; 0 when the call ran
 };
 
 // Every platform call the program made since Reset, in order.
@@ -67,6 +68,21 @@ void ReleaseFile(const std::string &path);
 
 // Items registered for deletion at the next restart with MoveFileExA.
 std::vector<std::string> PendingDeletes();
+
+// The long path of the item that path names, as the file functions resolve
+// it (case, 8.3 aliases, "..", both slashes); nothing when it does not exist.
+std::optional<std::string> ResolvePath(const std::string &path);
+
+struct ItemInfo {
+    std::string longPath;
+    std::string shortPath;
+    bool isDir;
+    std::string content;
+};
+
+// Every file and directory on every drive, drive roots excluded, parents
+// before their children.
+std::vector<ItemInfo> AllItems();
 
 // ---- Programs ------------------------------------------------------------
 
@@ -111,6 +127,14 @@ void SetRegValue(HKEY root, const std::string &key, const std::string &name, DWO
                  const std::string &data);
 void SetRegDword(HKEY root, const std::string &key, const std::string &name, DWORD value);
 std::optional<RegValue> GetRegValue(HKEY root, const std::string &key, const std::string &name);
+
+struct RegKeyInfo {
+    std::string path;   // HKEY_LOCAL_MACHINE\SOFTWARE\..., in upper case
+    std::vector<std::pair<std::string, RegValue>> values;   // by name as set
+};
+
+// Every key of every root, parents before their children.
+std::vector<RegKeyInfo> RegistryKeys();
 
 // ---- Handles ------------------------------------------------------------
 

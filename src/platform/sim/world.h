@@ -91,6 +91,7 @@ struct World {
     std::function<bool(const std::string &)> programManager;
     std::vector<std::string> ddeExecuteData;
     std::map<uintptr_t, std::string> ddeObjects;   // instances, strings, conversations, data
+    std::map<uintptr_t, uintptr_t> ddeOwners;      // the instance each object belongs to
     uintptr_t nextDdeObject = 0x100;   // by upper-case long path
     std::vector<ProgramRun> programRuns;
 

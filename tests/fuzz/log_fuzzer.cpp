@@ -1,0 +1,82 @@
+// Fuzz target: the install-log reader on arbitrary bytes. The input is the
+// whole log file; the start-up scan and a full pass must agree with an
+// independent reading of the same bytes, and nothing may be read or written
+// beyond a record's fields (AddressSanitizer watches that).
+#include "log/install_log.h"
+#include "platform/sim/sim.h"
+#include "shell/globals.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#define LOG_PATH "C:\\Apps\\Tool\\install.log"
+
+static void Violation(const char *what, const std::string &actual, const std::string &expected)
+{
+    fprintf(stderr, "log reader: %s\n  actual:   \"%s\"\n  expected: \"%s\"\n", what, actual.c_str(),
+            expected.c_str());
+    abort();
+}
+
+// Both fields end within their 256 bytes.
+static bool Usable(const unsigned char *record)
+{
+    return memchr(record + 4, 0, LOG_TEXT_SIZE) != nullptr && memchr(record + 4 + LOG_TEXT_SIZE, 0, LOG_TEXT_SIZE);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    sim::Reset();
+    sim::AddFile(LOG_PATH, std::string((const char *)data, size));
+    g_logFile = INVALID_HANDLE_VALUE;
+    g_recordCount = 0;
+    g_appName[0] = '\0';
+    strcpy(g_caption, "Uninstall (Morvane 1.30)");
+
+    if (!OpenLog(LOG_PATH))
+        Violation("an existing log could not be opened", "", LOG_PATH);
+    ScanLog();
+
+    // What an independent reading of the bytes gives.
+    size_t records = size / LOG_RECORD_SIZE;
+    std::string appName, caption = "Uninstall (Morvane 1.30)";
+    for (size_t i = 0; i < records; i++) {
+        const unsigned char *rec = data + i * LOG_RECORD_SIZE;
+        DWORD type = rec[0] | rec[1] << 8 | rec[2] << 16 | (DWORD)rec[3] << 24;
+        if (type == LOGREC_APPNAME && Usable(rec)) {
+            appName = (const char *)rec + 4;
+            caption = appName.substr(0, 245) + " Uninstall";
+        }
+    }
+    if (g_recordCount != records)
+        Violation("record count", std::to_string(g_recordCount), std::to_string(records));
+    if (memchr(g_appName, 0, sizeof(g_appName)) == nullptr || g_appName != appName)
+        Violation("application name", std::string(g_appName, strnlen(g_appName, sizeof(g_appName))), appName);
+    if (memchr(g_caption, 0, sizeof(g_caption)) == nullptr || g_caption != caption)
+        Violation("caption", std::string(g_caption, strnlen(g_caption, sizeof(g_caption))), caption);
+
+    // A full pass reads the same records, and says of each whether it may
+    // be acted on.
+    RewindLog();
+    LogRecord rec;
+    size_t read = 0;
+    while (ReadRecord(&rec)) {
+        if (read >= records)
+            Violation("a pass reads more records than the file holds", std::to_string(read + 1),
+                      std::to_string(records));
+        const unsigned char *bytes = data + read * LOG_RECORD_SIZE;
+        if (memcmp(&rec, bytes, LOG_RECORD_SIZE) != 0)
+            Violation("a record read differs from the file's bytes", std::to_string(read), "");
+        if ((RecordIsUsable(&rec) != 0) != Usable(bytes))
+            Violation("usable record", std::to_string(RecordIsUsable(&rec)), std::to_string(Usable(bytes)));
+        read++;
+    }
+    if (read != records)
+        Violation("records read by a pass", std::to_string(read), std::to_string(records));
+    CloseLog();
+    if (!sim::OpenHandles().empty())
+        Violation("the log stays open after CloseLog", sim::OpenHandles()[0], "");
+    return 0;
+}

@@ -1,0 +1,731 @@
+#include "invariants.h"
+
+#include <algorithm>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+namespace hardening {
+
+static const char kDefaultCaption[] = "Uninstall (Morvane 1.30)";
+static const char kAlert[] = "ALERT\nExecutable corrupt. Possibly a virus !!!";
+static const char kTerminated[] =
+    "Uninstall has been terminated due to an initialization error. The product has NOT been removed from your "
+    "computer.";
+static const char kResourceError[] = "Resource error. Corrupt executable ?";
+static const char kNoLog[] = "Unable to locate Setup logfile.";
+static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
+static const char kCustomFailed[] = "Custom uninstall run failed. Morvane will stop application removal.";
+static const char kAborted[] = "Uninstall has been aborted. Only parts of the application could be removed.";
+static const char kRemoved[] =
+    "Uninstall has successfully removed the selected application. Reboot your computer to also remove system "
+    "files that are locked at the moment.";
+static const char kDdeInit[] = "DDEML Initialization Failure";
+static const char kDdeFailed[] = "Unable to update Start Menu\nDdeClientTransaction Failed\n[";
+
+static const char kWarning[] = "0x30";    // MB_OK | MB_ICONWARNING
+static const char kQuestion[] = "0x24";   // MB_YESNO | MB_ICONQUESTION
+static const char kPlainOk[] = "0x0";     // MB_OK
+
+static const char kSharedDlls[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS";
+static const char kUninstall[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL";
+static const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
+
+static const size_t kRecordSize = 516;
+static const size_t kTextSize = 256;
+
+// Exit statuses of the checked programs' runs, in order.
+static std::mutex g_runsMutex;
+static std::vector<DWORD> g_runs;
+
+static std::string Upper(std::string text)
+{
+    for (char &c : text)
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+    return text;
+}
+
+static std::string Shown(const std::string &text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if ((unsigned char)c < 32 || (unsigned char)c >= 127)
+            out += "\\x" + std::string(1, "0123456789ABCDEF"[(unsigned char)c >> 4]) +
+                   std::string(1, "0123456789ABCDEF"[c & 15]);
+        else
+            out += c;
+    }
+    return "\"" + out + "\"";
+}
+
+const char *OutcomeName(Outcome outcome)
+{
+    switch (outcome) {
+    case RUN_CORRUPT: return "corrupt executable";
+    case RUN_INIT_FAILED: return "start-up failure";
+    case RUN_DECLINED: return "declined";
+    case RUN_ABORTED: return "aborted";
+    case RUN_COMPLETED: return "completed";
+    default: return "unknown";
+    }
+}
+
+void ApplySetup(const RunSetup &setup)
+{
+    bool confirm = setup.confirm;
+    sim::SetMessageBoxHandler([confirm](const sim::MessageBoxRecord &box) {
+        if ((box.type & 0xF) == MB_YESNO)
+            return confirm ? IDYES : IDNO;
+        return IDOK;
+    });
+    WPARAM button = setup.restartYes ? IDOK : IDCANCEL;
+    sim::SetModalDialogHandler([button](HWND dialog, const std::string &) { sim::SendCommand(dialog, button); });
+    switch (setup.progman) {
+    case PROGMAN_ACCEPTS:
+        sim::SetProgramManager([](const std::string &) { return true; });
+        break;
+    case PROGMAN_REFUSES:
+        sim::SetProgramManager([](const std::string &) { return false; });
+        break;
+    case PROGMAN_ABSENT:
+        sim::StopProgramManager();
+        break;
+    }
+}
+
+void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads)
+{
+    sim::AddProgram(
+        path,
+        [status](const sim::ProgramRun &) {
+            std::lock_guard<std::mutex> lock(g_runsMutex);
+            g_runs.push_back(status);
+            return status;
+        },
+        stillActiveReads);
+}
+
+// The text of a record field: up to its terminating zero; usable when that
+// zero lies within the field.
+static std::string FieldText(const std::string &bytes, size_t offset, bool *terminated)
+{
+    std::string field = bytes.substr(offset, kTextSize);
+    size_t end = field.find('\0');
+    *terminated = end != std::string::npos;
+    return field.substr(0, *terminated ? end : kTextSize);
+}
+
+// The INI file as (upper-case section, line) pairs.
+static std::multiset<std::pair<std::string, std::string>> IniLines(const std::string &content)
+{
+    std::multiset<std::pair<std::string, std::string>> out;
+    std::istringstream in(content);
+    std::string line, section;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        if (line[0] == '[' && line.find(']') != std::string::npos) {
+            section = Upper(line.substr(1, line.find(']') - 1));
+            continue;
+        }
+        out.insert({section, line});
+    }
+    return out;
+}
+
+RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_runsMutex);
+        g_runs.clear();
+    }
+    for (const sim::ItemInfo &item : sim::AllItems())
+        items_[Upper(item.longPath)] = item;
+    for (const sim::RegKeyInfo &key : sim::RegistryKeys()) {
+        Values &values = registry_[key.path];
+        for (const auto &v : key.values)
+            values[Upper(v.first)] = v;
+    }
+    pending_ = sim::PendingDeletes();
+    auto wininit = items_.find(Upper(kWininit));
+    if (wininit != items_.end() && !wininit->second.isDir) {
+        wininitExisted_ = true;
+        wininit_ = wininit->second.content;
+    }
+
+    std::optional<std::string> log = sim::ResolvePath(setup.commandTail);
+    logLong_ = log ? Upper(*log) : "";
+    resolved_[setup.commandTail] = logLong_;
+    auto logItem = items_.find(logLong_);
+    if (logItem != items_.end() && !logItem->second.isDir) {
+        logIsFile_ = true;
+        logBytes_ = logItem->second.content;
+    }
+    for (size_t at = 0; at + kRecordSize <= logBytes_.size(); at += kRecordSize) {
+        std::string bytes = logBytes_.substr(at, kRecordSize);
+        Record rec;
+        rec.type = (DWORD)(unsigned char)bytes[0] | (DWORD)(unsigned char)bytes[1] << 8 |
+                   (DWORD)(unsigned char)bytes[2] << 16 | (DWORD)(unsigned char)bytes[3] << 24;
+        bool primaryEnds, secondaryEnds;
+        rec.primary = FieldText(bytes, 4, &primaryEnds);
+        rec.secondary = FieldText(bytes, 4 + kTextSize, &secondaryEnds);
+        rec.usable = primaryEnds && secondaryEnds;
+        records_.push_back(rec);
+        if (rec.usable) {
+            std::optional<std::string> found = sim::ResolvePath(rec.primary);
+            resolved_[rec.primary] = found ? Upper(*found) : "";
+        }
+    }
+}
+
+void RunCheck::Fail(const std::string &what)
+{
+    errors_.push_back(what);
+}
+
+std::string RunCheck::Resolve(const std::string &text) const
+{
+    // Resolved before the run: afterwards the item may be gone.
+    auto found = resolved_.find(text);
+    return found == resolved_.end() ? "" : found->second;
+}
+
+// The captions the program may use after its start-up scan: the one formed
+// from the last usable name record, or, when a read may have ended the scan
+// early, the one formed from any prefix of the log.
+std::vector<std::string> RunCheck::Captions(bool allPrefixes) const
+{
+    std::vector<std::string> captions{kDefaultCaption};
+    for (const Record &rec : records_) {
+        if (rec.type == 0 && rec.usable) {
+            std::string caption = rec.primary.substr(0, 245) + " Uninstall";
+            if (allPrefixes)
+                captions.push_back(caption);
+            else
+                captions[0] = caption;
+        }
+    }
+    return captions;
+}
+
+// The count that the SharedDLLs value named dllText held before the run.
+// countable is false when there is no such value or its data is longer than
+// 4 bytes.
+DWORD RunCheck::CountBefore(const std::string &dllText, bool *countable) const
+{
+    *countable = false;
+    auto key = registry_.find(kSharedDlls);
+    if (key == registry_.end())
+        return 0;
+    auto value = key->second.find(Upper(dllText));
+    if (value == key->second.end() || value->second.second.data.size() > 4)
+        return 0;
+    DWORD count = 0;
+    const std::string &data = value->second.second.data;
+    for (size_t i = 0; i < data.size(); i++)
+        count |= (DWORD)(unsigned char)data[i] << (8 * i);
+    *countable = true;
+    return count;
+}
+
+// How many usable shared-DLL records name the value dllText.
+int RunCheck::Releases(const std::string &dllText) const
+{
+    int n = 0;
+    for (const Record &rec : records_)
+        if (rec.type == 4 && rec.usable && Upper(rec.primary) == Upper(dllText))
+            n++;
+    return n;
+}
+
+struct Box {
+    std::string owner, text, caption, type;
+};
+
+static std::vector<Box> AttemptedBoxes()
+{
+    std::vector<Box> boxes;
+    for (const sim::Call &call : sim::CallsTo("MessageBoxA"))
+        boxes.push_back(Box{call.args[0], call.args[1], call.args[2], call.args[3]});
+    return boxes;
+}
+
+Outcome RunCheck::ReadOutcome()
+{
+    std::vector<Box> boxes = AttemptedBoxes();
+    auto has = [&](const char *text) {
+        return std::any_of(boxes.begin(), boxes.end(), [&](const Box &b) { return b.text == text; });
+    };
+    if (has(kAlert))
+        return RUN_CORRUPT;
+    if (has(kTerminated))
+        return RUN_INIT_FAILED;
+    if (boxes.empty() || boxes[0].text != kConfirm)
+        return RUN_UNKNOWN;
+    if (has(kAborted))
+        return RUN_ABORTED;
+    if (has(kRemoved))
+        return RUN_COMPLETED;
+    return boxes.size() == 1 ? RUN_DECLINED : RUN_UNKNOWN;
+}
+
+static std::string BoxList(const std::vector<Box> &boxes)
+{
+    std::string out;
+    for (const Box &b : boxes)
+        out += "\n    [" + b.type + " owner " + b.owner + " caption " + Shown(b.caption) + "] " + Shown(b.text);
+    return out;
+}
+
+void RunCheck::CheckBoxes()
+{
+    std::vector<Box> boxes = AttemptedBoxes();
+    std::vector<std::string> captions = Captions(faulted_);
+    auto isCaption = [&](const std::string &c) {
+        return std::find(captions.begin(), captions.end(), c) != captions.end();
+    };
+    bool ok = true;
+    auto expect = [&](size_t i, const char *text, const std::string &type, bool captionOk) {
+        if (i >= boxes.size() || boxes[i].text != text || boxes[i].type != type || !captionOk ||
+            boxes[i].owner != "0x0")
+            ok = false;
+    };
+    size_t n = boxes.size();
+    switch (outcome_) {
+    case RUN_CORRUPT:
+        ok = n == 1;
+        expect(0, kAlert, kWarning, n > 0 && boxes[0].caption == kDefaultCaption);
+        break;
+    case RUN_INIT_FAILED:
+        if (n == 2) {
+            if (boxes[0].text != kResourceError)
+                expect(0, kNoLog, kWarning, boxes[0].caption == kDefaultCaption);
+            else
+                expect(0, kResourceError, kWarning, boxes[0].caption == kDefaultCaption);
+            expect(1, kTerminated, kWarning, boxes[1].caption == kDefaultCaption);
+        } else if (n == 1) {
+            // The worker thread could not start: the scan had set the caption.
+            expect(0, kTerminated, kWarning, isCaption(boxes[0].caption));
+        } else {
+            ok = false;
+        }
+        break;
+    case RUN_DECLINED:
+        ok = n == 1;
+        expect(0, kConfirm, kQuestion, n > 0 && isCaption(boxes[0].caption));
+        break;
+    case RUN_ABORTED:
+        ok = n == 3;
+        expect(0, kConfirm, kQuestion, n > 0 && isCaption(boxes[0].caption));
+        expect(1, kCustomFailed, kWarning, n > 1 && boxes[1].caption == kDefaultCaption);
+        expect(2, kAborted, kWarning, n > 2 && boxes[2].caption == boxes[0].caption);
+        break;
+    case RUN_COMPLETED: {
+        ok = n >= 2;
+        expect(0, kConfirm, kQuestion, n > 0 && isCaption(boxes[0].caption));
+        expect(n - 1, kRemoved, kWarning, n > 1 && boxes[n - 1].caption == boxes[0].caption);
+        // Between them, Program Manager's boxes: one per group record at
+        // most, in log order.
+        std::vector<std::string> commands;
+        for (const Record &rec : records_)
+            if (rec.type == 5 && rec.usable)
+                commands.push_back("[DeleteGroup(\"" + rec.secondary + "\")]");
+        size_t next = 0;
+        size_t failedBoxes = 0;
+        for (size_t i = 1; ok && i + 1 < n; i++) {
+            const Box &b = boxes[i];
+            if (b.caption != "Setup" || b.type != kPlainOk || b.owner != "0x0") {
+                ok = false;
+                break;
+            }
+            if (b.text == kDdeInit) {
+                if (next++ >= commands.size())
+                    ok = false;
+                continue;
+            }
+            while (next < commands.size() && b.text != kDdeFailed + commands[next] + "]")
+                next++;
+            if (next++ >= commands.size())
+                ok = false;
+            failedBoxes++;
+        }
+        if (ok && !faulted_) {
+            size_t expected = setup_.progman == PROGMAN_ACCEPTS ? 0 : commands.size();
+            if (failedBoxes != expected || n - 2 != expected)
+                Fail("Program Manager " + std::string(setup_.progman == PROGMAN_ACCEPTS ? "accepts" : "fails") +
+                     " every command, so " + std::to_string(expected) + " of its boxes were due, not " +
+                     std::to_string(n - 2));
+        }
+        break;
+    }
+    default:
+        ok = false;
+        break;
+    }
+    if (!ok)
+        Fail(std::string("the boxes do not match the ") + OutcomeName(outcome_) + " run:" + BoxList(boxes));
+}
+
+// Without an injected failure the world and the answers decide the outcome.
+void RunCheck::CheckExpectedOutcome()
+{
+    size_t runs;
+    bool allSucceeded = true;
+    {
+        std::lock_guard<std::mutex> lock(g_runsMutex);
+        runs = g_runs.size();
+        for (DWORD status : g_runs)
+            allSucceeded = allSucceeded && status == 0;
+    }
+    if (faulted_)
+        return;
+    size_t customRecords = 0;
+    for (const Record &rec : records_)
+        if (rec.type == 7 && rec.usable)
+            customRecords++;
+
+    Outcome expected;
+    if (!setup_.exeIntact)
+        expected = RUN_CORRUPT;
+    else if (!logIsFile_ || setup_.logHeld)
+        expected = RUN_INIT_FAILED;
+    else if (!setup_.confirm)
+        expected = RUN_DECLINED;
+    else if (runs == customRecords && allSucceeded)
+        expected = RUN_COMPLETED;
+    else
+        expected = RUN_ABORTED;
+    if (expected != outcome_)
+        Fail(std::string("the run ended ") + OutcomeName(outcome_) + ", where " + OutcomeName(expected) +
+             " was due (" + std::to_string(runs) + " custom program runs for " + std::to_string(customRecords) +
+             " records)");
+    if (expected == RUN_INIT_FAILED && !sim::CallsTo("MessageBoxA").empty() &&
+        sim::CallsTo("MessageBoxA")[0].args[1] != kNoLog)
+        Fail("a log that cannot be opened must be reported as not found");
+    if (expected != RUN_COMPLETED && expected != RUN_ABORTED && runs != 0)
+        Fail("custom programs ran although the removal never started");
+}
+
+void RunCheck::CheckFiles()
+{
+    bool removal = outcome_ == RUN_COMPLETED;
+    bool logMayGo = outcome_ == RUN_COMPLETED;
+
+    // What the log names, resolved before the run.
+    std::set<std::string> mayGo;       // upper-case long paths
+    std::set<std::string> mayBeNamed;  // upper-case names that may be scheduled
+    std::vector<std::string> mustGo;   // long paths that must be gone or scheduled (no failure)
+    auto allow = [&](const std::string &text, bool required) {
+        std::string found = Resolve(text);
+        mayBeNamed.insert(Upper(text));
+        if (found.empty())
+            return;
+        mayGo.insert(found);
+        mayBeNamed.insert(found);
+        auto item = items_.find(found);
+        if (item != items_.end()) {
+            mayBeNamed.insert(Upper(item->second.shortPath));
+            if (required)
+                mustGo.push_back(found);
+        }
+    };
+    for (const Record &rec : records_) {
+        if (!rec.usable)
+            continue;
+        if (rec.type == 1 || rec.type == 2)
+            allow(rec.primary, true);
+        if (rec.type == 4) {
+            // A DLL that only this record names may go when its count
+            // reaches 0: it held 1 to as many as the records naming it.
+            bool countable;
+            DWORD count = CountBefore(rec.primary, &countable);
+            if (countable && count >= 1 && count <= (DWORD)Releases(rec.primary))
+                allow(rec.primary, true);
+        }
+    }
+    if (logMayGo && !setup_.commandTail.empty()) {
+        allow(setup_.commandTail, true);
+        // The log's folders go when they are empty.
+        std::string folder = logLong_;
+        for (size_t slash; (slash = folder.rfind('\\')) != std::string::npos && slash > 2;) {
+            folder = folder.substr(0, slash);
+            mayGo.insert(folder);
+        }
+    }
+
+    std::map<std::string, sim::ItemInfo> after;
+    for (const sim::ItemInfo &item : sim::AllItems())
+        after[Upper(item.longPath)] = item;
+    for (const auto &before : items_) {
+        auto now = after.find(before.first);
+        if (now == after.end()) {
+            if (!removal || mayGo.count(before.first) == 0)
+                Fail("deleted, but not named by the log: " + before.second.longPath);
+        } else if (now->second.content != before.second.content && before.first != Upper(kWininit)) {
+            Fail("changed: " + before.second.longPath);
+        }
+    }
+    for (const auto &now : after)
+        if (items_.count(now.first) == 0 && now.first != Upper(kWininit))
+            Fail("created: " + now.second.longPath);
+
+    // Deletions at restart, by MoveFileExA.
+    std::vector<std::string> pending = sim::PendingDeletes();
+    std::set<std::string> scheduled;
+    if (pending.size() < pending_.size() || !std::equal(pending_.begin(), pending_.end(), pending.begin()))
+        Fail("deletions at restart that were registered before the run were changed");
+    for (size_t i = pending_.size(); i < pending.size(); i++) {
+        scheduled.insert(Upper(pending[i]));
+        if (!removal || mayBeNamed.count(Upper(pending[i])) == 0)
+            Fail("scheduled for deletion at restart, but not named by the log: " + Shown(pending[i]));
+    }
+
+    // Deletions at restart, by WININIT.INI.
+    auto wininit = after.find(Upper(kWininit));
+    std::string wininitNow = wininit != after.end() ? wininit->second.content : "";
+    if (wininitNow != wininit_) {
+        auto before = IniLines(wininit_);
+        auto now = IniLines(wininitNow);
+        // A read of the section that failed with "no such file" is the
+        // platform saying that there is no WININIT.INI whose lines could stay.
+        bool saidMissing = false;
+        for (const sim::Call &call : sim::CallsTo("GetPrivateProfileSectionA"))
+            saidMissing = saidMissing || call.failedWith == ERROR_FILE_NOT_FOUND ||
+                          call.failedWith == ERROR_PATH_NOT_FOUND;
+        if ((mayGo.count(Upper(kWininit)) == 0 || !removal) && !saidMissing) {
+            for (const auto &line : before) {
+                if (now.count(line) < before.count(line)) {
+                    Fail("WININIT.INI lost the line " + Shown(line.second) + " of [" + line.first + "]");
+                    break;
+                }
+            }
+        }
+        for (const auto &line : now) {
+            if (before.count(line) >= now.count(line))
+                continue;
+            std::string name = line.second.substr(0, 4) == "NUL=" ? line.second.substr(4) : "";
+            if (!removal || line.first != "RENAME" || mayBeNamed.count(Upper(name)) == 0)
+                Fail("WININIT.INI gained a line that the log does not name: " + Shown(line.second) + " in [" +
+                     line.first + "]");
+            else
+                scheduled.insert(Upper(name));
+        }
+    }
+
+    // Without a failure, everything the log names that exists goes now or
+    // at restart, and only what exists is scheduled.
+    if (removal && !faulted_) {
+        for (const std::string &path : mustGo) {
+            // WININIT.INI, once deleted, comes back with the next scheduled item.
+            if (path == Upper(kWininit))
+                continue;
+            const sim::ItemInfo &item = items_[path];
+            if (after.count(path) != 0 && scheduled.count(Upper(item.shortPath)) == 0 &&
+                scheduled.count(path) == 0)
+                Fail("named by the log, but neither deleted nor scheduled: " + item.longPath);
+        }
+        for (const std::string &name : scheduled) {
+            bool exists = false;
+            for (const auto &item : items_)
+                exists = exists || item.first == name || Upper(item.second.shortPath) == name;
+            if (!exists && name != "C:\\")
+                Fail("scheduled, but it did not exist: " + Shown(name));
+        }
+    }
+}
+
+void RunCheck::CheckRegistry()
+{
+    bool removal = outcome_ == RUN_COMPLETED;
+    std::map<std::string, Values> after;
+    for (const sim::RegKeyInfo &key : sim::RegistryKeys()) {
+        Values &values = after[key.path];
+        for (const auto &v : key.values)
+            values[Upper(v.first)] = v;
+    }
+
+    // The entries the run may delete: the one the log's last usable name
+    // record names or, when the scan may have ended early, any of them.
+    std::set<std::string> entries;
+    std::string lastName;
+    bool named = false;
+    for (const Record &rec : records_) {
+        if (rec.type != 0 || !rec.usable)
+            continue;
+        lastName = rec.primary;
+        named = true;
+        if (faulted_ && !rec.primary.empty() && rec.primary.find('\\') == std::string::npos)
+            entries.insert(std::string(kUninstall) + "\\" + Upper(rec.primary));
+    }
+    if (named && !lastName.empty() && lastName.find('\\') == std::string::npos)
+        entries.insert(std::string(kUninstall) + "\\" + Upper(lastName));
+
+    for (const auto &key : registry_) {
+        auto now = after.find(key.first);
+        if (now == after.end()) {
+            if (!removal || entries.count(key.first) == 0)
+                Fail("registry key deleted: " + key.first);
+            continue;
+        }
+        std::set<std::string> names;
+        for (const auto &v : key.second)
+            names.insert(v.first);
+        for (const auto &v : now->second)
+            names.insert(v.first);
+        for (const std::string &name : names) {
+            auto was = key.second.find(name);
+            auto is = now->second.find(name);
+            bool same = was != key.second.end() && is != now->second.end() &&
+                        was->second.second.type == is->second.second.type &&
+                        was->second.second.data == is->second.second.data;
+            if (key.first != kSharedDlls) {
+                if (!same)
+                    Fail("registry value changed: " + key.first + " " + Shown(name));
+                continue;
+            }
+            int releases = removal ? Releases(name) : 0;
+            bool countable;
+            DWORD count = CountBefore(name, &countable);
+            std::string what = "shared-DLL count " + Shown(name) + " ";
+            if (was == key.second.end()) {
+                if (is != now->second.end())
+                    Fail(what + "created");
+                continue;
+            }
+            bool expectSame = releases == 0 || !countable || count == 0;
+            if (same && !expectSame) {
+                // A failed registry call or a cut log pass releases nothing.
+                if (!faulted_)
+                    Fail(what + "stays at " + std::to_string(count) + " after " + std::to_string(releases) +
+                         " releases");
+                continue;
+            }
+            if (expectSame) {
+                if (!same)
+                    Fail(what + "changed, though it " +
+                         (releases == 0 ? "is not released" : !countable ? "is longer than 4 bytes" : "was 0"));
+                continue;
+            }
+            if (is == now->second.end()) {
+                if (count > (DWORD)releases)
+                    Fail(what + "deleted at " + std::to_string(count) + " after " + std::to_string(releases) +
+                         " releases");
+                continue;
+            }
+            const sim::RegValue &v = is->second.second;
+            DWORD lowered = 0;
+            for (size_t i = 0; i < v.data.size() && i < 4; i++)
+                lowered |= (DWORD)(unsigned char)v.data[i] << (8 * i);
+            if (v.type != was->second.second.type || v.data.size() != was->second.second.data.size())
+                Fail(what + "written back with another type or size");
+            else if (lowered >= count)
+                Fail(what + "went from " + std::to_string(count) + " to " + std::to_string(lowered) +
+                     (lowered > count ? ": a wrapped value" : ""));
+            else if (count - lowered > (DWORD)releases)
+                Fail(what + "lowered by " + std::to_string(count - lowered) + " for " + std::to_string(releases) +
+                     " records");
+            else if (!faulted_ && count > (DWORD)releases && count - lowered != (DWORD)releases)
+                Fail(what + "lowered by " + std::to_string(count - lowered) + " instead of " +
+                     std::to_string(releases));
+            else if (!faulted_ && count <= (DWORD)releases)
+                Fail(what + "kept at " + std::to_string(lowered) + " though it reached 0");
+        }
+    }
+    for (const auto &key : after)
+        if (registry_.count(key.first) == 0)
+            Fail("registry key created: " + key.first);
+
+    // Without a failure the application's entry goes when it can.
+    if (removal && !faulted_ && entries.size() == 1) {
+        const std::string &entry = *entries.begin();
+        bool hadSubkeys = false;
+        for (const auto &key : registry_)
+            hadSubkeys = hadSubkeys || key.first.compare(0, entry.size() + 1, entry + "\\") == 0;
+        if (registry_.count(entry) && after.count(entry) && !hadSubkeys)
+            Fail("the application's Uninstall entry stays: " + entry);
+    }
+}
+
+void RunCheck::CheckHandles()
+{
+    std::vector<std::string> open = sim::OpenHandles();
+    // The process ends right after a declined run or a worker that could
+    // not start, and Windows closes the log then.
+    bool logMayStay = outcome_ == RUN_DECLINED ||
+                      (outcome_ == RUN_INIT_FAILED && sim::CallsTo("MessageBoxA").size() == 1);
+    if (logMayStay) {
+        for (auto it = open.begin(); it != open.end(); ++it) {
+            if (Upper(*it) == "FILE " + logLong_) {
+                open.erase(it);
+                break;
+            }
+        }
+    }
+    size_t failedCloses = 0;
+    for (const sim::Call &call : sim::Calls())
+        if (call.failedWith != 0 &&
+            (call.function == "CloseHandle" || call.function == "RegCloseKey" || call.function == "DdeUninitialize"))
+            failedCloses++;
+    if (open.size() > failedCloses) {
+        std::string list;
+        for (const std::string &h : open)
+            list += "\n    " + h;
+        Fail("left open after a " + std::string(OutcomeName(outcome_)) + " run:" + list);
+    }
+}
+
+void RunCheck::CheckDialogs()
+{
+    std::optional<sim::WindowState> progress = sim::FindWindowByTemplate("UNINSTDLG");
+    if (outcome_ == RUN_DECLINED && progress && progress->everShown)
+        Fail("the progress dialog was shown in a declined run");
+    if (!faulted_ && outcome_ == RUN_ABORTED && !(progress && progress->visible))
+        Fail("the progress dialog must stay shown after an abort");
+    if (!faulted_ && outcome_ == RUN_COMPLETED && !(progress && progress->ended && !progress->visible))
+        Fail("the progress dialog must be ended and hidden after a completed run");
+
+    size_t restart = 0;
+    for (const sim::Call &call : sim::CallsTo("DialogBoxParamA"))
+        if (Upper(call.args[0]) == "RESTARTDLG")
+            restart++;
+    size_t exits = sim::CallsTo("ExitWindowsEx").size();
+    bool scheduled = sim::PendingDeletes().size() > pending_.size();
+    if (restart > 1)
+        Fail("the restart dialog was offered " + std::to_string(restart) + " times");
+    if (restart != 0 && outcome_ != RUN_COMPLETED)
+        Fail("the restart dialog was offered after a " + std::string(OutcomeName(outcome_)) + " run");
+    if (!faulted_ && outcome_ == RUN_COMPLETED && (restart != 0) != scheduled)
+        Fail(scheduled ? "something was scheduled for the restart, but no restart was offered"
+                       : "a restart was offered, but nothing was scheduled");
+    if (exits != 0 && (restart == 0 || !setup_.restartYes))
+        Fail("Windows was restarted without the user's Yes");
+    if (!faulted_ && restart != 0 && setup_.restartYes && exits != 1)
+        Fail("the user chose to restart, but Windows was not asked to");
+}
+
+std::vector<std::string> RunCheck::Check(int exitCode)
+{
+    errors_.clear();
+    faulted_ = false;
+    for (const sim::Call &call : sim::Calls())
+        faulted_ = faulted_ || call.failedWith != 0;
+    outcome_ = ReadOutcome();
+
+    int expectedExit = outcome_ == RUN_CORRUPT ? -1 : 0;
+    if (exitCode != expectedExit)
+        Fail("exit code " + std::to_string(exitCode) + " after a " + OutcomeName(outcome_) + " run");
+    CheckBoxes();
+    CheckExpectedOutcome();
+    CheckFiles();
+    CheckRegistry();
+    CheckHandles();
+    CheckDialogs();
+    return errors_;
+}
+
+}  // namespace hardening

@@ -1,0 +1,131 @@
+// What must hold after every run of the program on the simulated Windows,
+// whatever the log holds, whatever the world looks like and whichever
+// platform call fails. Used by the fault-injection suite and the fuzzers, so
+// it reports violations as texts instead of through a test framework.
+//
+// The rules, in short:
+// - Files and directories: nothing goes, and nothing is scheduled for
+//   deletion at restart (MoveFileExA, NUL= lines in WININIT.INI), that the
+//   log does not name in a file, directory or shared-DLL record, except the
+//   log itself and its folders. Lines others left in WININIT.INI stay (unless
+//   the platform claimed, by an injected "file not found", that there is no
+//   WININIT.INI). No other file changes.
+// - Registry: only the SharedDLLs values that the log names change, and only
+//   the Uninstall entry named by the log's application goes; a count is
+//   lowered by at most one per record, never wraps, and a count of 0, an
+//   empty value or one longer than 4 bytes stays as it is. A DLL that only a
+//   shared-DLL record names goes only when its count was 1 when the last
+//   release came (at most as many as the records naming it).
+// - Handles: every handle, registry key, DDE instance, string handle,
+//   conversation and process handle is closed by the end of the run. The log
+//   alone may stay open after a declined run or a worker thread that could
+//   not start: the process ends right after, and Windows closes it then. A
+//   handle whose closing call was made to fail may stay open too.
+// - Exit code 0, or -1 after the alarm about a corrupt executable only.
+// - The message boxes follow the one sequence the program promises for the
+//   way the run ended (see Outcome), with their exact texts, captions and
+//   types and without an owner window.
+// - Without an injected failure the checks are exact: the outcome follows
+//   from the world and the answers, everything the log names that can go is
+//   gone or scheduled, counts are lowered by exactly the records, and Program
+//   Manager's answers decide the boxes.
+#ifndef TESTS_HARDENING_INVARIANTS_H
+#define TESTS_HARDENING_INVARIANTS_H
+
+#include "platform/platform.h"
+#include "platform/sim/sim.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace hardening {
+
+enum Progman { PROGMAN_ACCEPTS, PROGMAN_REFUSES, PROGMAN_ABSENT };
+
+// How the world and the user behave during the run.
+struct RunSetup {
+    std::string commandTail;    // the log path as the program receives it
+    bool exeIntact = true;      // the executable passes its self-check
+    bool logHeld = false;       // another process holds the log without read sharing
+    bool confirm = true;        // Yes to the confirmation
+    bool restartYes = false;    // Yes in the restart dialog
+    Progman progman = PROGMAN_ABSENT;
+};
+
+// Installs the user's answers and Program Manager as setup says.
+void ApplySetup(const RunSetup &setup);
+
+// Makes path a program that ends with status; its runs are counted for the
+// checks of the custom programs.
+void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads = 0);
+
+// How a run ended, as the boxes shown to the user tell it.
+enum Outcome {
+    RUN_CORRUPT,       // the alarm about the executable; exit code -1
+    RUN_INIT_FAILED,   // a start-up failure and the termination message
+    RUN_DECLINED,      // the confirmation alone
+    RUN_ABORTED,       // confirmation, custom-run failure, abort message
+    RUN_COMPLETED,     // confirmation, Program Manager boxes, success message
+    RUN_UNKNOWN        // none of these
+};
+
+const char *OutcomeName(Outcome outcome);
+
+class RunCheck {
+public:
+    // Takes the state of the world before the run.
+    explicit RunCheck(const RunSetup &setup);
+
+    // Every invariant that the run, ended with exitCode, broke.
+    std::vector<std::string> Check(int exitCode);
+
+    // The outcome found by the last Check.
+    Outcome outcome() const { return outcome_; }
+
+    // Whether some platform call failed by injection during the run.
+    bool faultInjected() const { return faulted_; }
+
+private:
+    struct Record {
+        DWORD type;
+        bool usable;
+        std::string primary;
+        std::string secondary;
+    };
+    typedef std::map<std::string, std::pair<std::string, sim::RegValue>> Values;   // by upper-case name
+
+    RunSetup setup_;
+    std::string logBytes_;
+    std::string logLong_;      // the log's long path in upper case; empty when missing
+    bool logIsFile_ = false;
+    std::vector<Record> records_;
+    std::map<std::string, sim::ItemInfo> items_;          // by upper-case long path
+    std::map<std::string, std::string> resolved_;          // names in the log -> upper-case long paths
+    std::map<std::string, Values> registry_;              // by upper-case key path
+    std::vector<std::string> pending_;
+    std::string wininit_;
+    bool wininitExisted_ = false;
+    Outcome outcome_ = RUN_UNKNOWN;
+    bool faulted_ = false;
+
+    std::vector<std::string> errors_;
+    void Fail(const std::string &what);
+
+    std::string Resolve(const std::string &text) const;   // upper-case long path before the run, or ""
+    std::vector<std::string> Captions(bool allPrefixes) const;
+    DWORD CountBefore(const std::string &dllText, bool *countable) const;
+    int Releases(const std::string &dllText) const;
+
+    Outcome ReadOutcome();
+    void CheckBoxes();
+    void CheckExpectedOutcome();
+    void CheckFiles();
+    void CheckRegistry();
+    void CheckHandles();
+    void CheckDialogs();
+};
+
+}  // namespace hardening
+
+#endif

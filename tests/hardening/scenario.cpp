@@ -1,0 +1,83 @@
+#include "scenario.h"
+
+#include "support/log_builder.h"
+#include "support/program_world.h"
+
+namespace hardening {
+
+const char *ScenarioName(ScenarioKind kind)
+{
+    switch (kind) {
+    case SCENARIO_COMPLETED: return "completed";
+    case SCENARIO_WIN32S: return "Win32s";
+    case SCENARIO_DECLINED: return "declined";
+    case SCENARIO_ABORTED: return "aborted";
+    }
+    return "?";
+}
+
+RunSetup BuildScenario(ScenarioKind kind)
+{
+    const std::string app = SCENARIO_APP;
+    const std::string common = "C:\\WINDOWS\\system32\\common.dll";
+    std::vector<TestRecord> records{
+        {0, "Tool", ""},
+        {7, app + "\\undo", "-q"},
+        {7, app + "\\cleanup.bat", ""},
+        {1, app + "\\tool.exe", ""},
+        {1, app + "\\busy.dll", ""},
+        {1, app + "\\Sub Folder\\Long File Name.txt", ""},
+        {4, common, ""},
+        {4, app + "\\private.dll", ""},
+        {5, "", "Tool Group"},
+        {6, "", ""},
+        {3, "", ""},
+        {2, app + "\\Sub Folder", ""},
+        {2, app, ""},
+    };
+    sim::AddFile(SCENARIO_LOG, LogBytes(records));
+    sim::AddFile("C:\\Apps\\Other\\keep.txt", "keep");
+    sim::AddFile(app + "\\tool.exe", "exe");
+    sim::AddFile(app + "\\busy.dll", "dll");
+    sim::HoldFile(app + "\\busy.dll");
+    sim::AddFile(app + "\\Sub Folder\\Long File Name.txt", "text");
+    sim::AddFile(common, "dll");
+    sim::AddFile(app + "\\private.dll", "dll");
+    sim::AddFile(app + "\\cleanup.bat", "@echo off");
+    sim::AddFile("C:\\WINDOWS\\WININIT.INI", "[Rename]\r\nNUL=C:\\OTHER~1.TMP\r\n[Other]\r\nkey=value\r\n");
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, common, 2);
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, app + "\\private.dll", 1);
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "C:\\WINDOWS\\system32\\other.dll", 1);
+    sim::SetRegValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool", "DisplayName", REG_SZ, std::string("Tool\0", 5));
+    sim::SetRegValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App", "DisplayName", REG_SZ,
+                     std::string("Other App\0", 10));
+    AddCheckedProgram(app + "\\undo.exe", kind == SCENARIO_ABORTED ? 3 : 0, kind == SCENARIO_WIN32S ? 2 : 0);
+    AddCheckedProgram("C:\\WINDOWS\\system32\\cmd.exe", 0, kind == SCENARIO_WIN32S ? 1 : 0);
+
+    RunSetup setup;
+    setup.commandTail = SCENARIO_LOG;
+    setup.confirm = kind != SCENARIO_DECLINED;
+    setup.restartYes = kind == SCENARIO_COMPLETED;
+    setup.progman = kind == SCENARIO_WIN32S ? PROGMAN_REFUSES : PROGMAN_ACCEPTS;
+    if (kind == SCENARIO_WIN32S)
+        sim::SetVersion(0x80000A03);   // Win32s 1.3 on Windows 3.1
+    ApplySetup(setup);
+    return setup;
+}
+
+RunResult RunScenario(ScenarioKind kind, int failNthCall, DWORD error)
+{
+    PrepareProgramWorld();
+    RunSetup setup = BuildScenario(kind);
+    RunCheck check(setup);
+    if (failNthCall != 0)
+        sim::FailNthCall(failNthCall, error);
+    int exitCode = RunUninstaller(setup.commandTail);
+    RunResult result;
+    result.exitCode = exitCode;
+    result.violations = check.Check(exitCode);
+    result.outcome = check.outcome();
+    return result;
+}
+
+}  // namespace hardening

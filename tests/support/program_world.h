@@ -1,0 +1,25 @@
+// A simulated Windows ready for a whole run of the program: its dialog
+// templates, an intact executable file and the product's globals cleared.
+// Shared by the unit tests, the fault-injection suite and the fuzzers, so it
+// needs no test framework.
+#ifndef TESTS_SUPPORT_PROGRAM_WORLD_H
+#define TESTS_SUPPORT_PROGRAM_WORLD_H
+
+#include <string>
+
+#define UNINSTALL_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+#define SHARED_DLLS_KEY_PATH "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
+#define EXE_PATH "C:\\Program Files\\App\\uninstall.exe"
+
+// Empties the world, adds the templates and the executable, and clears the
+// globals that a previous run left set.
+void PrepareProgramWorld();
+
+// The program's executable with one byte changed, so that its self-check fails.
+std::string CorruptExecutable();
+
+// Runs the whole program with the command line's tail, as the process's
+// entry point would, and waits for its threads; returns WinMain's result.
+int RunUninstaller(const std::string &commandTail);
+
+#endif
