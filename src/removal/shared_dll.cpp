@@ -20,8 +20,8 @@ int ReleaseSharedDll(const char *path)
     if (RegQueryValueExA(key, path, NULL, &type, (LPBYTE)&count, &size) == ERROR_SUCCESS && count != 0) {
         count--;
         if (count == 0) {
-            // The entry goes before the file, so no count ever names a
-            // DLL that is gone.
+            // The count's entry goes first, the file second; a failed
+            // delete of the entry is not reported and stops nothing.
             RegDeleteValueA(key, path);
             DeleteOrSchedule(path);
             released = 1;
