@@ -15,6 +15,16 @@ const char kTerminatedText[] =
 const char kConfirmText[] = "Do you really want to remove the selected application from your computer ?";
 const char kCorruptText[] = "ALERT\nExecutable corrupt. Possibly a virus !!!";
 const char kProgressTitle[] = "Removing application";
+const char kRemovedText[] =
+    "Uninstall has successfully removed the selected application. "
+    "Reboot your computer to also remove system files that are locked at the moment.";
+const char kAbortedText[] = "Uninstall has been aborted. Only parts of the application could be removed.";
+const char kCustomRunFailedText[] = "Custom uninstall run failed. Morvane will stop application removal.";
+const char kRestartTitle[] = "Restart";
+// The line feeds stand bare, without carriage returns.
+const char kRestartText[] =
+    "Some files could not be removed while running this uninstall. Your system has to be "
+    "restarted to remove these locked system files.\n\nDo you want to restart now ?";
 
 std::string BuiltUninstaller()
 {
@@ -99,4 +109,22 @@ std::string BoxList(const e2e::RunRecord &run)
 int AnswerYes(const e2e::MessageBoxView &box)
 {
     return box.text == kConfirmText ? IDYES : e2e::SafestButton(box);
+}
+
+void ExpectCompletionBoxes(const e2e::RunRecord &run, size_t first, const std::string &caption,
+                           bool restartOffered)
+{
+    ASSERT_EQ(first + (restartOffered ? 2 : 1), run.boxes.size()) << "boxes:" << BoxList(run);
+    {
+        SCOPED_TRACE("success box");
+        ExpectWarningBox(run.boxes[first], kRemovedText, caption);
+        EXPECT_FALSE(run.boxes[first].restartDialog);
+    }
+    if (restartOffered) {
+        const e2e::MessageBoxView &restart = run.boxes[first + 1];
+        EXPECT_TRUE(restart.restartDialog) << "not the restart dialog: [" << restart.caption << "] "
+                                           << restart.text;
+        EXPECT_EQ(kRestartTitle, restart.caption);
+        EXPECT_EQ(kRestartText, restart.text);
+    }
 }

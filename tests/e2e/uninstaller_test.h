@@ -21,6 +21,11 @@ extern const char kTerminatedText[];
 extern const char kConfirmText[];
 extern const char kCorruptText[];
 extern const char kProgressTitle[];
+extern const char kRemovedText[];
+extern const char kAbortedText[];
+extern const char kCustomRunFailedText[];
+extern const char kRestartTitle[];
+extern const char kRestartText[];
 
 // Limit for one run of the program; a run takes well under a second.
 constexpr DWORD kRunLimitMs = 30000;
@@ -59,7 +64,14 @@ void ExpectWarningBox(const e2e::MessageBoxView &box, const std::string &text,
 // The boxes of a run, for failure messages: caption and text of each.
 std::string BoxList(const e2e::RunRecord &run);
 
-// Answers the question with Yes and any other box with its safest button.
+// Answers the question with Yes and any other box with its safest button
+// (the restart dialog with "&No").
 int AnswerYes(const e2e::MessageBoxView &box);
+
+// Checks the boxes that end a completed removal: the success box, then the
+// restart dialog when something waits for the restart. first is the index
+// of the success box in run.boxes; nothing may follow.
+void ExpectCompletionBoxes(const e2e::RunRecord &run, size_t first, const std::string &caption,
+                           bool restartOffered);
 
 #endif
