@@ -3,6 +3,8 @@
 // and a restart then deletes it.
 #include "uninstaller_test.h"
 
+#include <memory>
+
 #include "files.h"
 #include "registry.h"
 #include "restart.h"
@@ -11,29 +13,17 @@ namespace {
 
 class ScheduledDeletion : public UninstallerTest {
 protected:
-    void TearDown() override
-    {
-        for (HANDLE handle : held_)
-            CloseHandle(handle);
-    }
-
-    // Opens the file without sharing, as a program using it would: no other
+    // Holds the file without sharing, as a program using it would: no other
     // process can delete or open it until ReleaseAll.
     void Hold(const std::string &path)
     {
-        HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, NULL);
-        ASSERT_NE(INVALID_HANDLE_VALUE, handle) << path << ": " << e2e::ErrorText(GetLastError());
-        held_.push_back(handle);
+        held_.emplace_back(new e2e::HeldFile);
+        std::string error;
+        ASSERT_TRUE(held_.back()->Hold(path, 0, &error)) << error;
         heldPaths_.push_back(path);
     }
 
-    void ReleaseAll()
-    {
-        for (HANDLE handle : held_)
-            CloseHandle(handle);
-        held_.clear();
-    }
+    void ReleaseAll() { held_.clear(); }
 
     // What has to wait for the restart: the held files in log order, then
     // the listed folders that still hold one of them, in log order.
@@ -117,7 +107,7 @@ protected:
         return false;
     }
 
-    std::vector<HANDLE> held_;
+    std::vector<std::unique_ptr<e2e::HeldFile>> held_;
     std::vector<std::string> heldPaths_;
 };
 
