@@ -74,6 +74,21 @@ e2e::RunRecord UninstallerTest::RunUninstallerAt(const std::string &exe, const s
     return record;
 }
 
+e2e::RunRecord UninstallerTest::RunUninstallerWith(const std::string &rest, const e2e::BoxAnswer &answer,
+                                                   DWORD limitMs, const std::string &currentDirectory,
+                                                   DWORD pauseMs)
+{
+    e2e::RunRecord record;
+    std::string error;
+    if (!program_.Start(exe_, rest, &error, currentDirectory)) {
+        ADD_FAILURE() << error;
+        return record;
+    }
+    if (!e2e::WatchRun(program_, answer, &record, limitMs, pauseMs))
+        ADD_FAILURE() << "[" << program_.commandLine() << "]: " << record.error;
+    return record;
+}
+
 void UninstallerTest::ExpectAppUntouched()
 {
     for (const std::string &file : app_.files)

@@ -42,6 +42,10 @@ protected:
     e2e::RunRecord RunUninstaller(const std::string &rest, const e2e::BoxAnswer &answer);
     e2e::RunRecord RunUninstallerAt(const std::string &exe, const std::string &rest,
                                     const e2e::BoxAnswer &answer);
+    // The same with a limit of its own, a current directory (the test's
+    // when empty) and a pause between looks (none when 0).
+    e2e::RunRecord RunUninstallerWith(const std::string &rest, const e2e::BoxAnswer &answer, DWORD limitMs,
+                                      const std::string &currentDirectory, DWORD pauseMs = 0);
 
     // Checks that every listed file and folder, the Uninstall entry and the
     // log are still as installed.

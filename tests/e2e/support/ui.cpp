@@ -354,7 +354,7 @@ bool ReadProgressDialog(HWND dialog, ProgressView *view)
     return IsWindow(dialog) != 0;
 }
 
-bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWORD limitMs)
+bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWORD limitMs, DWORD pauseMs)
 {
     *record = RunRecord();
     std::set<HWND> answered;
@@ -403,7 +403,10 @@ bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWOR
         }
         // Look again soon: a removal of a few files is over in a tenth of a
         // second, and every look is a chance to see the dialog at work.
-        Sleep(dialog != NULL && view.visible ? 0 : 1);
+        if (pauseMs > 0)
+            WaitForSingleObject(program.handle(), pauseMs);
+        else
+            Sleep(dialog != NULL && view.visible ? 0 : 1);
     }
 }
 
