@@ -133,8 +133,9 @@ using BoxAnswer = std::function<int(const MessageBoxView &)>;
 constexpr int kAnswered = -1;
 
 // Watches the program until it ends, for at most limitMs: samples the
-// progress dialog as often as it can (or every pauseMs, for long runs the
-// looks would slow down) and answers each message box once as answer says.
+// progress dialog as often as it can (or every pauseMs, for long runs whose
+// every step need not be seen) and answers each message box once as answer
+// says.
 // False (with record->error) when the program did not end.
 bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWORD limitMs, DWORD pauseMs = 0);
 
