@@ -243,6 +243,29 @@ TEST_F(CustomProgram, BatchFileExitStatusIsTheResult)
     ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
 }
 
+TEST_F(CustomProgram, BatchFileInFolderWithBlankTakesQuotedArguments)
+{
+    // A batch file whose folder has a blank, with an argument text that
+    // holds double quotes, as a path with blanks needs them. cmd /c strips
+    // the first and the last double quote of its command when there are
+    // more than two (Wine's cmd.exe as Windows' does), so the quoted name
+    // alone does not keep the batch file's name whole.
+    const std::string batch = plain_ + "\\My Apps\\undo.bat";
+    const std::string output = plain_ + "\\batch-arguments.txt";
+    const std::string argument = "\"C:\\Program Files\\Sample\" -q";
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(batch), &error)) << error;
+    ASSERT_TRUE(e2e::WriteText(batch, "@echo off\r\necho %*> " + output + "\r\nexit 0\r\n", &error)) << error;
+    AddProgram(batch, argument);
+
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<unsigned char> written;
+    EXPECT_TRUE(e2e::ReadBytes(output, &written, &error)) << "the batch file did not run: " << error;
+    EXPECT_EQ(argument + "\r\n", std::string(written.begin(), written.end()));
+    ExpectRemovalCompleted(run);
+}
+
 TEST_F(CustomProgram, InterpreterCommandLineNamesTheBatchFile)
 {
     // COMSPEC names the recording program in place of cmd.exe, which shows
