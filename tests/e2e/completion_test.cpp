@@ -71,6 +71,31 @@ TEST_F(Completion, FolderHoldingSomethingElseStays)
     EXPECT_EQ(std::vector<std::string>{"Not Listed.txt"}, e2e::FolderEntries(e2e::ParentOf(app_.logPath)));
 }
 
+TEST_F(Completion, CurrentFolderOfTheDriveIsNotRemoved)
+{
+    // The folder removal goes up the log's path to "C:", which Win32 takes
+    // as the current folder of drive C: for a program whose current folder
+    // is on another drive, the one the "=C:" variable of its environment
+    // names (measured under Wine as Windows documents it). Here that is an
+    // empty folder nothing names; it must stay.
+    char current[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(current), current));
+    ASSERT_NE('C', current[0]) << "this test needs a current folder on a drive other than C:, not " << current;
+    const std::string unrelated = folder_ + "\\Current Folder Of Drive C";
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(unrelated, &error)) << error;
+    ASSERT_TRUE(SetEnvironmentVariableA("=C:", unrelated.c_str())) << e2e::ErrorText(GetLastError());
+
+    e2e::RunRecord run = RunUninstallerWith(app_.logPath, AnswerYes, kRunLimitMs, current);
+    SetEnvironmentVariableA("=C:", NULL);
+    ASSERT_TRUE(run.ended) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);
+    EXPECT_TRUE(e2e::DirectoryExists(unrelated)) << unrelated << " was removed; the log does not name it";
+}
+
 TEST_F(Completion, SuccessBoxOverTheFinishedProgressDialog)
 {
     e2e::RunRecord run = Remove();
