@@ -121,4 +121,29 @@ TEST_F(ScheduledDeletion, TwoFilesInUseAreBothDeletedAtRestart)
     RemoveWhileHolding({app_.files[1], app_.files[4]});
 }
 
+TEST_F(ScheduledDeletion, OtherProgramsLinesInWininitAreKept)
+{
+    // Another setup program scheduled work of its own; its lines and its
+    // other section stay as they were, and each item of ours gets a line.
+    std::string error;
+    ASSERT_TRUE(e2e::WriteText(e2e::WininitPath(),
+                               "[Other]\r\nkey=value\r\n[Rename]\r\nNUL=C:\\OTHER~1\\OLD.TMP\r\n"
+                               "C:\\WINDOWS\\NEW.DLL=C:\\TEMP\\NEW.DLL\r\n",
+                               &error))
+        << error;
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_NO_FATAL_FAILURE(Hold(app_.files[1]));
+    ASSERT_NO_FATAL_FAILURE(Hold(app_.files[4]));
+    std::vector<std::string> lines = {"NUL=C:\\OTHER~1\\OLD.TMP", "C:\\WINDOWS\\NEW.DLL=C:\\TEMP\\NEW.DLL"};
+    for (const std::string &item : ExpectedScheduled())
+        lines.push_back("NUL=" + e2e::ShortPath(item));
+
+    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
+    ASSERT_TRUE(run.ended) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+    EXPECT_EQ(lines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    EXPECT_EQ(std::vector<std::string>{"key=value"}, e2e::IniSectionLines(e2e::WininitPath(), "Other"));
+}
+
 }  // namespace
