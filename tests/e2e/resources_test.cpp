@@ -1,5 +1,7 @@
 // The program's resources, read from the built file: the progress dialog's
-// template and the program's icon.
+// template, the program's icon, the version information as Windows' own
+// version API reads it, and the manifest. That the program runs with them
+// is what every other test shows.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -186,6 +188,65 @@ TEST_F(Resources, MainIconHasThreeImagesOf2And8And16Colours)
         if (icon != NULL)
             DestroyIcon(icon);
     }
+}
+
+// A string of the version information's first translation.
+std::string VersionString(const std::vector<unsigned char> &info, const std::string &name)
+{
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation *translations = NULL;
+    UINT size = 0;
+    if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void **>(&translations),
+                        &size) ||
+        size < sizeof(Translation))
+        return "<no translation>";
+    char path[128];
+    wsprintfA(path, "\\StringFileInfo\\%04x%04x\\%s", translations[0].language, translations[0].codePage,
+              name.c_str());
+    char *value = NULL;
+    if (!VerQueryValueA(info.data(), path, reinterpret_cast<void **>(&value), &size))
+        return "<no " + name + ">";
+    return std::string(value, size > 0 && value[size - 1] == '\0' ? size - 1 : size);
+}
+
+TEST_F(Resources, VersionInformation)
+{
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
+    ASSERT_NE(0u, size) << path_ << ": " << e2e::ErrorText(GetLastError());
+    std::vector<unsigned char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data())) << e2e::ErrorText(GetLastError());
+
+    EXPECT_EQ("Morvane Uninstall", VersionString(info, "FileDescription"));
+    EXPECT_EQ("1.30", VersionString(info, "FileVersion"));
+    EXPECT_EQ("1.30", VersionString(info, "ProductVersion"));
+    EXPECT_EQ("uninstall.exe", VersionString(info, "OriginalFilename"));
+
+    VS_FIXEDFILEINFO *fixed = NULL;
+    UINT fixedSize = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void **>(&fixed), &fixedSize));
+    ASSERT_GE(fixedSize, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(MAKELONG(30, 1), static_cast<LONG>(fixed->dwFileVersionMS));
+    EXPECT_EQ(0u, fixed->dwFileVersionLS);
+    EXPECT_EQ(MAKELONG(30, 1), static_cast<LONG>(fixed->dwProductVersionMS));
+    EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+}
+
+TEST_F(Resources, ManifestAsksForAdministratorRights)
+{
+    std::vector<unsigned char> bytes;
+    std::string error;
+    ASSERT_TRUE(e2e::ResourceBytes(module_, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */, &bytes,
+                                   &error))
+        << error;
+    const std::string manifest(bytes.begin(), bytes.end());
+    EXPECT_EQ(0u, manifest.find("<?xml")) << manifest.substr(0, 80);
+    EXPECT_NE(std::string::npos, manifest.find("<requestedExecutionLevel level=\"requireAdministrator\""))
+        << manifest;
 }
 
 }  // namespace

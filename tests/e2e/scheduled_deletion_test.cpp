@@ -3,6 +3,8 @@
 // and a restart then deletes it.
 #include "uninstaller_test.h"
 
+#include <memory>
+
 #include "files.h"
 #include "registry.h"
 #include "restart.h"
@@ -11,29 +13,17 @@ namespace {
 
 class ScheduledDeletion : public UninstallerTest {
 protected:
-    void TearDown() override
-    {
-        for (HANDLE handle : held_)
-            CloseHandle(handle);
-    }
-
-    // Opens the file without sharing, as a program using it would: no other
+    // Holds the file without sharing, as a program using it would: no other
     // process can delete or open it until ReleaseAll.
     void Hold(const std::string &path)
     {
-        HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, NULL);
-        ASSERT_NE(INVALID_HANDLE_VALUE, handle) << path << ": " << e2e::ErrorText(GetLastError());
-        held_.push_back(handle);
+        held_.emplace_back(new e2e::HeldFile);
+        std::string error;
+        ASSERT_TRUE(held_.back()->Hold(path, 0, &error)) << error;
         heldPaths_.push_back(path);
     }
 
-    void ReleaseAll()
-    {
-        for (HANDLE handle : held_)
-            CloseHandle(handle);
-        held_.clear();
-    }
+    void ReleaseAll() { held_.clear(); }
 
     // What has to wait for the restart: the held files in log order, then
     // the listed folders that still hold one of them, in log order.
@@ -71,15 +61,23 @@ protected:
             pendingNames.push_back("\\??\\" + shortName);
         }
 
-        e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
+        // The restart dialog follows the success box; it is answered "&No".
+        e2e::RunRecord run = RunUninstaller(app_.logPath, [](const e2e::MessageBoxView &box) {
+            return box.restartDialog ? IDCANCEL : AnswerYes(box);
+        });
         ASSERT_TRUE(run.ended) << run.error;
         EXPECT_EQ(0u, run.exitCode);
-        EXPECT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+        ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+        EXPECT_EQ(kConfirmText, run.boxes[0].text);
+        ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
 
         for (const std::string &file : app_.files)
             EXPECT_EQ(IsHeld(file), e2e::FileExists(file)) << file;
         EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
         EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey())) << app_.OtherUninstallKey();
+        // The log was not in use: it went at once, with its empty folder.
+        EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
+        EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);
 
         EXPECT_EQ(wininitLines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
         std::vector<e2e::PendingOperation> pending;
@@ -99,7 +97,6 @@ protected:
             EXPECT_FALSE(e2e::FileExists(file)) << file << " survived the restart";
         for (const std::string &directory : app_.directories)
             EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " survived the restart";
-        EXPECT_TRUE(e2e::FileExists(app_.logPath));
     }
 
     bool IsHeld(const std::string &path) const
@@ -110,7 +107,7 @@ protected:
         return false;
     }
 
-    std::vector<HANDLE> held_;
+    std::vector<std::unique_ptr<e2e::HeldFile>> held_;
     std::vector<std::string> heldPaths_;
 };
 
@@ -122,6 +119,31 @@ TEST_F(ScheduledDeletion, FileInUseIsDeletedAtRestart)
 TEST_F(ScheduledDeletion, TwoFilesInUseAreBothDeletedAtRestart)
 {
     RemoveWhileHolding({app_.files[1], app_.files[4]});
+}
+
+TEST_F(ScheduledDeletion, OtherProgramsLinesInWininitAreKept)
+{
+    // Another setup program scheduled work of its own; its lines and its
+    // other section stay as they were, and each item of ours gets a line.
+    std::string error;
+    ASSERT_TRUE(e2e::WriteText(e2e::WininitPath(),
+                               "[Other]\r\nkey=value\r\n[Rename]\r\nNUL=C:\\OTHER~1\\OLD.TMP\r\n"
+                               "C:\\WINDOWS\\NEW.DLL=C:\\TEMP\\NEW.DLL\r\n",
+                               &error))
+        << error;
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_NO_FATAL_FAILURE(Hold(app_.files[1]));
+    ASSERT_NO_FATAL_FAILURE(Hold(app_.files[4]));
+    std::vector<std::string> lines = {"NUL=C:\\OTHER~1\\OLD.TMP", "C:\\WINDOWS\\NEW.DLL=C:\\TEMP\\NEW.DLL"};
+    for (const std::string &item : ExpectedScheduled())
+        lines.push_back("NUL=" + e2e::ShortPath(item));
+
+    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
+    ASSERT_TRUE(run.ended) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+    EXPECT_EQ(lines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    EXPECT_EQ(std::vector<std::string>{"key=value"}, e2e::IniSectionLines(e2e::WininitPath(), "Other"));
 }
 
 }  // namespace

@@ -15,6 +15,16 @@ const char kTerminatedText[] =
 const char kConfirmText[] = "Do you really want to remove the selected application from your computer ?";
 const char kCorruptText[] = "ALERT\nExecutable corrupt. Possibly a virus !!!";
 const char kProgressTitle[] = "Removing application";
+const char kRemovedText[] =
+    "Uninstall has successfully removed the selected application. "
+    "Reboot your computer to also remove system files that are locked at the moment.";
+const char kAbortedText[] = "Uninstall has been aborted. Only parts of the application could be removed.";
+const char kCustomRunFailedText[] = "Custom uninstall run failed. Morvane will stop application removal.";
+const char kRestartTitle[] = "Restart";
+// The line feeds stand bare, without carriage returns.
+const char kRestartText[] =
+    "Some files could not be removed while running this uninstall. Your system has to be "
+    "restarted to remove these locked system files.\n\nDo you want to restart now ?";
 
 std::string BuiltUninstaller()
 {
@@ -64,6 +74,21 @@ e2e::RunRecord UninstallerTest::RunUninstallerAt(const std::string &exe, const s
     return record;
 }
 
+e2e::RunRecord UninstallerTest::RunUninstallerWith(const std::string &rest, const e2e::BoxAnswer &answer,
+                                                   DWORD limitMs, const std::string &currentDirectory,
+                                                   DWORD pauseMs)
+{
+    e2e::RunRecord record;
+    std::string error;
+    if (!program_.Start(exe_, rest, &error, currentDirectory)) {
+        ADD_FAILURE() << error;
+        return record;
+    }
+    if (!e2e::WatchRun(program_, answer, &record, limitMs, pauseMs))
+        ADD_FAILURE() << "[" << program_.commandLine() << "]: " << record.error;
+    return record;
+}
+
 void UninstallerTest::ExpectAppUntouched()
 {
     for (const std::string &file : app_.files)
@@ -99,4 +124,22 @@ std::string BoxList(const e2e::RunRecord &run)
 int AnswerYes(const e2e::MessageBoxView &box)
 {
     return box.text == kConfirmText ? IDYES : e2e::SafestButton(box);
+}
+
+void ExpectCompletionBoxes(const e2e::RunRecord &run, size_t first, const std::string &caption,
+                           bool restartOffered)
+{
+    ASSERT_EQ(first + (restartOffered ? 2 : 1), run.boxes.size()) << "boxes:" << BoxList(run);
+    {
+        SCOPED_TRACE("success box");
+        ExpectWarningBox(run.boxes[first], kRemovedText, caption);
+        EXPECT_FALSE(run.boxes[first].restartDialog);
+    }
+    if (restartOffered) {
+        const e2e::MessageBoxView &restart = run.boxes[first + 1];
+        EXPECT_TRUE(restart.restartDialog) << "not the restart dialog: [" << restart.caption << "] "
+                                           << restart.text;
+        EXPECT_EQ(kRestartTitle, restart.caption);
+        EXPECT_EQ(kRestartText, restart.text);
+    }
 }

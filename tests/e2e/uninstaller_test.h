@@ -21,6 +21,11 @@ extern const char kTerminatedText[];
 extern const char kConfirmText[];
 extern const char kCorruptText[];
 extern const char kProgressTitle[];
+extern const char kRemovedText[];
+extern const char kAbortedText[];
+extern const char kCustomRunFailedText[];
+extern const char kRestartTitle[];
+extern const char kRestartText[];
 
 // Limit for one run of the program; a run takes well under a second.
 constexpr DWORD kRunLimitMs = 30000;
@@ -37,6 +42,10 @@ protected:
     e2e::RunRecord RunUninstaller(const std::string &rest, const e2e::BoxAnswer &answer);
     e2e::RunRecord RunUninstallerAt(const std::string &exe, const std::string &rest,
                                     const e2e::BoxAnswer &answer);
+    // The same with a limit of its own, a current directory (the test's
+    // when empty) and a pause between looks (none when 0).
+    e2e::RunRecord RunUninstallerWith(const std::string &rest, const e2e::BoxAnswer &answer, DWORD limitMs,
+                                      const std::string &currentDirectory, DWORD pauseMs = 0);
 
     // Checks that every listed file and folder, the Uninstall entry and the
     // log are still as installed.
@@ -59,7 +68,14 @@ void ExpectWarningBox(const e2e::MessageBoxView &box, const std::string &text,
 // The boxes of a run, for failure messages: caption and text of each.
 std::string BoxList(const e2e::RunRecord &run);
 
-// Answers the question with Yes and any other box with its safest button.
+// Answers the question with Yes and any other box with its safest button
+// (the restart dialog with "&No").
 int AnswerYes(const e2e::MessageBoxView &box);
+
+// Checks the boxes that end a completed removal: the success box, then the
+// restart dialog when something waits for the restart. first is the index
+// of the success box in run.boxes; nothing may follow.
+void ExpectCompletionBoxes(const e2e::RunRecord &run, size_t first, const std::string &caption,
+                           bool restartOffered);
 
 #endif

@@ -1,5 +1,7 @@
 #include "files.h"
 
+#include <algorithm>
+
 namespace e2e {
 
 std::string ErrorText(DWORD error)
@@ -135,6 +137,40 @@ std::string WindowsDirectory()
     char directory[MAX_PATH];
     UINT length = GetWindowsDirectoryA(directory, sizeof(directory));
     return length > 0 && length < sizeof(directory) ? directory : "";
+}
+
+bool HeldFile::Hold(const std::string &path, DWORD shareMode, std::string *error)
+{
+    Release();
+    handle_ = CreateFileA(path.c_str(), GENERIC_READ, shareMode, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (handle_ == INVALID_HANDLE_VALUE)
+        return Fail(error, "cannot hold " + path);
+    path_ = path;
+    return true;
+}
+
+void HeldFile::Release()
+{
+    if (handle_ != INVALID_HANDLE_VALUE)
+        CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+}
+
+std::vector<std::string> FolderEntries(const std::string &path)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string WindowsPathOfHostPath(const std::string &hostPath)

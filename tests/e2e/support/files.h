@@ -34,6 +34,29 @@ std::string ParentOf(const std::string &path);
 
 std::string WindowsDirectory();
 
+// A file held open the way a program using it holds it. With the default
+// share mode 0 no other process can open or delete it; FILE_SHARE_READ |
+// FILE_SHARE_WRITE lets others read it but still not delete it. Released
+// when the HeldFile goes away, so a failing test leaves nothing held.
+class HeldFile {
+public:
+    HeldFile() = default;
+    ~HeldFile() { Release(); }
+    HeldFile(const HeldFile &) = delete;
+    HeldFile &operator=(const HeldFile &) = delete;
+
+    bool Hold(const std::string &path, DWORD shareMode, std::string *error);
+    void Release();
+    const std::string &path() const { return path_; }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::string path_;
+};
+
+// The names in a folder (files and folders, without "." and ".."), sorted.
+std::vector<std::string> FolderEntries(const std::string &path);
+
 // The Windows name of a Linux path, through drive Z:, which maps the Linux
 // root in a Wine prefix.
 std::string WindowsPathOfHostPath(const std::string &hostPath);

@@ -18,13 +18,15 @@ public:
     Program &operator=(const Program &) = delete;
 
     // Starts the command line as it stands (CreateProcessA, no application
-    // name, no handle inheritance).
-    bool StartCommandLine(const std::string &commandLine, std::string *error);
+    // name, no handle inheritance), in currentDirectory when one is given.
+    bool StartCommandLine(const std::string &commandLine, std::string *error,
+                          const std::string &currentDirectory = "");
 
     // Starts exePath with the command line `"<exePath>" <rest>`: the program's
     // name in quotes, one blank, then rest exactly as given (no blank when
     // rest is empty).
-    bool Start(const std::string &exePath, const std::string &rest, std::string *error);
+    bool Start(const std::string &exePath, const std::string &rest, std::string *error,
+               const std::string &currentDirectory = "");
 
     const std::string &commandLine() const { return commandLine_; }
     DWORD pid() const { return pid_; }
@@ -42,6 +44,12 @@ private:
     DWORD pid_ = 0;
     std::string commandLine_;
 };
+
+// Runs a console program to its end, for at most limitMs, with its standard
+// output and error going to a file (a pipe would be held open by Wine for
+// seconds), and gives back what it wrote and its exit code.
+bool RunConsoleProgram(const std::string &commandLine, DWORD limitMs, DWORD *exitCode, std::string *output,
+                       std::string *error);
 
 }  // namespace e2e
 

@@ -56,6 +56,85 @@ bool ReadStringValue(HKEY root, const std::string &subkey, const std::string &na
     return true;
 }
 
+bool SetValue(HKEY root, const std::string &subkey, const std::string &name, const RegistryValue &value,
+              std::string *error)
+{
+    HKEY key;
+    LONG status = RegCreateKeyExA(root, subkey.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetValueExA(key, name.c_str(), 0, value.type, value.data.data(), (DWORD)value.data.size());
+        RegCloseKey(key);
+    }
+    if (status != ERROR_SUCCESS) {
+        *error = "cannot set " + subkey + "\\" + name + ": " + ErrorText(status);
+        return false;
+    }
+    return true;
+}
+
+bool ReadValue(HKEY root, const std::string &subkey, const std::string &name, RegistryValue *value)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    LONG status = RegQueryValueExA(key, name.c_str(), NULL, &value->type, NULL, &size);
+    if (status == ERROR_SUCCESS) {
+        value->data.assign(size, 0);
+        status = RegQueryValueExA(key, name.c_str(), NULL, &value->type, value->data.data(), &size);
+        value->data.resize(size);
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool DeleteValue(HKEY root, const std::string &subkey, const std::string &name, std::string *error)
+{
+    HKEY key;
+    LONG status = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_SET_VALUE, &key);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteValueA(key, name.c_str());
+        RegCloseKey(key);
+    }
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+        *error = "cannot delete " + subkey + "\\" + name + ": " + ErrorText(status);
+        return false;
+    }
+    return true;
+}
+
+RegistryValue DwordValue(DWORD number)
+{
+    RegistryValue value;
+    value.type = REG_DWORD;
+    for (int shift = 0; shift < 32; shift += 8)
+        value.data.push_back(static_cast<unsigned char>(number >> shift));
+    return value;
+}
+
+RegistryValue BinaryValue(const std::vector<unsigned char> &bytes)
+{
+    RegistryValue value;
+    value.type = REG_BINARY;
+    value.data = bytes;
+    return value;
+}
+
+std::string Describe(const RegistryValue &value)
+{
+    static const char *const kTypes[] = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY", "REG_DWORD"};
+    std::string text = value.type < 5 ? kTypes[value.type] : "type " + std::to_string(value.type);
+    text += " " + std::to_string(value.data.size()) + " bytes";
+    char hex[4];
+    for (unsigned char byte : value.data) {
+        wsprintfA(hex, " %02X", byte);
+        text += hex;
+    }
+    return text;
+}
+
 bool DeleteKeyTree(HKEY root, const std::string &subkey, std::string *error)
 {
     if (subkey.empty()) {

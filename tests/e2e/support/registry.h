@@ -25,6 +25,29 @@ bool CreateKeyWithValues(HKEY root, const std::string &subkey, const StringValue
 bool ReadStringValue(HKEY root, const std::string &subkey, const std::string &name,
                      std::string *value);
 
+// A value as stored: its type and its bytes.
+struct RegistryValue {
+    DWORD type = REG_NONE;
+    std::vector<unsigned char> data;
+};
+
+// Sets a value of any type, creating the key when it is missing.
+bool SetValue(HKEY root, const std::string &subkey, const std::string &name, const RegistryValue &value,
+              std::string *error);
+
+// Reads a value; false when the key or the value is missing.
+bool ReadValue(HKEY root, const std::string &subkey, const std::string &name, RegistryValue *value);
+
+// Deletes a value; true when it is gone (or was never there).
+bool DeleteValue(HKEY root, const std::string &subkey, const std::string &name, std::string *error);
+
+// A REG_DWORD value, and 4 bytes of a count as REG_BINARY holds them.
+RegistryValue DwordValue(DWORD number);
+RegistryValue BinaryValue(const std::vector<unsigned char> &bytes);
+
+// "REG_DWORD 4 bytes 02 00 00 00", for comparisons and failure messages.
+std::string Describe(const RegistryValue &value);
+
 // Deletes the key with all its subkeys and values; true when it is gone.
 bool DeleteKeyTree(HKEY root, const std::string &subkey, std::string *error);
 

@@ -89,6 +89,13 @@ bool IsMessageBox(HWND window)
            GetDlgItem(window, kProgressBar) == NULL;
 }
 
+bool IsRestartDialog(HWND window)
+{
+    HWND frame = GetDlgItem(window, kRestartFrame);
+    return IsDialog(window) && frame != NULL && ClassName(frame) == "Button" &&
+           (GetWindowLongA(frame, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
 static BOOL CALLBACK ReadBoxChild(HWND child, LPARAM param)
 {
     MessageBoxView *view = reinterpret_cast<MessageBoxView *>(param);
@@ -121,6 +128,64 @@ bool PressButton(HWND dialog, int id)
         return false;
     return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                         reinterpret_cast<LPARAM>(button)) != 0;
+}
+
+bool PressKey(HWND dialog, WORD virtualKey)
+{
+    UINT scanCode = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+    LPARAM down = 1 | (static_cast<LPARAM>(scanCode) << 16);
+    LPARAM up = down | (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
+    return PostMessageA(dialog, WM_KEYDOWN, virtualKey, down) && PostMessageA(dialog, WM_KEYUP, virtualKey, up);
+}
+
+bool CloseFromFrame(HWND window)
+{
+    return PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0) != 0;
+}
+
+namespace {
+struct RestartChildren {
+    RestartDialogView *view;
+    bool messageSeen;
+};
+}  // namespace
+
+static BOOL CALLBACK ReadRestartChild(HWND child, LPARAM param)
+{
+    RestartChildren *children = reinterpret_cast<RestartChildren *>(param);
+    RestartDialogView *view = children->view;
+    std::string cls = ClassName(child);
+    LONG style = GetWindowLongA(child, GWL_STYLE);
+    int id = GetDlgCtrlID(child);
+    if (cls == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
+        DWORD_PTR icon = 0;
+        view->hasIcon = view->hasIcon || (SendWithLimit(child, STM_GETICON, 0, 0, &icon) && icon != 0);
+    } else if (cls == "Static" && id == 0xFFFF && !children->messageSeen) {
+        children->messageSeen = true;
+        view->messageStyle = style;
+    } else if (id == kRestartFrame) {
+        view->frameClass = cls;
+        view->frameStyle = style;
+        view->frameText = WindowTitle(child);
+    } else if (cls == "Button" && IsWindowVisible(child)) {
+        view->buttonIds.push_back(id);
+        view->buttonTexts.push_back(WindowTitle(child));
+    }
+    return TRUE;
+}
+
+bool ReadRestartDialog(HWND window, RestartDialogView *view)
+{
+    *view = RestartDialogView();
+    view->window = window;
+    view->visible = IsWindowVisible(window) != 0;
+    view->title = WindowTitle(window);
+    view->style = GetWindowLongA(window, GWL_STYLE);
+    if (!GetWindowRect(window, &view->rect) || !ItemText(window, 0xFFFF, &view->message))
+        return false;
+    RestartChildren children = {view, false};
+    EnumChildWindows(window, ReadRestartChild, reinterpret_cast<LPARAM>(&children));
+    return IsWindow(window) != 0;
 }
 
 // The 32x32 pixels of the screen at (x, y), as 0x00RRGGBB.
@@ -235,8 +300,20 @@ bool ReadMessageBox(HWND window, MessageBoxView *view)
     if (!ItemText(window, 0xFFFF, &view->text))
         return false;
     EnumChildWindows(window, ReadBoxChild, reinterpret_cast<LPARAM>(view));
+    view->restartDialog = IsRestartDialog(window);
+    if (view->restartDialog) {
+        // Its group box is a button too, though not one to press.
+        for (size_t i = 0; i < view->buttonIds.size(); i++)
+            if (view->buttonIds[i] == kRestartFrame) {
+                view->buttonIds.erase(view->buttonIds.begin() + i);
+                view->buttonTexts.erase(view->buttonTexts.begin() + i);
+                break;
+            }
+    }
     if (!view->hasIcon)
         view->shownIcon = "none";
+    else if (view->restartDialog)
+        view->shownIcon = "program";
     else
         view->shownIcon = IdentifyShownIcon(view->iconControl);
     return IsWindow(window) != 0;
@@ -277,7 +354,7 @@ bool ReadProgressDialog(HWND dialog, ProgressView *view)
     return IsWindow(dialog) != 0;
 }
 
-bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWORD limitMs)
+bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWORD limitMs, DWORD pauseMs)
 {
     *record = RunRecord();
     std::set<HWND> answered;
@@ -310,7 +387,7 @@ bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWOR
                 record->error = "stopped watching at the box \"" + box.text + "\"";
                 return false;
             }
-            if (!PressButton(window, id)) {
+            if (id != kAnswered && !PressButton(window, id)) {
                 record->error = "the box \"" + box.text + "\" has no button " + std::to_string(id);
                 return false;
             }
@@ -326,7 +403,10 @@ bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWOR
         }
         // Look again soon: a removal of a few files is over in a tenth of a
         // second, and every look is a chance to see the dialog at work.
-        Sleep(dialog != NULL && view.visible ? 0 : 1);
+        if (pauseMs > 0)
+            WaitForSingleObject(program.handle(), pauseMs);
+        else
+            Sleep(dialog != NULL && view.visible ? 0 : 1);
     }
 }
 

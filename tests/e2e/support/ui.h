@@ -31,6 +31,7 @@ bool ItemText(HWND dialog, int id, std::string *text);
 
 struct MessageBoxView {
     HWND window = NULL;
+    bool restartDialog = false;       // the uninstaller's restart dialog (see below)
     HWND owner = NULL;
     std::string caption;
     std::string text;                 // the text control, id 0xFFFF
@@ -38,14 +39,40 @@ struct MessageBoxView {
     bool hasIcon = false;             // STM_GETICON gives an icon
     // Which system icon the icon control shows on screen: "warning",
     // "question", "error", "information", "none" (no icon), or a description
-    // of what was seen when it is none of these.
+    // of what was seen when it is none of these. The restart dialog shows
+    // the program's own icon, which is not looked for: "program".
     std::string shownIcon;
     std::vector<int> buttonIds;       // the visible buttons, in Z order
     std::vector<std::string> buttonTexts;
 };
 
 // A message box: a dialog with a text control 0xFFFF and no progress bar.
+// The restart dialog is one too, by this test.
 bool IsMessageBox(HWND window);
+
+// The uninstaller's restart dialog: a dialog whose item 101 is a group box.
+bool IsRestartDialog(HWND window);
+
+// Item 101 of the restart dialog, the frame round its message.
+constexpr int kRestartFrame = 101;
+
+struct RestartDialogView {
+    HWND window = NULL;
+    bool visible = false;
+    std::string title;
+    LONG style = 0;
+    std::string message;               // the first text control 0xFFFF, as WM_GETTEXT gives it
+    LONG messageStyle = 0;
+    std::string frameClass;            // item 101
+    LONG frameStyle = 0;
+    std::string frameText;
+    bool hasIcon = false;              // an icon control with an icon (STM_GETICON)
+    std::vector<int> buttonIds;        // the visible push buttons, in Z order
+    std::vector<std::string> buttonTexts;
+    RECT rect = {0, 0, 0, 0};
+};
+
+bool ReadRestartDialog(HWND window, RestartDialogView *view);
 
 // Reads a box that is on screen, including which icon it shows.
 bool ReadMessageBox(HWND window, MessageBoxView *view);
@@ -58,6 +85,15 @@ int SafestButton(const MessageBoxView &box);
 // Presses a button of a dialog the way a click does: WM_COMMAND with the
 // button's id and BN_CLICKED. False when the dialog shows no such button.
 bool PressButton(HWND dialog, int id);
+
+// Types a key into a dialog: WM_KEYDOWN and WM_KEYUP with the virtual key
+// code, posted to the dialog, whose modal loop hands them to
+// IsDialogMessage as it would a key pressed while the dialog is active.
+bool PressKey(HWND dialog, WORD virtualKey);
+
+// Closes a window from its frame: WM_SYSCOMMAND with SC_CLOSE, as the close
+// button or the system menu's Close sends it.
+bool CloseFromFrame(HWND window);
 
 struct ProgressView {
     HWND window = NULL;
@@ -90,14 +126,18 @@ struct RunRecord {
     std::string error;                      // why the watch stopped early
 };
 
-// What to do with a message box: the id of the button to press, or 0 to
-// stop watching (the program is left as it is).
+// What to do with a message box: the id of the button to press, 0 to stop
+// watching (the program is left as it is), or kAnswered when the answer
+// has dealt with the box itself (a key, a close from the frame).
 using BoxAnswer = std::function<int(const MessageBoxView &)>;
+constexpr int kAnswered = -1;
 
 // Watches the program until it ends, for at most limitMs: samples the
-// progress dialog as often as it can and answers each message box once as
-// answer says. False (with record->error) when the program did not end.
-bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWORD limitMs);
+// progress dialog as often as it can (or every pauseMs, for long runs whose
+// every step need not be seen) and answers each message box once as answer
+// says.
+// False (with record->error) when the program did not end.
+bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWORD limitMs, DWORD pauseMs = 0);
 
 }  // namespace e2e
 

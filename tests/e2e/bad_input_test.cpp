@@ -1,0 +1,385 @@
+// Logs no setup program should write: random bytes, a huge log, the longest
+// paths, texts with format directives, device names, trailing dots and
+// blanks, relative paths, a name that is a key path, texts without their
+// terminating zero. The program must not crash, must end with exit code 0,
+// and must touch nothing the log does not name.
+#include "uninstaller_test.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+
+#include "files.h"
+#include "install_log.h"
+#include "process.h"
+#include "registry.h"
+#include "restart.h"
+
+namespace {
+
+// A run of 100,000 records took 42 to 79 s here, as the machine was
+// loaded: the uninstaller's own pace, three progress-bar messages from its
+// worker to its main thread for every record, each a round trip through
+// the wineserver (looking at the dialog every 2 s instead of every 100 ms
+// changed nothing). This only stops a hang.
+const DWORD kHugeRunLimitMs = 170000;
+
+std::string BuiltInstlog()
+{
+    const char *hostPath = std::getenv("E2E_INSTLOG_EXE");
+    return hostPath && *hostPath ? e2e::WindowsPathOfHostPath(hostPath) : "";
+}
+
+// Fixed pseudo-random bytes (xorshift32), the same in every run.
+std::vector<unsigned char> PseudoRandomBytes(size_t count, uint32_t seed)
+{
+    std::vector<unsigned char> bytes;
+    bytes.reserve(count);
+    uint32_t state = seed;
+    while (bytes.size() < count) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        bytes.push_back(static_cast<unsigned char>(state >> 24));
+    }
+    return bytes;
+}
+
+class BadInput : public UninstallerTest {
+protected:
+    // Runs on the log at logPath, answering Yes, OK, and "&No" to the
+    // restart dialog.
+    e2e::RunRecord RunOn(const std::string &logPath, DWORD limitMs = kRunLimitMs,
+                         const std::string &currentDirectory = "", DWORD pauseMs = 0)
+    {
+        e2e::RunRecord run = RunUninstallerWith(logPath, AnswerYes, limitMs, currentDirectory, pauseMs);
+        EXPECT_TRUE(run.ended) << run.error;
+        EXPECT_EQ(0u, run.exitCode);
+        return run;
+    }
+
+    // instlog's verdict on a log: its exit code and what it printed.
+    void Instlog(const std::string &arguments, DWORD *exitCode, std::string *output)
+    {
+        const std::string instlog = BuiltInstlog();
+        ASSERT_FALSE(instlog.empty()) << "E2E_INSTLOG_EXE names no instlog.exe";
+        std::string error;
+        ASSERT_TRUE(e2e::RunConsoleProgram("\"" + instlog + "\" " + arguments, kRunLimitMs, exitCode, output, &error))
+            << error;
+    }
+
+    void ExpectNothingScheduled()
+    {
+        EXPECT_EQ(std::vector<std::string>(), e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+        std::vector<e2e::PendingOperation> pending;
+        std::string error;
+        ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
+        EXPECT_EQ(0u, pending.size()) << "first: " << (pending.empty() ? "" : pending[0].from);
+    }
+};
+
+TEST_F(BadInput, RandomBytes)
+{
+    // The application is installed with its own log, which this run does
+    // not name: none of it may change.
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    const std::string logPath = folder_ + "\\Random Bytes\\install.log";
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(logPath), &error)) << error;
+    ASSERT_TRUE(e2e::WriteBytes(logPath, PseudoRandomBytes(300 * e2e::kRecordSize + 100, 0x2545F491), &error))
+        << error;
+
+    // instlog sees no usable record in it, and a truncated tail.
+    DWORD verdict = 0;
+    std::string findings;
+    ASSERT_NO_FATAL_FAILURE(Instlog("check \"" + logPath + "\"", &verdict, &findings));
+    EXPECT_EQ(1u, verdict) << findings;
+    EXPECT_NE(std::string::npos, findings.find("tail: warning: 100 bytes")) << findings;
+    EXPECT_NE(std::string::npos, findings.find("log: error: no usable APPNAME record")) << findings;
+
+    e2e::RunRecord run = RunOn(logPath);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+    EXPECT_EQ(kConfirmText, run.boxes[0].text);
+    EXPECT_EQ(kDefaultCaption, run.boxes[0].caption);
+    ExpectCompletionBoxes(run, 1, kDefaultCaption, false);
+    EXPECT_FALSE(e2e::FileExists(logPath));
+    ExpectAppUntouched();
+    ExpectNothingScheduled();
+}
+
+TEST_F(BadInput, HundredThousandRecords)
+{
+    // Records with no action make up the bulk; the application's files,
+    // folders and entry are among them as usual.
+    const size_t total = 100000;
+    app_.log.insert(app_.log.begin() + 1, total - app_.log.size(), e2e::LogRecord{e2e::kNoAction, "", ""});
+    ASSERT_EQ(total, app_.log.size());
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+
+    const ULONGLONG start = GetTickCount64();
+    // Looks at the dialog as often as it can would take a processor from
+    // the run; a look every 100 ms is plenty.
+    e2e::RunRecord run = RunOn(app_.logPath, kHugeRunLimitMs, "", 100);
+    const ULONGLONG took = GetTickCount64() - start;
+    std::cout << total << " records: the run took " << took << " ms, the progress dialog looked at "
+              << run.progress.size() << " times" << std::endl;
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
+    for (const std::string &directory : app_.directories)
+        EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " is still there";
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey())) << app_.OtherUninstallKey();
+    EXPECT_FALSE(e2e::FileExists(app_.logPath));
+    ExpectNothingScheduled();
+}
+
+TEST_F(BadInput, DeviceNamesTrailingDotsAndBlanks)
+{
+    // The application is installed with its own log, which this run does
+    // not name: none of it may change.
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    const std::string dir = folder_ + "\\Odd Names";
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(dir + "\\Empty Folder", &error)) << error;
+    for (const char *name : {"Listed With Dot.txt", "Listed With Blank.txt", "Keep.txt"})
+        ASSERT_TRUE(e2e::WriteText(dir + "\\" + name, "odd names\r\n", &error)) << error;
+    std::vector<e2e::LogRecord> log = {{e2e::kAppName, app_.name + " Odd", ""}};
+    const std::vector<std::string> devices = {"CON", "NUL", "COM1", "LPT1", dir + "\\NUL", dir + "\\CON.txt"};
+    for (const std::string &path : devices)
+        log.push_back({e2e::kFile, path, ""});
+    for (const std::string &path : {std::string("\\\\.\\PhysicalDrive0"), std::string("\\\\.\\C:"),
+                                     dir + "\\Listed With Dot.txt.", dir + "\\Listed With Blank.txt ",
+                                     dir + "\\Missing. . ."})
+        log.push_back({e2e::kFile, path, ""});
+    log.push_back({e2e::kDirectory, dir + "\\Empty Folder.", ""});
+    const std::string logPath = folder_ + "\\Odd Log\\install.log";
+    ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(logPath), &error)) << error;
+    ASSERT_TRUE(e2e::WriteLog(logPath, log, &error)) << error;
+    const std::string shortDir = e2e::ShortPath(dir);
+    ASSERT_FALSE(shortDir.empty()) << dir;
+
+    e2e::RunRecord run = RunOn(logPath);
+    ASSERT_FALSE(HasFatalFailure());
+    // Win32 drops trailing dots and blanks from a name, under Wine as under
+    // Windows: the log names the two files and the empty folder, which go.
+    EXPECT_EQ(std::vector<std::string>{"Keep.txt"}, e2e::FolderEntries(dir));
+    ExpectAppUntouched();
+
+    // Devices exist for GetShortPathNameA but cannot be deleted, so they are
+    // scheduled like files in use (measured under Wine 8.0: CON, NUL, COM1
+    // and LPT1 keep their names, and so do C:\...\NUL and C:\...\CON.txt
+    // in the folder's short form), and the restart is offered. Names such
+    // as \\.\C: have no short form and are left alone, as missing items are.
+    ExpectCompletionBoxes(run, 1, app_.name + " Odd Uninstall", true);
+    const std::vector<std::string> scheduled = {"NUL=CON", "NUL=NUL", "NUL=COM1", "NUL=LPT1",
+                                                "NUL=" + shortDir + "\\NUL", "NUL=" + shortDir + "\\CON"};
+    EXPECT_EQ(scheduled, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    std::vector<e2e::PendingOperation> pending;
+    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
+    EXPECT_EQ(devices.size(), pending.size());
+    for (const e2e::PendingOperation &operation : pending) {
+        const std::string &name = operation.from;
+        EXPECT_TRUE(name == "\\??\\CON" || name == "\\??\\NUL" || name == "\\??\\COM1" || name == "\\??\\LPT1")
+            << "scheduled: " << name;
+    }
+
+    // A restart tries them, fails, and drops them; nothing else goes.
+    ASSERT_TRUE(e2e::SimulateRestart(&error)) << error;
+    EXPECT_EQ(std::vector<std::string>{"Keep.txt"}, e2e::FolderEntries(dir));
+    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
+    EXPECT_EQ(0u, pending.size());
+    ExpectAppUntouched();
+}
+
+TEST_F(BadInput, LongestPathsAndName)
+{
+    // 255 characters, the most a text of the log holds: a file, a folder
+    // and the application's name.
+    const std::string base = folder_ + "\\Long Paths";
+    const std::string nested = base + "\\" + std::string(100, 'n');
+    std::string file = nested + "\\";
+    file += std::string(255 - file.size() - 4, 'f') + ".txt";
+    std::string longDir = base + "\\";
+    longDir += std::string(255 - longDir.size(), 'd');
+    ASSERT_EQ(255u, file.size());
+    ASSERT_EQ(255u, longDir.size());
+    std::string name = "Long Name ";
+    while (name.size() < 255)
+        name += static_cast<char>('a' + name.size() % 26);
+    // Known Wine difference: Wine refuses key names longer than 241
+    // characters (Windows takes 255), so the entry of this name cannot be
+    // made here; the key step tries it and fails, harmlessly. Another entry
+    // whose name begins the same way must stay.
+    const std::string otherKey = std::string(e2e::kUninstallKey) + "\\Long Name";
+
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(nested, &error)) << error;
+    ASSERT_TRUE(e2e::CreateDirectories(longDir, &error)) << error;
+    ASSERT_TRUE(e2e::WriteText(file, "a long path\r\n", &error)) << error;
+    ASSERT_TRUE(e2e::CreateKeyWithValues(HKEY_LOCAL_MACHINE, otherKey, {{"DisplayName", "Long Name"}}, &error))
+        << error;
+    const std::string logPath = folder_ + "\\Long Log\\install.log";
+    ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(logPath), &error)) << error;
+    ASSERT_TRUE(e2e::WriteLog(logPath,
+                              {{e2e::kAppName, name, ""},
+                               {e2e::kFile, file, ""},
+                               {e2e::kDirectory, longDir, ""},
+                               {e2e::kDirectory, nested, ""}},
+                              &error))
+        << error;
+
+    e2e::RunRecord run = RunOn(logPath);
+    ASSERT_FALSE(HasFatalFailure());
+    // The caption holds 255 characters: the name is cut to 245 to keep
+    // " Uninstall".
+    const std::string caption = name.substr(0, 245) + " Uninstall";
+    ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+    EXPECT_EQ(caption, run.boxes[0].caption);
+    ExpectCompletionBoxes(run, 1, caption, false);
+    EXPECT_FALSE(e2e::FileExists(file)) << file;
+    EXPECT_FALSE(e2e::DirectoryExists(longDir)) << longDir;
+    EXPECT_FALSE(e2e::DirectoryExists(nested)) << nested;
+    EXPECT_TRUE(e2e::DirectoryExists(base)) << base;
+    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, otherKey)) << otherKey;
+    ExpectNothingScheduled();
+}
+
+TEST_F(BadInput, FormatDirectivesAreShownAsTheyStand)
+{
+    // printf's directives in the name, a file and a group: the caption and
+    // the boxes show them as they stand, and the file named with them goes.
+    app_ = e2e::DescribeApp(folder_, "50%s %n %x%% Tool");
+    const std::string file = folder_ + "\\Percent %s %n %d.txt";
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kFile, file, ""});
+    // Wine's Program Manager refuses a group it does not have; its box
+    // shows the command.
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kProgramGroup, "", "%s %n Group"});
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    std::string error;
+    ASSERT_TRUE(e2e::WriteText(file, "percent\r\n", &error)) << error;
+
+    e2e::RunRecord run = RunOn(app_.logPath);
+    ASSERT_FALSE(HasFatalFailure());
+    const std::string caption = "50%s %n %x%% Tool Uninstall";
+    ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
+    EXPECT_EQ(caption, run.boxes[0].caption);
+    EXPECT_EQ("Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"%s %n Group\")]]",
+              run.boxes[1].text);
+    ExpectCompletionBoxes(run, 2, caption, false);
+    EXPECT_FALSE(e2e::FileExists(file)) << file;
+    for (const std::string &listed : app_.files)
+        EXPECT_FALSE(e2e::FileExists(listed)) << listed;
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+}
+
+TEST_F(BadInput, RelativePathsNameTheCurrentFolder)
+{
+    // A relative path is taken in the uninstaller's current folder; files
+    // of the same name elsewhere stay.
+    const std::string working = folder_ + "\\Working Folder";
+    const std::string name = "Relative File.txt";
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(working + "\\Relative Folder", &error)) << error;
+    const std::vector<std::string> others = {e2e::ParentOf(app_.logPath) + "\\" + name,
+                                             e2e::ParentOf(exe_) + "\\" + name, folder_ + "\\" + name};
+    for (const std::string &path : others)
+        ASSERT_TRUE(e2e::WriteText(path, "same name\r\n", &error)) << error;
+    ASSERT_TRUE(e2e::WriteText(working + "\\" + name, "relative\r\n", &error)) << error;
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kFile, name, ""});
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kDirectory, "Relative Folder", ""});
+    ASSERT_TRUE(e2e::WriteLog(app_.logPath, app_.log, &error)) << error;
+
+    e2e::RunRecord run = RunOn(app_.logPath, kRunLimitMs, working);
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    EXPECT_EQ(std::vector<std::string>(), e2e::FolderEntries(working));
+    for (const std::string &path : others)
+        EXPECT_TRUE(e2e::FileExists(path)) << path;
+    ExpectNothingScheduled();
+}
+
+TEST_F(BadInput, NameWithBackslashDeletesNoKey)
+{
+    // "<name>\Sub" would name a key inside the application's entry; the key
+    // step is skipped, and the entry, its subkey and the other entries stay.
+    const std::string sub = app_.UninstallKey() + "\\Sub";
+    app_.log[0].primary = app_.name + "\\Sub";
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    std::string error;
+    ASSERT_TRUE(e2e::CreateKeyWithValues(HKEY_LOCAL_MACHINE, sub, {{"Kept", "yes"}}, &error)) << error;
+
+    e2e::RunRecord run = RunOn(app_.logPath);
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectCompletionBoxes(run, 1, app_.name + "\\Sub Uninstall", false);
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file;
+    std::string kept;
+    EXPECT_TRUE(e2e::ReadStringValue(HKEY_LOCAL_MACHINE, sub, "Kept", &kept)) << sub;
+    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey())) << app_.OtherUninstallKey();
+    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, e2e::kUninstallKey));
+}
+
+TEST_F(BadInput, TextsWithoutTerminatingZeroAreNotActedOn)
+{
+    // Built from instlog's text form: records whose text fills its 256
+    // bytes with no zero. Read on into the next field, the file record
+    // would name a file of 256 characters; cut to 255, another; both exist
+    // and must stay. The folder record would schedule a folder that is not
+    // empty, and the second name record would replace the first.
+    const std::string base = folder_ + "\\Unterminated";
+    std::string whole = base + "\\";
+    whole += std::string(256 - whole.size() - 4, 'v') + ".txt";
+    const std::string cut = whole.substr(0, 255);
+    ASSERT_EQ(256u, whole.size());
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(base, &error)) << error;
+    for (const std::string &path : {whole, cut})
+        ASSERT_TRUE(e2e::WriteText(path, "named by a text without its zero\r\n", &error)) << error;
+    const std::string text = "# texts without their terminating zero\n"
+                             "record APPNAME\n"
+                             "  primary \"" + app_.name + "\"\n"
+                             "record FILE\n"
+                             "  primary \"" + whole + "\" unterminated\n"
+                             "record DIR\n"
+                             "  primary \"" + base + "\"\n"
+                             "  secondary \"" + std::string(256, 's') + "\" unterminated\n"
+                             "record APPNAME\n"
+                             "  primary \"" + std::string(256, 'N') + "\" unterminated\n"
+                             "record FILE\n"
+                             "  primary \"" + app_.files[0] + "\"\n";
+    const std::string textPath = folder_ + "\\unterminated.txt";
+    const std::string logPath = folder_ + "\\Unterminated Log\\install.log";
+    ASSERT_TRUE(e2e::WriteText(textPath, text, &error)) << error;
+    ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(logPath), &error)) << error;
+    DWORD exitCode = 0;
+    std::string output;
+    ASSERT_NO_FATAL_FAILURE(Instlog("build \"" + textPath + "\" \"" + logPath + "\"", &exitCode, &output));
+    ASSERT_EQ(0u, exitCode) << output;
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(e2e::ReadBytes(logPath, &bytes, &error)) << error;
+    ASSERT_EQ(5 * e2e::kRecordSize, bytes.size());
+    ASSERT_NO_FATAL_FAILURE(Instlog("check \"" + logPath + "\"", &exitCode, &output));
+    EXPECT_EQ(1u, exitCode) << output;
+    EXPECT_NE(std::string::npos, output.find("record 1: error:")) << output;
+    EXPECT_NE(std::string::npos, output.find("record 2: error:")) << output;
+    EXPECT_NE(std::string::npos, output.find("record 3: error:")) << output;
+
+    e2e::RunRecord run = RunOn(logPath);
+    ASSERT_FALSE(HasFatalFailure());
+    // The first name stands; the usable file record is acted on.
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    EXPECT_TRUE(e2e::FileExists(whole)) << whole;
+    EXPECT_TRUE(e2e::FileExists(cut)) << cut;
+    EXPECT_TRUE(e2e::DirectoryExists(base)) << base;
+    EXPECT_FALSE(e2e::FileExists(app_.files[0])) << app_.files[0];
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+    ExpectNothingScheduled();
+}
+
+}  // namespace

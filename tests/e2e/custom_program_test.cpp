@@ -1,0 +1,334 @@
+// Custom uninstall programs: each runs with its name, one blank and its
+// argument text as command line, and is waited for, before anything is
+// removed; a batch file runs through COMSPEC with /c; a program that fails
+// stops the removal with two warnings and leaves everything in place.
+//
+// The programs are copies of the recording program, which writes down the
+// command line it got and what it found. Most live in a folder without
+// blanks, where the command line is the name as it stands; names with a
+// blank are put in double quotes by the uninstaller.
+#include "uninstaller_test.h"
+
+#include "files.h"
+#include "install_log.h"
+#include "recording_program.h"
+#include "registry.h"
+#include "restart.h"
+
+namespace {
+
+class CustomProgram : public UninstallerTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(UninstallerTest::SetUp());
+        const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        plain_ = std::string("C:\\MorvaneE2E\\") + info->test_suite_name() + "." + info->name();
+        journal_ = plain_ + "\\journal.txt";
+        std::string error;
+        ASSERT_TRUE(e2e::RemoveTree(plain_, &error)) << error;
+        ASSERT_TRUE(e2e::CreateDirectories(plain_, &error)) << error;
+        ASSERT_TRUE(SetEnvironmentVariableA(e2e::kJournalVariable, journal_.c_str()));
+        char comspec[MAX_PATH] = "";
+        GetEnvironmentVariableA("COMSPEC", comspec, sizeof(comspec));
+        comspec_ = comspec;
+    }
+
+    void TearDown() override
+    {
+        SetEnvironmentVariableA(e2e::kJournalVariable, NULL);
+        SetEnvironmentVariableA("COMSPEC", comspec_.empty() ? NULL : comspec_.c_str());
+    }
+
+    void Place(const std::string &path, int exitStatus, const std::vector<std::string> &probeFiles = {},
+               const std::string &logToInspect = "")
+    {
+        e2e::RecordingProgram program;
+        program.exitStatus = exitStatus;
+        program.probeFiles = probeFiles;
+        program.logToInspect = logToInspect;
+        std::string error;
+        ASSERT_TRUE(e2e::PlaceRecordingProgram(path, program, &error)) << error;
+    }
+
+    // Adds a custom-program record right after the name record, or at the
+    // end of the log.
+    void AddProgram(const std::string &primary, const std::string &secondary, bool atEnd = false)
+    {
+        e2e::LogRecord record{e2e::kCustomProgram, primary, secondary};
+        if (atEnd)
+            app_.log.push_back(record);
+        else
+            app_.log.insert(app_.log.begin() + 1 + programs_++, record);
+    }
+
+    // The programs that ran, in order, as they wrote themselves down.
+    std::vector<std::string> Journal() const
+    {
+        std::vector<std::string> lines;
+        std::vector<unsigned char> bytes;
+        std::string ignored;
+        if (!e2e::ReadBytes(journal_, &bytes, &ignored))
+            return lines;
+        std::string text(bytes.begin(), bytes.end());
+        for (size_t start = 0, end; start < text.size(); start = end + 2) {
+            end = text.find("\r\n", start);
+            if (end == std::string::npos)
+                end = text.size();
+            lines.push_back(text.substr(start, end - start));
+        }
+        return lines;
+    }
+
+    // Installs, answers Yes, and checks that the removal went to its end.
+    e2e::RunRecord InstallAndRemove()
+    {
+        e2e::RunRecord run;
+        InstallTestApp();
+        if (HasFatalFailure())
+            return run;
+        run = RunUninstaller(app_.logPath, AnswerYes);
+        EXPECT_TRUE(run.ended) << run.error;
+        EXPECT_EQ(0u, run.exitCode);
+        return run;
+    }
+
+    void ExpectRemovalCompleted(const e2e::RunRecord &run)
+    {
+        ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+        EXPECT_EQ(kConfirmText, run.boxes[0].text);
+        ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+        for (const std::string &file : app_.files)
+            EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
+        EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+        EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
+    }
+
+    // Installs, answers Yes, and checks the two warnings of a stopped
+    // removal, with the progress dialog as it was created under both, and
+    // that nothing was removed.
+    void ExpectRemovalStopped()
+    {
+        ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+        std::vector<e2e::ProgressView> underBoxes;
+        std::vector<bool> dialogFound;
+        e2e::RunRecord run = RunUninstaller(app_.logPath, [&](const e2e::MessageBoxView &box) {
+            if (box.text != kConfirmText) {
+                e2e::ProgressView view;
+                HWND dialog = e2e::FindProgressDialog(program_.pid());
+                dialogFound.push_back(dialog != NULL && e2e::ReadProgressDialog(dialog, &view));
+                underBoxes.push_back(view);
+            }
+            return AnswerYes(box);
+        });
+        ASSERT_TRUE(run.ended) << run.error;
+        EXPECT_EQ(0u, run.exitCode);
+        ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
+        EXPECT_EQ(kConfirmText, run.boxes[0].text);
+        {
+            SCOPED_TRACE("first warning");
+            ExpectWarningBox(run.boxes[1], kCustomRunFailedText, kDefaultCaption);
+        }
+        {
+            SCOPED_TRACE("second warning");
+            ExpectWarningBox(run.boxes[2], kAbortedText, app_.name + " Uninstall");
+        }
+        ASSERT_EQ(2u, underBoxes.size());
+        for (size_t i = 0; i < underBoxes.size(); i++) {
+            SCOPED_TRACE("under warning " + std::to_string(i + 1));
+            ASSERT_TRUE(dialogFound[i]) << "no progress dialog";
+            EXPECT_TRUE(underBoxes[i].visible);
+            EXPECT_EQ("Loading install-log", underBoxes[i].status);
+            EXPECT_EQ("(Please wait)", underBoxes[i].detail);
+            EXPECT_EQ(0, underBoxes[i].position);
+            EXPECT_EQ(120, underBoxes[i].high);
+        }
+        ExpectAppUntouched();
+        EXPECT_EQ(std::vector<std::string>(), e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    }
+
+    std::string plain_;    // a folder of this test's without blanks in its path
+    std::string journal_;
+    std::string comspec_;  // as the test found it
+    int programs_ = 0;
+};
+
+TEST_F(CustomProgram, CommandLineIsNameBlankArgumentText)
+{
+    // The argument text goes on the command line unchanged, blanks and all.
+    const std::string first = plain_ + "\\undo.exe";
+    const std::string argument = "-q /log=C:\\Some Folder\\x.txt  \"two\"";
+    ASSERT_NO_FATAL_FAILURE(Place(first, 0));
+    AddProgram(first, argument);
+    // No extension: .com is looked for first, then .exe runs. An empty
+    // argument text leaves the one blank at the end.
+    const std::string second = plain_ + "\\second";
+    ASSERT_NO_FATAL_FAILURE(Place(second + ".exe", 0));
+    AddProgram(second, "");
+
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(first + " " + argument, e2e::RecordedCommandLine(first));
+    EXPECT_EQ(second + ".exe ", e2e::RecordedCommandLine(second + ".exe"));
+    EXPECT_EQ((std::vector<std::string>{first, second + ".exe"}), Journal());
+    ExpectRemovalCompleted(run);
+}
+
+TEST_F(CustomProgram, RunsBeforeAnythingIsRemoved)
+{
+    // Last in the log, and still first to act.
+    const std::string program = plain_ + "\\undo.exe";
+    std::vector<std::string> probes = app_.files;
+    probes.insert(probes.end(), app_.directories.begin(), app_.directories.end());
+    ASSERT_NO_FATAL_FAILURE(Place(program, 0, probes));
+    AddProgram(program, "-last", true);
+
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<std::string> expected = {"command line: " + program + " -last"};
+    for (const std::string &probe : probes)
+        expected.push_back("exists: " + probe);
+    EXPECT_EQ(expected, e2e::RecordedLines(program));
+    ExpectRemovalCompleted(run);
+}
+
+TEST_F(CustomProgram, FailingProgramStopsTheRemoval)
+{
+    // The first ends with 0, the second with 3: both ran, in log order; the
+    // third never runs and nothing is removed.
+    const std::vector<std::string> programs = {plain_ + "\\first.exe", plain_ + "\\second.exe",
+                                               plain_ + "\\third.exe"};
+    const int statuses[] = {0, 3, 0};
+    for (size_t i = 0; i < programs.size(); i++) {
+        ASSERT_NO_FATAL_FAILURE(Place(programs[i], statuses[i]));
+        AddProgram(programs[i], "");
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
+    EXPECT_EQ((std::vector<std::string>{programs[0], programs[1]}), Journal());
+    EXPECT_FALSE(e2e::HasRun(programs[2]));
+}
+
+TEST_F(CustomProgram, ProgramThatCannotBeFoundStopsTheRemoval)
+{
+    // Neither gone.exe nor gone.exe.com, .exe or .bat exists: nothing runs.
+    AddProgram(plain_ + "\\gone.exe", "-q");
+    ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
+    EXPECT_EQ(std::vector<std::string>(), Journal());
+}
+
+TEST_F(CustomProgram, BatchFileRunsThroughTheCommandInterpreter)
+{
+    // Wine's own cmd.exe, which COMSPEC names; its exit status 0 lets the
+    // removal go on.
+    const std::string batch = plain_ + "\\undo.bat";
+    const std::string output = plain_ + "\\batch-arguments.txt";
+    std::string error;
+    ASSERT_TRUE(e2e::WriteText(batch, "@echo off\r\necho %*> " + output + "\r\nexit 0\r\n", &error)) << error;
+    AddProgram(batch, "one two");
+
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<unsigned char> written;
+    ASSERT_TRUE(e2e::ReadBytes(output, &written, &error)) << "the batch file did not run: " << error;
+    EXPECT_EQ("one two\r\n", std::string(written.begin(), written.end()));
+    ExpectRemovalCompleted(run);
+}
+
+TEST_F(CustomProgram, BatchFileExitStatusIsTheResult)
+{
+    const std::string batch = plain_ + "\\undo.bat";
+    std::string error;
+    ASSERT_TRUE(e2e::WriteText(batch, "@echo off\r\nexit 5\r\n", &error)) << error;
+    AddProgram(batch, "");
+    ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
+}
+
+TEST_F(CustomProgram, BatchFileInFolderWithBlankTakesQuotedArguments)
+{
+    // A batch file whose folder has a blank, with an argument text that
+    // holds double quotes, as a path with blanks needs them. cmd /c strips
+    // the first and the last double quote of its command when there are
+    // more than two (Wine's cmd.exe as Windows' does), so the quoted name
+    // alone does not keep the batch file's name whole.
+    const std::string batch = plain_ + "\\My Apps\\undo.bat";
+    const std::string output = plain_ + "\\batch-arguments.txt";
+    const std::string argument = "\"C:\\Program Files\\Sample\" -q";
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(batch), &error)) << error;
+    ASSERT_TRUE(e2e::WriteText(batch, "@echo off\r\necho %*> " + output + "\r\nexit 0\r\n", &error)) << error;
+    AddProgram(batch, argument);
+
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<unsigned char> written;
+    EXPECT_TRUE(e2e::ReadBytes(output, &written, &error)) << "the batch file did not run: " << error;
+    EXPECT_EQ(argument + "\r\n", std::string(written.begin(), written.end()));
+    ExpectRemovalCompleted(run);
+}
+
+TEST_F(CustomProgram, InterpreterCommandLineNamesTheBatchFile)
+{
+    // COMSPEC names the recording program in place of cmd.exe, which shows
+    // the interpreter's command line exactly: name, "/c", the batch file,
+    // the argument text.
+    const std::string interpreter = plain_ + "\\shell.exe";
+    ASSERT_NO_FATAL_FAILURE(Place(interpreter, 0));
+    ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", interpreter.c_str()));
+    std::string error;
+    const std::string batch = plain_ + "\\undo.bat";
+    ASSERT_TRUE(e2e::WriteText(batch, "exit 0\r\n", &error)) << error;
+    AddProgram(batch, "-q");
+    // No extension and only a .bat beside it: the batch file is found by
+    // its suffix, and an empty argument text leaves one blank at the end.
+    const std::string other = plain_ + "\\other";
+    ASSERT_TRUE(e2e::WriteText(other + ".bat", "exit 0\r\n", &error)) << error;
+    AddProgram(other, "");
+
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ((std::vector<std::string>{interpreter, interpreter}), Journal());
+    std::vector<std::string> commandLines;
+    for (const std::string &line : e2e::RecordedLines(interpreter))
+        commandLines.push_back(line);
+    EXPECT_EQ((std::vector<std::string>{"command line: " + interpreter + " /c " + batch + " -q",
+                                        "command line: " + interpreter + " /c " + other + ".bat "}),
+              commandLines);
+    ExpectRemovalCompleted(run);
+}
+
+TEST_F(CustomProgram, NameWithBlankIsQuoted)
+{
+    // Unquoted, "C:\...\My Apps\undo.exe -q" would start C:\...\My.exe,
+    // which Wine does, as Windows does. The uninstaller puts such a name in
+    // double quotes, so the planted My.exe never runs.
+    const std::string program = plain_ + "\\My Apps\\undo.exe";
+    const std::string planted = plain_ + "\\My.exe";
+    ASSERT_NO_FATAL_FAILURE(Place(program, 0));
+    ASSERT_NO_FATAL_FAILURE(Place(planted, 0));
+    AddProgram(program, "-q");
+
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_FALSE(e2e::HasRun(planted)) << planted << " ran with [" << e2e::RecordedCommandLine(planted) << "]";
+    EXPECT_EQ("\"" + program + "\" -q", e2e::RecordedCommandLine(program));
+    EXPECT_EQ(std::vector<std::string>{program}, Journal());
+    ExpectRemovalCompleted(run);
+}
+
+TEST_F(CustomProgram, ProgramInheritsTheOpenLog)
+{
+    // The program runs while the uninstaller holds the log open, and reads
+    // the application's name through the handle it inherited.
+    const std::string program = plain_ + "\\undo.exe";
+    ASSERT_NO_FATAL_FAILURE(Place(program, 0, {}, app_.logPath));
+    AddProgram(program, "");
+
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ((std::vector<std::string>{"command line: " + program + " ", "log in use: yes",
+                                        "inherited log: " + app_.name}),
+              e2e::RecordedLines(program));
+    ExpectRemovalCompleted(run);
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+// Program Manager groups, deleted over DDE by Wine's own Program Manager:
+// the session's virtual desktop (explorer) serves PROGMAN, and a group is
+// a folder under the per-user Start Menu\Programs. A command that fails is
+// reported in a "Setup" box without an icon, and the removal goes on.
+#include "uninstaller_test.h"
+
+#include <ddeml.h>
+
+#include "files.h"
+#include "install_log.h"
+#include "progman.h"
+#include "registry.h"
+
+namespace {
+
+const char kSetupCaption[] = "Setup";
+
+std::string FailedCommandText(const std::string &group)
+{
+    return "Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"" + group + "\")]]";
+}
+
+class ProgramGroup : public UninstallerTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(UninstallerTest::SetUp());
+        programs_ = e2e::ProgramsFolder();
+        ASSERT_FALSE(programs_.empty()) << "no Start Menu\\Programs folder";
+    }
+
+    void TearDown() override
+    {
+        std::string error;
+        EXPECT_TRUE(outOfReach_.Restore(&error)) << error;
+        for (const std::string &group : made_)
+            EXPECT_TRUE(e2e::RemoveTree(GroupFolder(group), &error)) << error;
+    }
+
+    std::string GroupFolder(const std::string &group) const { return programs_ + "\\" + group; }
+
+    // Makes the group as Program Manager keeps it, a folder with an item,
+    // directly: Wine's CreateGroup would open a window for it.
+    void MakeGroup(const std::string &group)
+    {
+        std::string error;
+        made_.push_back(group);
+        ASSERT_TRUE(e2e::RemoveTree(GroupFolder(group), &error)) << error;
+        ASSERT_TRUE(e2e::CreateDirectories(GroupFolder(group), &error)) << error;
+        ASSERT_TRUE(e2e::WriteText(GroupFolder(group) + "\\Read Me.txt", "an item of the group\r\n", &error))
+            << error;
+    }
+
+    void ListGroup(const std::string &group)
+    {
+        app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kProgramGroup, "", group});
+    }
+
+    // Installs, answers Yes (and OK to every other box), and keeps the
+    // progress dialog as it stands under each "Setup" box.
+    e2e::RunRecord Remove()
+    {
+        e2e::RunRecord run;
+        InstallTestApp();
+        if (HasFatalFailure())
+            return run;
+        run = RunUninstaller(app_.logPath, [this](const e2e::MessageBoxView &box) {
+            if (box.caption == kSetupCaption) {
+                e2e::ProgressView view;
+                HWND dialog = e2e::FindProgressDialog(program_.pid());
+                underSetupBoxes_.push_back(dialog != NULL && e2e::ReadProgressDialog(dialog, &view) ? view
+                                                                                               : e2e::ProgressView());
+            }
+            return AnswerYes(box);
+        });
+        EXPECT_TRUE(run.ended) << run.error;
+        EXPECT_EQ(0u, run.exitCode);
+        return run;
+    }
+
+    // A "Setup" box: OK only, no icon at all, no owner.
+    void ExpectSetupBox(const e2e::MessageBoxView &box, const std::string &group)
+    {
+        EXPECT_EQ(FailedCommandText(group), box.text);
+        EXPECT_EQ(kSetupCaption, box.caption);
+        EXPECT_FALSE(box.hasIcon) << "STM_GETICON gives an icon";
+        EXPECT_EQ("none", box.shownIcon);
+        EXPECT_EQ(std::vector<int>{IDOK}, box.buttonIds);
+        EXPECT_EQ(NULL, box.owner);
+    }
+
+    // The rest of the removal went on as usual.
+    void ExpectRestRemoved()
+    {
+        for (const std::string &file : app_.files)
+            EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
+        for (const std::string &directory : app_.directories)
+            EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " is still there";
+        EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+        EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
+    }
+
+    std::string programs_;
+    std::vector<std::string> made_;
+    e2e::ProgramManagerOutOfReach outOfReach_;
+    std::vector<e2e::ProgressView> underSetupBoxes_;
+};
+
+TEST_F(ProgramGroup, ListedGroupsAreDeleted)
+{
+    ASSERT_EQ(static_cast<UINT>(DMLERR_NO_ERROR), e2e::ProbeProgramManager()) << "PROGMAN does not answer";
+    ASSERT_NO_FATAL_FAILURE(MakeGroup("E2E Sample Tools"));
+    ASSERT_NO_FATAL_FAILURE(MakeGroup("E2E Sample Extras"));
+    ASSERT_NO_FATAL_FAILURE(MakeGroup("E2E Another Application"));
+    ListGroup("E2E Sample Tools");
+    ListGroup("E2E Sample Extras");
+
+    e2e::RunRecord run = Remove();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    EXPECT_FALSE(e2e::DirectoryExists(GroupFolder("E2E Sample Tools")));
+    EXPECT_FALSE(e2e::DirectoryExists(GroupFolder("E2E Sample Extras")));
+    EXPECT_TRUE(e2e::FileExists(GroupFolder("E2E Another Application") + "\\Read Me.txt"))
+        << "a group the log does not name went";
+    ExpectRestRemoved();
+}
+
+TEST_F(ProgramGroup, WithoutProgramManagerEachGroupIsReported)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeGroup("Tools"));
+    ASSERT_NO_FATAL_FAILURE(MakeGroup("Second Group"));
+    ListGroup("Tools");
+    ListGroup("Second Group");
+    std::string error;
+    ASSERT_TRUE(outOfReach_.Hide(&error)) << error;
+
+    e2e::RunRecord run = Remove();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(outOfReach_.Restore(&error)) << error;
+    ASSERT_EQ(4u, run.boxes.size()) << "boxes:" << BoxList(run);
+    EXPECT_EQ(kConfirmText, run.boxes[0].text);
+    {
+        SCOPED_TRACE("first Setup box");
+        ExpectSetupBox(run.boxes[1], "Tools");
+    }
+    {
+        SCOPED_TRACE("second Setup box");
+        ExpectSetupBox(run.boxes[2], "Second Group");
+    }
+    ExpectCompletionBoxes(run, 3, app_.name + " Uninstall", false);
+
+    // While a box is up the dialog shows the group step, with no detail.
+    ASSERT_EQ(2u, underSetupBoxes_.size());
+    for (const e2e::ProgressView &view : underSetupBoxes_) {
+        EXPECT_TRUE(view.visible);
+        EXPECT_EQ("Removing Progman Item", view.status);
+        EXPECT_EQ("", view.detail);
+    }
+    // Nobody deleted the groups; everything else went.
+    EXPECT_TRUE(e2e::DirectoryExists(GroupFolder("Tools")));
+    EXPECT_TRUE(e2e::DirectoryExists(GroupFolder("Second Group")));
+    ExpectRestRemoved();
+}
+
+TEST_F(ProgramGroup, GroupProgramManagerRefusesIsReported)
+{
+    // Wine's Program Manager fails DeleteGroup for a group it does not
+    // have; the failure is reported like an absent Program Manager.
+    const std::string group = "E2E Group Never Made";
+    std::string error;
+    ASSERT_TRUE(e2e::RemoveTree(GroupFolder(group), &error)) << error;
+    ListGroup(group);
+
+    e2e::RunRecord run = Remove();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
+    ExpectSetupBox(run.boxes[1], group);
+    ExpectCompletionBoxes(run, 2, app_.name + " Uninstall", false);
+    ExpectRestRemoved();
+}
+
+TEST_F(ProgramGroup, LongGroupNameIsSentWhole)
+{
+    // 255 characters, the most a log holds: the command keeps the whole
+    // name. Wine refuses a group whose folder path would be longer than
+    // MAX_PATH, so the failure box shows the command as it was sent.
+    std::string group = "E2E Long Group ";
+    while (group.size() < 255)
+        group += static_cast<char>('a' + group.size() % 26);
+    ListGroup(group);
+
+    e2e::RunRecord run = Remove();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
+    ExpectSetupBox(run.boxes[1], group);
+    ExpectCompletionBoxes(run, 2, app_.name + " Uninstall", false);
+}
+
+}  // namespace

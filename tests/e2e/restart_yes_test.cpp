@@ -1,0 +1,117 @@
+// "&Yes" in the restart dialog: a real restart request (ExitWindowsEx with
+// EWX_REBOOT), which Wine carries out in the prefix. It runs in a session
+// of its own, since a restart of the prefix could end its processes.
+//
+// What was measured here (Wine 8.0, a session as scripts/wine-session
+// makes it): ExitWindowsEx starts wineboot.exe and returns at once; the
+// uninstaller ends its dialog, removes the log's folder and ends by itself
+// with exit code 0, before wineboot has done anything. wineboot then
+// carries out what was scheduled, as a restart does: the file that was in
+// use and the folders that held it are deleted, WININIT.INI is processed
+// (renamed wininit.bak) and PendingFileRenameOperations is emptied. No other
+// process of the prefix ends: explorer, the services and this test program
+// (which has no window) keep running, and the wineserver stays up.
+#include "uninstaller_test.h"
+
+#include <tlhelp32.h>
+
+#include <map>
+
+#include "files.h"
+#include "restart.h"
+
+namespace {
+
+// A restart that takes longer than this hangs.
+const DWORD kRestartLimitMs = 60000;
+
+std::map<DWORD, std::string> PrefixProcesses()
+{
+    std::map<DWORD, std::string> processes;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return processes;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL ok = Process32First(snapshot, &entry); ok; ok = Process32Next(snapshot, &entry))
+        processes[entry.th32ProcessID] = entry.szExeFile;
+    CloseHandle(snapshot);
+    return processes;
+}
+
+std::string Show(const std::map<DWORD, std::string> &processes)
+{
+    std::string text;
+    for (const auto &process : processes)
+        text += " " + process.second + "(" + std::to_string(process.first) + ")";
+    return text;
+}
+
+// Waits for every wineboot.exe of the prefix to end.
+bool WaitForWineboot(std::string *error)
+{
+    for (const auto &process : PrefixProcesses()) {
+        if (lstrcmpiA(process.second.c_str(), "wineboot.exe") != 0)
+            continue;
+        HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process.first);
+        if (handle == NULL)
+            continue;  // ended meanwhile
+        DWORD waited = WaitForSingleObject(handle, kRestartLimitMs);
+        CloseHandle(handle);
+        if (waited != WAIT_OBJECT_0) {
+            *error = "wineboot.exe (" + std::to_string(process.first) + ") still runs after " +
+                     std::to_string(kRestartLimitMs) + " ms";
+            return false;
+        }
+    }
+    return true;
+}
+
+class RestartYes : public UninstallerTest {};
+
+TEST_F(RestartYes, YesRestartsAndTheRestartDeletesWhatWasScheduled)
+{
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    e2e::HeldFile held;
+    std::string error;
+    ASSERT_TRUE(held.Hold(app_.files[0], 0, &error)) << error;
+    const std::map<DWORD, std::string> before = PrefixProcesses();
+
+    // At the dialog everything is scheduled; the program that used the file
+    // lets it go, and the user answers "&Yes".
+    size_t scheduledAtDialog = 0;
+    e2e::RunRecord run = RunUninstaller(app_.logPath, [&](const e2e::MessageBoxView &box) {
+        if (!box.restartDialog)
+            return AnswerYes(box);
+        scheduledAtDialog = e2e::IniSectionLines(e2e::WininitPath(), "Rename").size();
+        held.Release();
+        return IDOK;
+    });
+    ASSERT_TRUE(run.ended) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+    // The file and the two listed folders that held it.
+    EXPECT_EQ(3u, scheduledAtDialog);
+    // The completion steps ran to their end after the request.
+    EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
+    EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);
+
+    ASSERT_TRUE(WaitForWineboot(&error)) << error;
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file << " survived the restart";
+    for (const std::string &directory : app_.directories)
+        EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " survived the restart";
+    EXPECT_FALSE(e2e::FileExists(e2e::WininitPath())) << "WININIT.INI was not processed";
+    EXPECT_TRUE(e2e::FileExists(e2e::WindowsDirectory() + "\\wininit.bak"));
+    std::vector<e2e::PendingOperation> pending;
+    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
+    EXPECT_EQ(0u, pending.size()) << "first: " << (pending.empty() ? "" : pending[0].from);
+
+    // Every process that ran before still runs.
+    const std::map<DWORD, std::string> after = PrefixProcesses();
+    for (const auto &process : before)
+        EXPECT_TRUE(after.count(process.first) && after.at(process.first) == process.second)
+            << process.second << " (" << process.first << ") ended; now:" << Show(after);
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include "progman.h"
+
+#include <ddeml.h>
+#include <shlobj.h>
+
+namespace e2e {
+
+static const char kServerWindowClass[] = "WineDdeServerName";
+
+std::string ProgramsFolder()
+{
+    char path[MAX_PATH];
+    if (SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, SHGFP_TYPE_CURRENT, path) != S_OK)
+        return "";
+    return path;
+}
+
+static HDDEDATA CALLBACK IgnoreDde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)
+{
+    return NULL;
+}
+
+UINT ProbeProgramManager()
+{
+    DWORD instance = 0;
+    UINT status = DdeInitializeA(&instance, IgnoreDde, APPCMD_CLIENTONLY, 0);
+    if (status != DMLERR_NO_ERROR)
+        return status;
+    HSZ progman = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
+    HCONV conversation = DdeConnect(instance, progman, progman, NULL);
+    status = conversation != NULL ? DMLERR_NO_ERROR : DdeGetLastError(instance);
+    if (conversation != NULL)
+        DdeDisconnect(conversation);
+    DdeFreeStringHandle(instance, progman);
+    DdeUninitialize(instance);
+    return status;
+}
+
+bool ProgramManagerOutOfReach::Hide(std::string *error)
+{
+    DWORD desktopProcess = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &desktopProcess);
+    std::vector<HWND> servers;
+    HWND window = NULL;
+    while ((window = FindWindowExA(NULL, window, kServerWindowClass, NULL)) != NULL) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid == desktopProcess)
+            servers.push_back(window);
+    }
+    if (servers.empty()) {
+        *error = std::string("the desktop's process ") + std::to_string(desktopProcess) + " has no " +
+                 kServerWindowClass + " window";
+        return false;
+    }
+    for (HWND server : servers) {
+        if (SetParent(server, HWND_MESSAGE) == NULL) {
+            *error = "cannot move a DDE server window: error " + std::to_string(GetLastError());
+            return false;
+        }
+        moved_.push_back(server);
+    }
+    UINT status = ProbeProgramManager();
+    if (status != DMLERR_NO_CONV_ESTABLISHED) {
+        *error = "PROGMAN still answers with its server windows moved away: DDEML status " +
+                 std::to_string(status);
+        return false;
+    }
+    return true;
+}
+
+bool ProgramManagerOutOfReach::Restore(std::string *error)
+{
+    if (moved_.empty())
+        return true;
+    bool ok = true;
+    for (HWND server : moved_)
+        if (IsWindow(server) && SetParent(server, NULL) == NULL)
+            ok = false;
+    moved_.clear();
+    UINT status = ProbeProgramManager();
+    if ((!ok || status != DMLERR_NO_ERROR) && error)
+        *error = "PROGMAN does not answer again after its server windows came back: DDEML status " +
+                 std::to_string(status);
+    return ok && status == DMLERR_NO_ERROR;
+}
+
+}  // namespace e2e

@@ -1,0 +1,51 @@
+// Program Manager as Wine provides it: the virtual desktop's explorer
+// serves the DDE service PROGMAN, and a group is a folder under the
+// per-user Start Menu's Programs folder.
+#ifndef E2E_SUPPORT_PROGMAN_H
+#define E2E_SUPPORT_PROGMAN_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// The per-user Start Menu\Programs folder, where Program Manager keeps its
+// groups; "" when it cannot be found.
+std::string ProgramsFolder();
+
+// Tries a DDE conversation with PROGMAN on topic PROGMAN as the uninstaller
+// does, and ends it at once: DMLERR_NO_ERROR when Program Manager answered,
+// otherwise DDEML's error (DMLERR_NO_CONV_ESTABLISHED when nobody did).
+UINT ProbeProgramManager();
+
+// Keeps Program Manager from being reached over DDE while it lives.
+//
+// Wine has no desktop without Program Manager: every desktop's explorer
+// serves PROGMAN, one is started for any process that creates a window,
+// and an explorer without shell32 fails. So the server is left running and
+// only put out of reach: DDEML finds servers by broadcasting
+// WM_DDE_INITIATE to the top-level windows, and explorer answers through
+// its hidden "WineDdeServerName" windows. Moved under HWND_MESSAGE they
+// get no broadcast, and DdeConnect fails with DMLERR_NO_CONV_ESTABLISHED,
+// as when Program Manager is not running. Moved back, they serve again.
+class ProgramManagerOutOfReach {
+public:
+    ProgramManagerOutOfReach() = default;
+    ~ProgramManagerOutOfReach() { Restore(nullptr); }
+    ProgramManagerOutOfReach(const ProgramManagerOutOfReach &) = delete;
+    ProgramManagerOutOfReach &operator=(const ProgramManagerOutOfReach &) = delete;
+
+    // Moves the server windows away and checks that PROGMAN no longer answers.
+    bool Hide(std::string *error);
+    // Moves them back and checks that PROGMAN answers again.
+    bool Restore(std::string *error);
+
+private:
+    std::vector<HWND> moved_;
+};
+
+}  // namespace e2e
+
+#endif
