@@ -74,11 +74,16 @@ static const char *ExtensionOf(const char *name)
     return dot ? dot : "";
 }
 
+static int NeedsQuotes(const char *name)
+{
+    return TextHasChar(name, ' ') || TextHasChar(name, '\t');
+}
+
 // Appends a program or file name to a command line, in double quotes when it
 // holds a blank, so that "C:\Program Files\x.exe" can never start C:\Program.exe.
 static void AppendName(char *commandLine, size_t size, const char *name)
 {
-    int quote = TextHasChar(name, ' ') || TextHasChar(name, '\t');
+    int quote = NeedsQuotes(name);
     if (quote)
         AppendText(commandLine, size, "\"");
     AppendText(commandLine, size, name);
@@ -116,12 +121,18 @@ static StartOutcome StartCandidate(const char *candidate, const char *batch, con
     char commandLine[MESSAGE_SIZE];
     commandLine[0] = '\0';
     AppendName(commandLine, sizeof(commandLine), candidate);
+    // The interpreter takes away the first and the last double quote of what
+    // follows /c unless it holds just one quoted name; a quoted batch file
+    // name therefore goes inside one more pair, with its arguments.
+    int wrap = batch != NULL && NeedsQuotes(batch);
     if (batch != NULL) {
-        AppendText(commandLine, sizeof(commandLine), " /c ");
+        AppendText(commandLine, sizeof(commandLine), wrap ? " /c \"" : " /c ");
         AppendName(commandLine, sizeof(commandLine), batch);
     }
     AppendText(commandLine, sizeof(commandLine), " ");
     AppendText(commandLine, sizeof(commandLine), secondary);
+    if (wrap)
+        AppendText(commandLine, sizeof(commandLine), "\"");
 
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;

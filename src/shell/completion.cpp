@@ -10,13 +10,21 @@ static const char kRemoved[] =
     "Uninstall has successfully removed the selected application. "
     "Reboot your computer to also remove system files that are locked at the moment.";
 
+// "C:" alone is not the drive but the drive's current folder, which the log
+// does not name: it is never removed.
+static int IsBareDrive(const char *path, size_t length)
+{
+    return length == 2 && path[1] == ':';
+}
+
 void RemoveLogFolders(char *path)
 {
     size_t length = TextLength(path, (size_t)-1);
     while (length > 0) {
         if (path[length - 1] == '\\') {
             path[length - 1] = '\0';
-            RemoveDirectoryA(path);
+            if (!IsBareDrive(path, length - 1))
+                RemoveDirectoryA(path);
         }
         length--;
         path[length] = '\0';

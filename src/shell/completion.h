@@ -7,8 +7,9 @@
 // folders. logPath is shortened in place.
 void RunCompletion(char *logPath);
 
-// Removes each folder on the path, deepest first, down to the drive; only
-// empty ones go. The text is cut in place and ends empty.
+// Removes each folder on the path, deepest first, down to the drive (which
+// is not touched); only empty ones go. The text is cut in place and ends
+// empty.
 void RemoveLogFolders(char *path);
 
 #endif

@@ -68,11 +68,15 @@ protected:
 
 TEST_F(Completion, TheLogsFoldersAreTriedDeepestFirstDownToTheDrive)
 {
-    EXPECT_EQ("C:\\Apps\\Tool|C:\\Apps|C:|", Folders(LOG));
+    EXPECT_EQ("C:\\Apps\\Tool|C:\\Apps|", Folders(LOG));
     sim::Reset();
-    EXPECT_EQ("C:\\A|C:|", Folders("C:\\A\\install.log"));
+    EXPECT_EQ("C:\\A|", Folders("C:\\A\\install.log"));
+    sim::Reset();
+    EXPECT_EQ("", Folders("C:\\install.log"));
     sim::Reset();
     EXPECT_EQ("", Folders(""));
+    sim::Reset();
+    EXPECT_EQ("C:Apps|", Folders("C:Apps\\install.log")) << "a drive-relative path keeps its folders";
 }
 
 TEST_F(Completion, OnlyEmptyFoldersGo)
