@@ -188,9 +188,9 @@ PROGRAM_SEEDS = {
     "custom_bat_through_command_com": program(
         COMSPEC_COMMAND, world=[("file", APP + "\\cleanup.bat"), ("program", "C:\\WINDOWS\\COMMAND.COM", 0, 0)],
         records=[(CUSTOMRUN, APP + "\\cleanup", "-q"), (CUSTOMRUN, APP + "\\cleanup.bat", "/quiet")]),
-    "custom_bat_comspec_unset": program(COMSPEC_UNSET, world=[("file", APP + "\\cleanup.bat")],
+    "custom_bat_no_interpreter": program(COMSPEC_UNSET, world=[("file", APP + "\\cleanup.bat")],
                                         records=[(CUSTOMRUN, APP + "\\cleanup.bat", "")]),
-    "custom_bat_comspec_names_batch": program(COMSPEC_BATCH, world=[("file", APP + "\\cleanup.bat"),
+    "custom_bat_interpreter_is_batch": program(COMSPEC_BATCH, world=[("file", APP + "\\cleanup.bat"),
                                                                      ("file", "C:\\WINDOWS\\run.bat")],
                                               records=[(CUSTOMRUN, APP + "\\cleanup.bat", "")]),
     "custom_missing_and_empty": program(0, records=[(CUSTOMRUN, "", ""), (CUSTOMRUN, APP + "\\undo.exe.com", "")]),
