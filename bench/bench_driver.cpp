@@ -80,6 +80,25 @@ static int Startup(const std::string &exe, const std::string &args)
     return 0;
 }
 
+// The end of a removal is the creation of the next dialog-class window after
+// the question: the success box. Told by an event hook rather than by looking
+// at the program's windows, since the looks would slow the removal down.
+static HWND g_question;
+static DWORD g_pid;
+static double g_boxCreated;
+
+static void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD)
+{
+    if (object != OBJID_WINDOW || window == g_question || g_boxCreated != 0)
+        return;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != g_pid || GetAncestor(window, GA_PARENT) != GetDesktopWindow() || e2e::ClassName(window) != "#32770")
+        return;
+    g_boxCreated = Now();
+    PostQuitMessage(0);
+}
+
 static int Removal(const std::string &exe, const std::string &log)
 {
     e2e::Program program;
@@ -90,13 +109,23 @@ static int Removal(const std::string &exe, const std::string &log)
     e2e::MessageBoxView view;
     if (question == NULL || !e2e::ReadMessageBox(question, &view) || view.text != kConfirm)
         return Fail("no confirmation from " + exe);
+    g_question = question;
+    g_pid = program.pid();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, NULL, OnWindowCreated,
+                                         program.pid(), 0, WINEVENT_OUTOFCONTEXT);
+    if (hook == NULL)
+        return Fail("no event hook");
+    UINT_PTR limit = SetTimer(NULL, 0, kLimitMs, NULL);
     double yes = Now();
     e2e::PressButton(question, IDYES);
-    // A look every 2 ms: often enough to see the end, rare enough not to slow
-    // the removal down.
-    HWND done = WaitForBox(program, question, 2);
-    double finished = Now();
-    if (done == NULL)
+    MSG msg;
+    while (g_boxCreated == 0 && GetMessageA(&msg, NULL, 0, 0) > 0 && msg.message != WM_TIMER)
+        DispatchMessageA(&msg);
+    KillTimer(NULL, limit);
+    UnhookWinEvent(hook);
+    double finished = g_boxCreated;
+    HWND done = WaitForBox(program, question, 1);
+    if (finished == 0 || done == NULL)
         return Fail("no box after the removal");
     PROCESS_MEMORY_COUNTERS memory;
     memory.cb = sizeof(memory);

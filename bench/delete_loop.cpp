@@ -2,8 +2,13 @@
 // list (one Windows path per line) and printing how long that took, in ms.
 //
 //   delete_loop.exe plain LIST    DeleteFileA on each file, nothing else
+//   delete_loop.exe asked LIST    the same as dialog, on a worker that has
+//                                 shown a window of its own first, as the
+//                                 uninstaller's worker has shown its question
 //   delete_loop.exe dialog LIST   the same on a worker thread that first sets
-//                                 a window's text on the main thread for each
+//                                 the detail line of the uninstaller's own
+//                                 progress dialog (built from the same
+//                                 template, shown) on the main thread for each
 //                                 file: the least a removal that shows every
 //                                 file before deleting it can cost
 #include <windows.h>
@@ -28,8 +33,25 @@ static double Now()
     return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
 }
 
+static INT_PTR CALLBACK IgnoreAll(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+static bool g_asked;
+
 static DWORD WINAPI DeleteWithDetail(LPVOID mainThread)
 {
+    if (g_asked) {
+        // Under Wine a thread that has had a window of its own pays more for
+        // each window call to another thread.
+        HWND question = CreateWindowExA(0, "STATIC", "Question", WS_POPUP | WS_VISIBLE, 0, 0, 200, 80, NULL, NULL,
+                                        GetModuleHandleA(NULL), NULL);
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        DestroyWindow(question);
+    }
     double start = Now();
     for (const std::string &file : g_files) {
         SetWindowTextA(g_detail, file.c_str());
@@ -42,10 +64,12 @@ static DWORD WINAPI DeleteWithDetail(LPVOID mainThread)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3 || (std::strcmp(argv[1], "plain") != 0 && std::strcmp(argv[1], "dialog") != 0)) {
-        std::fprintf(stderr, "usage: delete_loop.exe plain|dialog LIST\n");
+    if (argc != 3 || (std::strcmp(argv[1], "plain") != 0 && std::strcmp(argv[1], "dialog") != 0 &&
+                      std::strcmp(argv[1], "asked") != 0)) {
+        std::fprintf(stderr, "usage: delete_loop.exe plain|dialog|asked LIST\n");
         return 2;
     }
+    g_asked = std::strcmp(argv[1], "asked") == 0;
     std::ifstream list(argv[2]);
     std::string line;
     while (std::getline(list, line)) {
@@ -61,10 +85,14 @@ int main(int argc, char **argv)
             DeleteFileA(file.c_str());
         g_elapsed = Now() - start;
     } else {
-        HWND frame = CreateWindowExA(0, "STATIC", "Baseline", WS_POPUP | WS_CAPTION | WS_VISIBLE, 100, 100, 320,
-                                     120, NULL, NULL, GetModuleHandleA(NULL), NULL);
-        g_detail = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 10, 30, 300, 16, frame, NULL,
-                                   GetModuleHandleA(NULL), NULL);
+        LoadLibraryA("COMCTL32.DLL");
+        HWND frame = CreateDialogParamA(GetModuleHandleA(NULL), "UNINSTDLG", NULL, IgnoreAll, 0);
+        if (frame == NULL) {
+            std::fprintf(stderr, "delete_loop: no dialog\n");
+            return 1;
+        }
+        ShowWindow(frame, SW_SHOW);
+        g_detail = GetDlgItem(frame, 102);
         HANDLE worker = CreateThread(NULL, 0, DeleteWithDetail, (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0, NULL);
         MSG msg;
         while (GetMessageA(&msg, NULL, 0, 0) > 0) {
