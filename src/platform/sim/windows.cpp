@@ -159,6 +159,16 @@ std::vector<MessageBoxRecord> MessageBoxes()
 using namespace sim;
 using namespace sim::detail;
 
+// The window a window call names, or NULL with the error Windows reports.
+static Window *WindowOrError(HWND hwnd)
+{
+    auto lock = Lock();
+    Window *window = FindWindowLocked(hwnd);
+    if (window == nullptr)
+        SetError(ERROR_INVALID_WINDOW_HANDLE);
+    return window;
+}
+
 // Creates a dialog from a registered template on the calling thread and lets
 // its procedure handle WM_INITDIALOG.
 static HWND CreateFromTemplate(const char *function, LPCSTR templateName, DLGPROC proc, LPARAM param,
@@ -252,15 +262,9 @@ BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
         SetError(e);
         return FALSE;
     }
-    Window *window;
-    {
-        auto lock = Lock();
-        window = FindWindowLocked(dialog);
-    }
-    if (window == nullptr) {
-        SetError(ERROR_INVALID_WINDOW_HANDLE);
+    Window *window = WindowOrError(dialog);
+    if (window == nullptr)
         return FALSE;
-    }
     RunOnWindowThread(window, [&] {
         auto lock = Lock();
         window->state.ended = true;
@@ -276,15 +280,9 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command)
         SetError(e);
         return FALSE;
     }
-    Window *window;
-    {
-        auto lock = Lock();
-        window = FindWindowLocked(hwnd);
-    }
-    if (window == nullptr) {
-        SetError(ERROR_INVALID_WINDOW_HANDLE);
+    Window *window = WindowOrError(hwnd);
+    if (window == nullptr)
         return FALSE;
-    }
     BOOL wasVisible = FALSE;
     RunOnWindowThread(window, [&] {
         auto lock = Lock();
@@ -301,15 +299,9 @@ BOOL WINAPI SetDlgItemTextA(HWND dialog, int item, LPCSTR text)
         SetError(e);
         return FALSE;
     }
-    Window *window;
-    {
-        auto lock = Lock();
-        window = FindWindowLocked(dialog);
-    }
-    if (window == nullptr) {
-        SetError(ERROR_INVALID_WINDOW_HANDLE);
+    Window *window = WindowOrError(dialog);
+    if (window == nullptr)
         return FALSE;
-    }
     BOOL ok = FALSE;
     std::string copy = text;
     RunOnWindowThread(window, [&] {
@@ -332,15 +324,9 @@ LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int item, UINT message, WPARAM w
         SetError(e);
         return 0;
     }
-    Window *window;
-    {
-        auto lock = Lock();
-        window = FindWindowLocked(dialog);
-    }
-    if (window == nullptr) {
-        SetError(ERROR_INVALID_WINDOW_HANDLE);
+    Window *window = WindowOrError(dialog);
+    if (window == nullptr)
         return 0;
-    }
     LRESULT result = 0;
     RunOnWindowThread(window, [&] {
         auto lock = Lock();
