@@ -8,22 +8,16 @@
 #include "log/install_log.h"
 #include "platform/sim/sim.h"
 #include "removal/remove_app.h"
-#include "res/resource.h"
 #include "shell/globals.h"
 #include "shell/progress_dialog.h"
+#include "support/log_builder.h"
+#include "support/program_world.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-static std::string Record(uint32_t type, const std::string &primary)
-{
-    std::string out(516, '\0');
-    memcpy(&out[0], &type, 4);
-    memcpy(&out[4], primary.data(), primary.size());
-    return out;
-}
+#include <vector>
 
 int main(int argc, char **argv)
 {
@@ -34,20 +28,15 @@ int main(int argc, char **argv)
     bool files = strcmp(argv[1], "file") == 0;
     int count = atoi(argv[2]);
 
-    sim::Reset();
-    sim::DialogTemplate progress{"Removing application", 0x80CF0044, 0, 0, 309, 167,
-                                 {{IDC_STATUS, "STATIC", "Text", 0x50020000},
-                                  {IDC_DETAIL, "STATIC", "Text", 0x50020000},
-                                  {IDC_PROGRESS, "msctls_progress32", "Progress", 0x50800000}}};
-    sim::AddDialogTemplate("UNINSTDLG", progress);
-    std::string log = Record(LOGREC_APPNAME, "Bench App");
+    PrepareProgramWorld();
+    std::vector<TestRecord> records{{LOGREC_APPNAME, "Bench App", ""}};
     for (int i = 0; i < count; i++) {
         std::string path = "C:\\bench\\d" + std::to_string(i / 100) + "\\file" + std::to_string(i) + ".txt";
         if (files)
             sim::AddFile(path, "x");
-        log += Record(files ? LOGREC_FILE : LOGREC_TYPE3, path);
+        records.push_back({files ? (uint32_t)LOGREC_FILE : (uint32_t)LOGREC_TYPE3, path, ""});
     }
-    sim::AddFile("C:\\bench\\install.log", log);
+    sim::AddFile("C:\\bench\\install.log", LogBytes(records));
 
     LoadLibraryA("C:\\WINDOWS\\system32\\COMCTL32.DLL");
     g_hProgressDlg = CreateDialogParamA(nullptr, "UNINSTDLG", nullptr, ProgressDlgProc, 0);
