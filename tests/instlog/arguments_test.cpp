@@ -1,6 +1,9 @@
 // Every way of calling instlog wrongly ends with a message on standard error
 // and the exit code of its kind.
 #include "run_instlog.h"
+
+#include <filesystem>
+
 #include "support/log_builder.h"
 
 class Arguments : public InstlogTest {};
@@ -89,6 +92,16 @@ TEST_F(Arguments, AnUnwritableLogExitsWithFive)
     RunResult r = Run({"build", "ok.txt", "no/such/folder/out.log"});
     EXPECT_EQ(5, r.exitCode);
     EXPECT_EQ(0u, r.err.find("instlog: cannot write \"no/such/folder/out.log\": ")) << r.err;
+}
+
+TEST_F(Arguments, AnOutputThatCannotBeOpenedIsLeftAsItIs)
+{
+    WriteFile("ok.txt", "record FILE\n");
+    std::filesystem::create_directory(Path("folder"));
+    RunResult r = Run({"build", "ok.txt", "folder"});
+    EXPECT_EQ(5, r.exitCode);
+    EXPECT_EQ(0u, r.err.find("instlog: cannot write \"folder\": ")) << r.err;
+    EXPECT_TRUE(std::filesystem::is_directory(Path("folder")));
 }
 
 TEST_F(Arguments, BuildReadsStandardInput)

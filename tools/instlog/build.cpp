@@ -15,11 +15,15 @@ static int WriteLog(const char *logPath, const std::string &log, std::ostream &e
 {
     errno = 0;
     std::ofstream out(logPath, std::ios::binary | std::ios::trunc);
-    if (out)
-        out.write(log.data(), (std::streamsize)log.size());
-    if (out)
-        out.close();
     if (!out) {
+        // Not opened, so not touched: whatever the name stands for stays.
+        err << "instlog: cannot write " << Quoted(logPath) << ": " << strerror(errno) << '\n';
+        return INSTLOG_UNWRITABLE;
+    }
+    out.write(log.data(), (std::streamsize)log.size());
+    out.close();
+    if (!out) {
+        // A half-written log would pass for a whole one.
         err << "instlog: cannot write " << Quoted(logPath) << ": " << strerror(errno) << '\n';
         remove(logPath);
         return INSTLOG_UNWRITABLE;
