@@ -1,7 +1,7 @@
-// The program's resources, read from the built file: the progress dialog's
-// template, the program's icon, the version information as Windows' own
-// version API reads it, and the manifest. That the program runs with them
-// is what every other test shows.
+// The program's resources, read from the built file: the templates of the
+// progress dialog and the restart offer, the program's icon, the version
+// information as Windows' own version API reads it, and the manifest. That
+// the program runs with them is what every other test shows.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -28,12 +28,11 @@ protected:
             FreeLibrary(module_);
     }
 
-    void LoadProgressDialog(e2e::DialogTemplate *dialog)
+    void LoadDialog(const char *name, e2e::DialogTemplate *dialog)
     {
         std::vector<unsigned char> bytes;
         std::string error;
-        ASSERT_TRUE(e2e::ResourceBytes(module_, "UNINSTDLG", MAKEINTRESOURCEA(5) /* RT_DIALOG */, &bytes,
-                                       &error))
+        ASSERT_TRUE(e2e::ResourceBytes(module_, name, MAKEINTRESOURCEA(5) /* RT_DIALOG */, &bytes, &error))
             << error;
         ASSERT_TRUE(e2e::ParseDialogTemplate(bytes, dialog, &error)) << error;
         ASSERT_FALSE(dialog->extendedForm) << "an extended template (DLGTEMPLATEEX)";
@@ -88,28 +87,34 @@ const std::vector<ItemRow> kControls = {
     {0xFFFF, Ordinal(kStatic), Name("MAINICON"), 0x50000003, 8, 6, 21, 20},
 };
 
-TEST_F(Resources, ProgressDialogTemplate)
-{
-    e2e::DialogTemplate dialog;
-    ASSERT_NO_FATAL_FAILURE(LoadProgressDialog(&dialog));
+struct DialogRow {
+    DWORD style;
+    short x, y, cx, cy;
+    const char *title;
+};
 
-    EXPECT_EQ(0x80CF0044u, dialog.style);
+// A dialog's header and its controls in their order: every value of the
+// template but the controls' classes.
+void ExpectDialog(const DialogRow &wanted, const std::vector<ItemRow> &controls,
+                  const e2e::DialogTemplate &dialog)
+{
+    EXPECT_EQ(wanted.style, dialog.style);
     EXPECT_EQ(0u, dialog.extendedStyle);
-    EXPECT_EQ(86, dialog.x);
-    EXPECT_EQ(65, dialog.y);
-    EXPECT_EQ(202, dialog.cx);
-    EXPECT_EQ(87, dialog.cy);
+    EXPECT_EQ(wanted.x, dialog.x);
+    EXPECT_EQ(wanted.y, dialog.y);
+    EXPECT_EQ(wanted.cx, dialog.cx);
+    EXPECT_EQ(wanted.cy, dialog.cy);
     ExpectSame(Name(""), dialog.menu, "menu");
     ExpectSame(Name(""), dialog.windowClass, "dialog class");
-    EXPECT_EQ("Removing application", dialog.title);
+    EXPECT_EQ(wanted.title, dialog.title);
     EXPECT_TRUE(dialog.hasFont);
     EXPECT_EQ(8, dialog.pointSize);
     EXPECT_EQ("MS Sans Serif", dialog.font);
 
-    ASSERT_EQ(kControls.size(), dialog.items.size());
-    for (size_t i = 0; i < kControls.size(); i++) {
+    ASSERT_EQ(controls.size(), dialog.items.size());
+    for (size_t i = 0; i < controls.size(); i++) {
         SCOPED_TRACE("control " + std::to_string(i + 1));
-        const ItemRow &row = kControls[i];
+        const ItemRow &row = controls[i];
         const e2e::DialogItemTemplate &item = dialog.items[i];
         EXPECT_EQ(row.id, item.id);
         ExpectSame(row.text, item.text, "text");
@@ -123,14 +128,47 @@ TEST_F(Resources, ProgressDialogTemplate)
     }
 }
 
+void ExpectClasses(const std::vector<ItemRow> &controls, const e2e::DialogTemplate &dialog)
+{
+    ASSERT_EQ(controls.size(), dialog.items.size());
+    for (size_t i = 0; i < controls.size(); i++)
+        ExpectSame(controls[i].windowClass, dialog.items[i].windowClass,
+                   ("class of control " + std::to_string(i + 1)).c_str());
+}
+
+TEST_F(Resources, ProgressDialogTemplate)
+{
+    e2e::DialogTemplate dialog;
+    ASSERT_NO_FATAL_FAILURE(LoadDialog("UNINSTDLG", &dialog));
+    ExpectDialog({0x80CF0044, 86, 65, 202, 87, "Removing application"}, kControls, dialog);
+}
+
+// The restart offer's message keeps its bare line feeds: the question stands
+// after one empty line.
+const std::vector<ItemRow> kRestartControls = {
+    {1, Ordinal(kButton), Name("&Yes"), 0x50010001, 55, 73, 50, 14},
+    {2, Ordinal(kButton), Name("&No"), 0x50010000, 115, 73, 50, 14},
+    {101, Ordinal(kButton), Name(""), 0x50000007, 34, 9, 177, 57},
+    {0xFFFF, Ordinal(kStatic),
+     Name("Some files could not be removed while running this uninstall. Your system has to be restarted to "
+          "remove these locked system files.\n\nDo you want to restart now ?"),
+     0x50020001, 44, 18, 162, 45},
+    {0xFFFF, Ordinal(kStatic), Name("MAINICON"), 0x50000003, 9, 14, 18, 20},
+};
+
+TEST_F(Resources, RestartDialogTemplate)
+{
+    e2e::DialogTemplate dialog;
+    ASSERT_NO_FATAL_FAILURE(LoadDialog("RESTARTDLG", &dialog));
+    ExpectDialog({0x90C800C4, 26, 43, 220, 92, "Restart"}, kRestartControls, dialog);
+    ExpectClasses(kRestartControls, dialog);
+}
+
 TEST_F(Resources, ProgressDialogControlClasses)
 {
     e2e::DialogTemplate dialog;
-    ASSERT_NO_FATAL_FAILURE(LoadProgressDialog(&dialog));
-    ASSERT_EQ(kControls.size(), dialog.items.size());
-    for (size_t i = 0; i < kControls.size(); i++)
-        ExpectSame(kControls[i].windowClass, dialog.items[i].windowClass,
-                   ("class of control " + std::to_string(i + 1)).c_str());
+    ASSERT_NO_FATAL_FAILURE(LoadDialog("UNINSTDLG", &dialog));
+    ExpectClasses(kControls, dialog);
 }
 
 #pragma pack(push, 1)
