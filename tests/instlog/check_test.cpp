@@ -53,6 +53,9 @@ TEST_F(Check, EachProblemOnItsOwnLine)
          "record 1: error: shared DLL path \"\\WINDOWS\\a.dll\" is relative"},
         {LogBytes({{0, "A", ""}, {7, "undo", "-q"}}), "record 1: error: custom program \"undo\" is relative"},
         {LogBytes({{0, "A", ""}, {1, "", ""}}), "record 1: error: file path \"\" is empty"},
+        {LogBytes({{0, "A", ""}, {5, "", ""}}),
+         "record 1: warning: PMGROUP record with an empty group name: Program Manager is asked to delete a "
+         "group named \"\"\n"},
         {LogBytes({{1, "C:\\a", ""}}),
          "log: error: no usable APPNAME record: the boxes keep the caption \"Uninstall (Morvane 1.30)\" and the "
          "application's Uninstall key is not deleted\n"},

@@ -76,6 +76,12 @@ static void CheckRecord(Findings &f, unsigned long long index, const LogRecord &
     case LOGREC_CUSTOMRUN:
         CheckPath(f, index, rec, "custom program");
         break;
+    case LOGREC_PMGROUP:
+        if (rec.secondary[0] == '\0')
+            Report(f, Where(index), "warning",
+                   "PMGROUP record with an empty group name: Program Manager is asked to delete a group named "
+                   "\"\"");
+        break;
     }
 }
 
