@@ -3,7 +3,7 @@
 
 PACKAGES=(cmake ninja-build g++ googletest libgtest-dev python3
           clang-14 libclang-rt-14-dev llvm-14
-          g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb x11-utils imagemagick)
+          g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 fonts-wine xvfb x11-utils imagemagick)
 
 ensure_packages() {
     local missing=()
