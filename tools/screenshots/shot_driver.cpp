@@ -8,6 +8,9 @@
 // HELD_FILE is held open without sharing during the run, so that the restart
 // offer shows at the end. To picture the progress dialog at work, the
 // uninstaller's worker thread is paused while the picture is taken.
+//
+// Before anything runs it checks that Wine has the fonts the pictures show:
+// without them Wine draws with a stand-in, the caption buttons as letters.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -83,11 +86,47 @@ static int Fail(const char *what)
     return 1;
 }
 
+// The face Wine gives for a font name: the name itself when it has that
+// font, the face of its stand-in when it does not.
+static std::string FaceFor(const char *name)
+{
+    HDC dc = GetDC(NULL);
+    HFONT font = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, name);
+    HGDIOBJ old = SelectObject(dc, font);
+    char face[LF_FACESIZE] = "";
+    GetTextFaceA(dc, sizeof(face), face);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(NULL, dc);
+    return face;
+}
+
+// Marlett draws the caption buttons, MS Sans Serif is the dialogs' font and
+// Tahoma Wine's font for captions and message boxes.
+static bool FontsPresent(std::string *missing)
+{
+    static const char *const kFonts[] = {"Marlett", "MS Sans Serif", "Tahoma"};
+    for (const char *name : kFonts) {
+        const std::string face = FaceFor(name);
+        if (lstrcmpiA(face.c_str(), name) != 0) {
+            *missing = std::string("Wine has no font ") + name + " (it draws with " +
+                       (face.empty() ? std::string("nothing") : face) +
+                       " instead); the pictures would show stand-in texts and caption buttons";
+            return false;
+        }
+    }
+    return true;
+}
+
 int main(int argc, char **argv)
 {
     if (argc != 5)
         return Fail("usage: shot_driver.exe UNINSTALL_EXE LOG SHOTDIR HELD_FILE");
     const std::string shots = argv[3];
+    std::string missing;
+    if (!FontsPresent(&missing))
+        return Fail(missing.c_str());
     HANDLE held = CreateFileA(argv[4], GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (held == INVALID_HANDLE_VALUE)
         return Fail("cannot hold the file open");
