@@ -14,13 +14,16 @@
 //   the Uninstall entry named by the log's application goes; a count is
 //   lowered by at most one per record, never wraps, and a count of 0, an
 //   empty value or one longer than 4 bytes stays as it is. A DLL that only a
-//   shared-DLL record names goes only when its count was 1 when the last
-//   release came (at most as many as the records naming it).
+//   shared-DLL record names goes only when its count reached 0: it was 1 to
+//   as many as the records naming it, and its value was deleted (or that
+//   deletion was made to fail, which the release does not look at).
 // - Handles: every handle, registry key, DDE instance, string handle,
 //   conversation and process handle is closed by the end of the run. The log
 //   alone may stay open after a declined run or a worker thread that could
-//   not start: the process ends right after, and Windows closes it then. A
-//   handle whose closing call was made to fail may stay open too.
+//   not start: the process ends right after, and Windows closes it then. An
+//   object whose own closing call (CloseHandle, RegCloseKey, DdeUninitialize,
+//   DdeFreeStringHandle, DdeDisconnect) was made to fail may stay open too;
+//   a failed close excuses nothing else.
 // - Exit code 0, or -1 after the alarm about a corrupt executable only.
 // - The message boxes follow the one sequence the program promises for the
 //   way the run ended (see Outcome), with their exact texts, captions and
@@ -116,6 +119,7 @@ private:
     std::vector<std::string> Captions(bool allPrefixes) const;
     DWORD CountBefore(const std::string &dllText, bool *countable) const;
     int Releases(const std::string &dllText) const;
+    bool CountReachedZero(const std::string &dllText) const;
 
     Outcome ReadOutcome();
     void CheckBoxes();

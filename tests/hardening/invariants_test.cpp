@@ -98,7 +98,7 @@ TEST(Invariants, NothingTheLogDoesNotNameMayBeScheduled)
     });
     EXPECT_TRUE(Mentions(violations, "scheduled for deletion at restart, but not named by the log"))
         << Joined(violations);
-    EXPECT_TRUE(Mentions(violations, "WININIT.INI gained a line that the log does not name")) << Joined(violations);
+    EXPECT_TRUE(Mentions(violations, "WININIT.INI gained a line, but not named by the log")) << Joined(violations);
 }
 
 TEST(Invariants, AnotherApplicationsEntryMustStay)

@@ -142,6 +142,14 @@ std::vector<RegKeyInfo> RegistryKeys();
 // has not closed.
 std::vector<std::string> OpenHandles();
 
+struct HandleInfo {
+    std::string what;   // as OpenHandles shows it
+    std::string id;     // the handle as the call records show it, in hex
+};
+
+// The same, each with the handle by which the calls name it.
+std::vector<HandleInfo> OpenHandleInfos();
+
 // ---- Windows -------------------------------------------------------------
 
 struct ItemTemplate {
