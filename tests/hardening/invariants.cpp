@@ -98,11 +98,13 @@ void ApplySetup(const RunSetup &setup)
     }
 }
 
-void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads)
+void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads, std::function<void()> action)
 {
     sim::AddProgram(
         path,
-        [status](const sim::ProgramRun &) {
+        [status, action](const sim::ProgramRun &) {
+            if (action)
+                action();
             std::lock_guard<std::mutex> lock(g_runsMutex);
             g_runs.push_back(status);
             return status;

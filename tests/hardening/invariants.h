@@ -38,6 +38,7 @@
 #include "platform/platform.h"
 #include "platform/sim/sim.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -60,8 +61,9 @@ struct RunSetup {
 void ApplySetup(const RunSetup &setup);
 
 // Makes path a program that ends with status; its runs are counted for the
-// checks of the custom programs.
-void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads = 0);
+// checks of the custom programs. While it runs it does what action does.
+void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads = 0,
+                       std::function<void()> action = nullptr);
 
 // How a run ended, as the boxes shown to the user tell it.
 enum Outcome {

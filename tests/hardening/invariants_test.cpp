@@ -58,30 +58,35 @@ TEST(Invariants, TheCompletedScenarioRemovesWhatTheLogNames)
     EXPECT_NE(std::string::npos, sim::FileContent("C:\\WINDOWS\\WININIT.INI").find("NUL=C:\\OTHER~1.TMP"));
 }
 
+#define COMMON_DLL "C:\\WINDOWS\\system32\\common.dll"
+
 // A custom program stands in for a faulty program: it does what the
-// uninstaller must never do, and the checker must say so.
-static std::vector<std::string> RunWithProgram(std::function<void()> misdeed, RunSetup *setupOut = nullptr)
+// uninstaller must never do, and the checker must say so. The log releases
+// common.dll, which another application counts on too, dllRecords times;
+// arrange may make platform calls fail before the run.
+static std::vector<std::string> RunWithProgram(std::function<void()> misdeed, int dllRecords = 1,
+                                               std::function<void()> arrange = nullptr)
 {
     PrepareProgramWorld();
-    sim::AddFile(SCENARIO_LOG, LogBytes({{0, "Tool", ""}, {7, SCENARIO_APP "\\undo.exe", ""},
-                                         {4, "C:\\WINDOWS\\system32\\common.dll", ""}}));
+    std::vector<TestRecord> log{{0, "Tool", ""}, {7, SCENARIO_APP "\\undo.exe", ""}};
+    log.insert(log.end(), dllRecords, TestRecord{4, COMMON_DLL, ""});
+    sim::AddFile(SCENARIO_LOG, LogBytes(log));
     sim::AddFile("C:\\Apps\\Other\\keep.txt", "keep");
-    sim::AddFile("C:\\WINDOWS\\system32\\common.dll", "dll");
-    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "C:\\WINDOWS\\system32\\common.dll", 2);
+    sim::AddFile(COMMON_DLL, "dll");
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL, 2);
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App");
-    sim::AddProgram(SCENARIO_APP "\\undo.exe", [misdeed](const sim::ProgramRun &) {
-        misdeed();
-        return 0u;
-    });
+    AddCheckedProgram(SCENARIO_APP "\\undo.exe", 0, 0, misdeed);
     RunSetup setup;
     setup.commandTail = SCENARIO_LOG;
     ApplySetup(setup);
-    if (setupOut != nullptr)
-        *setupOut = setup;
     RunCheck check(setup);
+    if (arrange)
+        arrange();
     int exitCode = RunUninstaller(setup.commandTail);
     return check.Check(exitCode);
 }
+
+static void Harmless() {}
 
 TEST(Invariants, AFileTheLogDoesNotNameMustNotGo)
 {
@@ -147,4 +152,142 @@ TEST(Invariants, ADeclinedRunKeepsTheLogOpenAndNothingElse)
     RunResult result = RunScenario(SCENARIO_DECLINED);
     EXPECT_TRUE(result.violations.empty()) << Joined(result.violations);
     EXPECT_EQ(std::vector<std::string>{"file " SCENARIO_LOG}, sim::OpenHandles());
+}
+
+// Both releases of a count of 2 are tried, but the first write-back fails:
+// the count stays at 1, and the DLL must stay with it.
+static void FirstWriteBackFails()
+{
+    sim::FailCall("RegSetValueExA", ERROR_ACCESS_DENIED, 1);
+}
+
+TEST(Invariants, ADllStillCountedOnMustNotGo)
+{
+    std::vector<std::string> sound = RunWithProgram(Harmless, 2, FirstWriteBackFails);
+    EXPECT_TRUE(sound.empty()) << Joined(sound);
+    EXPECT_TRUE(sim::FileExists(COMMON_DLL));
+    EXPECT_EQ(1u, sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL)->data[0]);
+
+    std::vector<std::string> deleted = RunWithProgram([] { DeleteFileA(COMMON_DLL); }, 2, FirstWriteBackFails);
+    EXPECT_TRUE(Mentions(deleted, "deleted, but its shared-DLL count did not reach 0: " COMMON_DLL))
+        << Joined(deleted);
+
+    std::vector<std::string> scheduled = RunWithProgram(
+        [] { MoveFileExA(COMMON_DLL, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); }, 2, FirstWriteBackFails);
+    EXPECT_TRUE(Mentions(scheduled, "scheduled for deletion at restart, but its shared-DLL count did not reach 0"))
+        << Joined(scheduled);
+}
+
+TEST(Invariants, ADllGoesWhenItsCountsValueGoes)
+{
+    // Two releases of a count of 2: the value goes, and the DLL with it.
+    std::vector<std::string> released = RunWithProgram(Harmless, 2);
+    EXPECT_TRUE(released.empty()) << Joined(released);
+    EXPECT_FALSE(sim::FileExists(COMMON_DLL));
+    EXPECT_FALSE(sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL));
+
+    // The value's deletion made to fail: the release goes on to the DLL all
+    // the same.
+    std::vector<std::string> undeleted =
+        RunWithProgram(Harmless, 2, [] { sim::FailCall("RegDeleteValueA", ERROR_ACCESS_DENIED); });
+    EXPECT_TRUE(undeleted.empty()) << Joined(undeleted);
+    EXPECT_FALSE(sim::FileExists(COMMON_DLL));
+}
+
+static HKEY OpenOtherEntry()
+{
+    HKEY key = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App", 0, KEY_READ, &key);
+    return key;
+}
+
+TEST(Invariants, ARegistryKeyLeftOpenIsReported)
+{
+    std::vector<std::string> closed = RunWithProgram([] { RegCloseKey(OpenOtherEntry()); });
+    EXPECT_TRUE(closed.empty()) << Joined(closed);
+
+    std::vector<std::string> open = RunWithProgram([] { OpenOtherEntry(); });
+    EXPECT_TRUE(Mentions(open, "left open after a completed run:\n    registry key")) << Joined(open);
+}
+
+TEST(Invariants, OnlyTheKeyWhoseCloseFailedMayStayOpen)
+{
+    // Its close made to fail, the key may stay open.
+    std::vector<std::string> failedClose = RunWithProgram([] {
+        sim::FailCall("RegCloseKey", ERROR_INVALID_HANDLE, 1);
+        RegCloseKey(OpenOtherEntry());
+    });
+    EXPECT_TRUE(failedClose.empty()) << Joined(failedClose);
+
+    // A file whose first close failed and whose second went through excuses
+    // no registry key.
+    std::vector<std::string> otherClose = RunWithProgram([] {
+        OpenOtherEntry();
+        HANDLE file = CreateFileA("C:\\Apps\\Other\\keep.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        sim::FailCall("CloseHandle", ERROR_INVALID_HANDLE, 1);
+        CloseHandle(file);
+        CloseHandle(file);
+    });
+    EXPECT_TRUE(Mentions(otherClose, "left open after a completed run:\n    registry key")) << Joined(otherClose);
+}
+
+static DWORD StartDdeml()
+{
+    DWORD instance = 0;
+    DdeInitializeA(&instance, nullptr, APPCMD_CLIENTONLY, 0);
+    return instance;
+}
+
+TEST(Invariants, ADdeInstanceLeftOpenIsReported)
+{
+    std::vector<std::string> ended = RunWithProgram([] { DdeUninitialize(StartDdeml()); });
+    EXPECT_TRUE(ended.empty()) << Joined(ended);
+
+    std::vector<std::string> open = RunWithProgram([] { StartDdeml(); });
+    EXPECT_TRUE(Mentions(open, "left open after a completed run:\n    dde instance")) << Joined(open);
+
+    // An instance whose end failed may stay, but not a string handle of it
+    // that was never freed.
+    std::vector<std::string> failedEnd = RunWithProgram([] {
+        DWORD instance = StartDdeml();
+        sim::FailCall("DdeUninitialize", DMLERR_SYS_ERROR, 1);
+        DdeUninitialize(instance);
+    });
+    EXPECT_TRUE(failedEnd.empty()) << Joined(failedEnd);
+    std::vector<std::string> string = RunWithProgram([] {
+        DWORD instance = StartDdeml();
+        DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
+        sim::FailCall("DdeUninitialize", DMLERR_SYS_ERROR, 1);
+        DdeUninitialize(instance);
+    });
+    EXPECT_TRUE(Mentions(string, "left open after a completed run:\n    dde string PROGMAN")) << Joined(string);
+    EXPECT_FALSE(Mentions(string, "dde instance")) << Joined(string);
+}
+
+TEST(Invariants, AWrongExitCodeIsReported)
+{
+    PrepareProgramWorld();
+    RunSetup setup = BuildScenario(SCENARIO_COMPLETED);
+    RunCheck completed(setup);
+    EXPECT_EQ(0, RunUninstaller(setup.commandTail));
+    std::vector<std::string> sound = completed.Check(0);
+    EXPECT_TRUE(sound.empty()) << Joined(sound);
+    for (int wrong : {-1, 1}) {
+        std::vector<std::string> violations = completed.Check(wrong);
+        EXPECT_TRUE(Mentions(violations, "exit code " + std::to_string(wrong) + " after a completed run"))
+            << Joined(violations);
+    }
+
+    // After the alarm about a corrupt executable the code is -1.
+    PrepareProgramWorld();
+    setup = BuildScenario(SCENARIO_COMPLETED);
+    sim::AddFile(EXE_PATH, CorruptExecutable());
+    setup.exeIntact = false;
+    RunCheck corrupt(setup);
+    EXPECT_EQ(-1, RunUninstaller(setup.commandTail));
+    std::vector<std::string> alarm = corrupt.Check(-1);
+    EXPECT_TRUE(alarm.empty()) << Joined(alarm);
+    std::vector<std::string> violations = corrupt.Check(0);
+    EXPECT_TRUE(Mentions(violations, "exit code 0 after a corrupt executable run")) << Joined(violations);
 }
