@@ -87,7 +87,7 @@ def dword(n):
 
 
 NO, RESTART_YES = 2, 4
-PM_REFUSES, PM_ABSENT = 1 << 3, 2 << 3
+PM_REFUSES, PM_ABSENT, PM_TOO_SLOW = 1 << 3, 2 << 3, 3 << 3
 COMSPEC_UNSET, COMSPEC_BATCH, COMSPEC_COMMAND = 1 << 5, 2 << 5, 3 << 5
 WIN32S, CORRUPT = 0x80, 1
 
@@ -178,6 +178,8 @@ PROGRAM_SEEDS = {
                                          (PMGROUP, "", "Broken \"Group\""), (PMGROUP, "", "G" * 250)]),
     "progman_absent": program(PM_ABSENT, records=[(APPNAME, "Tool", ""), (PMGROUP, "", "Tool Group"),
                                                   (PMGROUP, "", "Other App")]),
+    "progman_too_slow": program(PM_TOO_SLOW, records=[(APPNAME, "Tool", ""), (PMGROUP, "", "Tool Group"),
+                                                      (FILE, APP + "\\tool.exe", "")], world=TOOL_WORLD),
     "progman_refusing": program(PM_REFUSES, records=[(PMGROUP, "", "Tool Group"), (FILE, APP + "\\tool.exe", "")],
                                 world=TOOL_WORLD),
     "custom_undo_exe_only": program(0, world=TOOL_WORLD + [("program", APP + "\\undo.exe", 0, 0)],

@@ -95,6 +95,10 @@ void ApplySetup(const RunSetup &setup)
     case PROGMAN_ABSENT:
         sim::StopProgramManager();
         break;
+    case PROGMAN_TOO_SLOW:
+        sim::SetProgramManager([](const std::string &) { return true; });
+        sim::SetProgramManagerAnswerTime(60000);
+        break;
     }
 }
 

@@ -45,7 +45,9 @@
 
 namespace hardening {
 
-enum Progman { PROGMAN_ACCEPTS, PROGMAN_REFUSES, PROGMAN_ABSENT };
+// Program Manager: carries out every command, refuses every one, is not
+// running, or carries every one out but answers after the time-out.
+enum Progman { PROGMAN_ACCEPTS, PROGMAN_REFUSES, PROGMAN_ABSENT, PROGMAN_TOO_SLOW };
 
 // How the world and the user behave during the run.
 struct RunSetup {

@@ -60,6 +60,22 @@ TEST(Invariants, TheCompletedScenarioRemovesWhatTheLogNames)
 
 #define COMMON_DLL "C:\\WINDOWS\\system32\\common.dll"
 
+TEST(Invariants, AProgramManagerThatAnswersTooLateFailsEveryCommand)
+{
+    PrepareProgramWorld();
+    RunSetup setup = BuildScenario(SCENARIO_COMPLETED);
+    setup.progman = PROGMAN_TOO_SLOW;
+    ApplySetup(setup);
+    RunCheck check(setup);
+    std::vector<std::string> violations = check.Check(RunUninstaller(setup.commandTail));
+    EXPECT_TRUE(violations.empty()) << Joined(violations);
+    std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ("Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"Tool Group\")]]",
+              boxes[1].text);
+    EXPECT_EQ(std::vector<std::string>{std::string("[DeleteGroup(\"Tool Group\")]\0", 28)}, sim::DdeExecuteData());
+}
+
 // A custom program stands in for a faulty program: it does what the
 // uninstaller must never do, and the checker must say so. The log releases
 // common.dll, which another application counts on too, dllRecords times;
