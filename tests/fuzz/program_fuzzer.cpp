@@ -102,6 +102,11 @@ const char *const kTexts[] = {
     "C:\\A",
     "C:\\Program Files\\Tool\\a.txt:stream",
     "C:\\Program Files\\Tool\\*.txt",
+    "C:\\Program Files\\Tool\\Percent %s %n %d.txt",
+    "C:\\Program Files\\Tool\\nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn",
+    "C:\\Program Files\\Tool\\nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn\\ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff.txt",
+    "C:\\Program Files\\Tool\\ddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd",
+    "Long Name",
 };
 // texts end
 
