@@ -170,6 +170,18 @@ TEST(Invariants, ADeclinedRunKeepsTheLogOpenAndNothingElse)
     EXPECT_EQ(std::vector<std::string>{"file " SCENARIO_LOG}, sim::OpenHandles());
 }
 
+// The checker passes the run in which the custom program does what sound
+// does, and reports what in the one in which it does what broken does.
+static void ExpectOnlyTheBrokenRunCaught(std::function<void()> sound, std::function<void()> broken,
+                                         const std::string &what, int dllRecords = 1,
+                                         std::function<void()> arrange = nullptr)
+{
+    std::vector<std::string> passed = RunWithProgram(sound, dllRecords, arrange);
+    EXPECT_TRUE(passed.empty()) << Joined(passed);
+    std::vector<std::string> caught = RunWithProgram(broken, dllRecords, arrange);
+    EXPECT_TRUE(Mentions(caught, what)) << "expected: " << what << Joined(caught);
+}
+
 // Both releases of a count of 2 are tried, but the first write-back fails:
 // the count stays at 1, and the DLL must stay with it.
 static void FirstWriteBackFails()
@@ -179,19 +191,16 @@ static void FirstWriteBackFails()
 
 TEST(Invariants, ADllStillCountedOnMustNotGo)
 {
-    std::vector<std::string> sound = RunWithProgram(Harmless, 2, FirstWriteBackFails);
-    EXPECT_TRUE(sound.empty()) << Joined(sound);
+    RunWithProgram(Harmless, 2, FirstWriteBackFails);
     EXPECT_TRUE(sim::FileExists(COMMON_DLL));
     EXPECT_EQ(1u, sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL)->data[0]);
 
-    std::vector<std::string> deleted = RunWithProgram([] { DeleteFileA(COMMON_DLL); }, 2, FirstWriteBackFails);
-    EXPECT_TRUE(Mentions(deleted, "deleted, but its shared-DLL count did not reach 0: " COMMON_DLL))
-        << Joined(deleted);
-
-    std::vector<std::string> scheduled = RunWithProgram(
-        [] { MoveFileExA(COMMON_DLL, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); }, 2, FirstWriteBackFails);
-    EXPECT_TRUE(Mentions(scheduled, "scheduled for deletion at restart, but its shared-DLL count did not reach 0"))
-        << Joined(scheduled);
+    ExpectOnlyTheBrokenRunCaught(
+        Harmless, [] { DeleteFileA(COMMON_DLL); }, "deleted, but its shared-DLL count did not reach 0: " COMMON_DLL,
+        2, FirstWriteBackFails);
+    ExpectOnlyTheBrokenRunCaught(
+        Harmless, [] { MoveFileExA(COMMON_DLL, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); },
+        "scheduled for deletion at restart, but its shared-DLL count did not reach 0", 2, FirstWriteBackFails);
 }
 
 TEST(Invariants, ADllGoesWhenItsCountsValueGoes)
@@ -219,33 +228,28 @@ static HKEY OpenOtherEntry()
 
 TEST(Invariants, ARegistryKeyLeftOpenIsReported)
 {
-    std::vector<std::string> closed = RunWithProgram([] { RegCloseKey(OpenOtherEntry()); });
-    EXPECT_TRUE(closed.empty()) << Joined(closed);
-
-    std::vector<std::string> open = RunWithProgram([] { OpenOtherEntry(); });
-    EXPECT_TRUE(Mentions(open, "left open after a completed run:\n    registry key")) << Joined(open);
+    ExpectOnlyTheBrokenRunCaught([] { RegCloseKey(OpenOtherEntry()); }, [] { OpenOtherEntry(); },
+                                 "left open after a completed run:\n    registry key");
 }
 
 TEST(Invariants, OnlyTheKeyWhoseCloseFailedMayStayOpen)
 {
-    // Its close made to fail, the key may stay open.
-    std::vector<std::string> failedClose = RunWithProgram([] {
-        sim::FailCall("RegCloseKey", ERROR_INVALID_HANDLE, 1);
-        RegCloseKey(OpenOtherEntry());
-    });
-    EXPECT_TRUE(failedClose.empty()) << Joined(failedClose);
-
-    // A file whose first close failed and whose second went through excuses
-    // no registry key.
-    std::vector<std::string> otherClose = RunWithProgram([] {
-        OpenOtherEntry();
-        HANDLE file = CreateFileA("C:\\Apps\\Other\\keep.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        sim::FailCall("CloseHandle", ERROR_INVALID_HANDLE, 1);
-        CloseHandle(file);
-        CloseHandle(file);
-    });
-    EXPECT_TRUE(Mentions(otherClose, "left open after a completed run:\n    registry key")) << Joined(otherClose);
+    // A key whose close was made to fail may stay open; a file whose first
+    // close failed and whose second went through excuses no key.
+    ExpectOnlyTheBrokenRunCaught(
+        [] {
+            sim::FailCall("RegCloseKey", ERROR_INVALID_HANDLE, 1);
+            RegCloseKey(OpenOtherEntry());
+        },
+        [] {
+            OpenOtherEntry();
+            HANDLE file = CreateFileA("C:\\Apps\\Other\\keep.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            sim::FailCall("CloseHandle", ERROR_INVALID_HANDLE, 1);
+            CloseHandle(file);
+            CloseHandle(file);
+        },
+        "left open after a completed run:\n    registry key");
 }
 
 static DWORD StartDdeml()
@@ -257,28 +261,21 @@ static DWORD StartDdeml()
 
 TEST(Invariants, ADdeInstanceLeftOpenIsReported)
 {
-    std::vector<std::string> ended = RunWithProgram([] { DdeUninitialize(StartDdeml()); });
-    EXPECT_TRUE(ended.empty()) << Joined(ended);
-
-    std::vector<std::string> open = RunWithProgram([] { StartDdeml(); });
-    EXPECT_TRUE(Mentions(open, "left open after a completed run:\n    dde instance")) << Joined(open);
+    ExpectOnlyTheBrokenRunCaught([] { DdeUninitialize(StartDdeml()); }, [] { StartDdeml(); },
+                                 "left open after a completed run:\n    dde instance");
 
     // An instance whose end failed may stay, but not a string handle of it
     // that was never freed.
-    std::vector<std::string> failedEnd = RunWithProgram([] {
+    auto failedEnd = [](bool stringLeft) {
         DWORD instance = StartDdeml();
+        if (stringLeft)
+            DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
         sim::FailCall("DdeUninitialize", DMLERR_SYS_ERROR, 1);
         DdeUninitialize(instance);
-    });
-    EXPECT_TRUE(failedEnd.empty()) << Joined(failedEnd);
-    std::vector<std::string> string = RunWithProgram([] {
-        DWORD instance = StartDdeml();
-        DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
-        sim::FailCall("DdeUninitialize", DMLERR_SYS_ERROR, 1);
-        DdeUninitialize(instance);
-    });
-    EXPECT_TRUE(Mentions(string, "left open after a completed run:\n    dde string PROGMAN")) << Joined(string);
-    EXPECT_FALSE(Mentions(string, "dde instance")) << Joined(string);
+    };
+    ExpectOnlyTheBrokenRunCaught([&] { failedEnd(false); }, [&] { failedEnd(true); },
+                                 "left open after a completed run:\n    dde string PROGMAN");
+    EXPECT_FALSE(Mentions(RunWithProgram([&] { failedEnd(true); }), "dde instance"));
 }
 
 TEST(Invariants, AWrongExitCodeIsReported)
