@@ -87,7 +87,7 @@ def dword(n):
 
 
 NO, RESTART_YES = 2, 4
-PM_REFUSES, PM_ABSENT = 1 << 3, 2 << 3
+PM_REFUSES, PM_ABSENT, PM_TOO_SLOW = 1 << 3, 2 << 3, 3 << 3
 COMSPEC_UNSET, COMSPEC_BATCH, COMSPEC_COMMAND = 1 << 5, 2 << 5, 3 << 5
 WIN32S, CORRUPT = 0x80, 1
 
@@ -178,6 +178,8 @@ PROGRAM_SEEDS = {
                                          (PMGROUP, "", "Broken \"Group\""), (PMGROUP, "", "G" * 250)]),
     "progman_absent": program(PM_ABSENT, records=[(APPNAME, "Tool", ""), (PMGROUP, "", "Tool Group"),
                                                   (PMGROUP, "", "Other App")]),
+    "progman_too_slow": program(PM_TOO_SLOW, records=[(APPNAME, "Tool", ""), (PMGROUP, "", "Tool Group"),
+                                                      (FILE, APP + "\\tool.exe", "")], world=TOOL_WORLD),
     "progman_refusing": program(PM_REFUSES, records=[(PMGROUP, "", "Tool Group"), (FILE, APP + "\\tool.exe", "")],
                                 world=TOOL_WORLD),
     "custom_undo_exe_only": program(0, world=TOOL_WORLD + [("program", APP + "\\undo.exe", 0, 0)],
@@ -213,6 +215,50 @@ PROGRAM_SEEDS = {
     "other_drive": program(0, world=[("file", "D:\\Data\\x.txt")], records=[(FILE, "D:\\Data\\x.txt", "")]),
 }
 
+
+
+# The end-to-end tests' bad input (tests/e2e/bad_input_test.cpp), in the
+# simulated world.
+def pseudo_random_bytes(count, seed=0x2545F491):
+    """The end-to-end test's fixed bytes: xorshift32, the top byte of each state."""
+    out, state = bytearray(), seed
+    while len(out) < count:
+        state ^= (state << 13) & 0xFFFFFFFF
+        state ^= state >> 17
+        state ^= (state << 5) & 0xFFFFFFFF
+        out.append(state >> 24)
+    return bytes(out)
+
+
+# Seven records' worth of them and the 100-byte tail: the end-to-end test
+# writes 300 records' worth, more than the short fuzzing runs take.
+RANDOM_LOG = pseudo_random_bytes(7 * 516 + 100)
+NESTED = APP + "\\" + "n" * 100
+LONGEST_FILE = next(t for t in TEXTS if t.startswith(NESTED + "\\"))
+LONGEST_DIR = APP + "\\" + "d" * (255 - len(APP) - 1)
+LONGEST_NAME = "Long Name " + "".join(chr(ord("a") + i % 26) for i in range(10, 255))
+DEVICES = ["CON", "NUL", "COM1", "LPT1", APP + "\\NUL", APP + "\\CON.txt", "\\\\.\\PhysicalDrive0", "\\\\.\\C:"]
+ODD_ENDINGS = [APP + "\\tool.exe.", APP + "\\private.dll ", APP + "\\Missing. . ."]
+PERCENT_NAME = "50%s %n %x%% Tool"
+assert len(LONGEST_FILE) == len(LONGEST_DIR) == len(LONGEST_NAME) == 255
+
+PROGRAM_SEEDS.update({
+    "bad_input_random_bytes": program(0, world=TOOL_WORLD, records=[], tail=RANDOM_LOG),
+    "bad_input_device_names_trailing_dots_and_blanks": program(
+        RESTART_YES, wininit=1,
+        world=TOOL_WORLD + [("file", APP + "\\private.dll"), ("dir", APP + "\\Sub Folder")],
+        records=[(APPNAME, "Tool Odd", "")] + [(FILE, path, "") for path in DEVICES + ODD_ENDINGS] +
+                [(DIR, APP + "\\Sub Folder.", "")]),
+    "bad_input_format_directives": program(
+        PM_REFUSES, world=TOOL_WORLD + [("file", APP + "\\Percent %s %n %d.txt")],
+        records=[(APPNAME, PERCENT_NAME, ""), (FILE, APP + "\\Percent %s %n %d.txt", ""),
+                 (PMGROUP, "", "%s %n Group"), (FILE, APP + "\\tool.exe", ""), (DIR, APP, "")]),
+    "bad_input_longest_paths_and_name": program(
+        0, world=[("file", LONGEST_FILE), ("dir", LONGEST_DIR), ("entry", "Long Name", False)],
+        records=[(APPNAME, LONGEST_NAME, ""), (FILE, LONGEST_FILE, ""), (DIR, LONGEST_DIR, ""), (DIR, NESTED, "")]),
+    "bad_input_no_name_record": program(0, world=TOOL_WORLD, records=TOOL_LOG[1:]),
+})
+
 FAULTS = [("GetMessageA", 1), ("PostThreadMessageA", 1), ("GetPrivateProfileSectionA", 1), ("GetWindowRect", 1),
           ("CreateThread", 1), ("DdeInitializeA", 1), ("CreateDialogParamA", 1), ("ReadFile", 3),
           ("SetFilePointer", 1), ("GetShortPathNameA", 1), ("RegDeleteValueA", 1), ("CloseHandle", 2),
@@ -240,6 +286,15 @@ LOG_SEEDS = {
     "long_name": record(0, b"N" * 255),
     "type_9": record(9) + record(0xFFFFFFFF, b"x", b"y"),
     "every_type": b"".join(record(t, b"C:\\Program Files\\Tool\\x", b"Group") for t in range(8)),
+    "bad_input_random_bytes": RANDOM_LOG,
+    "bad_input_device_names_trailing_dots_and_blanks": record(0, b"Tool Odd") + b"".join(
+        record(FILE, path.encode()) for path in DEVICES + ODD_ENDINGS) + record(DIR, (APP + "\\Sub Folder.").encode()),
+    "bad_input_format_directives": record(0, PERCENT_NAME.encode()) + record(FILE, b"C:\\Percent %s %n %d.txt") +
+                                   record(PMGROUP, b"", b"%s %n Group"),
+    "bad_input_longest_paths_and_name": record(0, LONGEST_NAME.encode()) + record(FILE, LONGEST_FILE.encode()) +
+                                        record(DIR, LONGEST_DIR.encode()),
+    "bad_input_no_name_record": record(FILE, b"C:\\Program Files\\Tool\\tool.exe") +
+                                record(DIR, b"C:\\Program Files\\Tool"),
 }
 
 

@@ -2,15 +2,15 @@
 // the log's bytes and the world: which files and directories exist and which
 // are held by other processes, the SharedDLLs values with their types and
 // sizes, the Uninstall entries, which custom programs exist and how they
-// end, COMSPEC, whether Program Manager answers, accepts or refuses, the
-// user's answers to the confirmation and the restart dialog, and which
+// end, COMSPEC, whether Program Manager answers in time, accepts or refuses,
+// the user's answers to the confirmation and the restart dialog, and which
 // platform call fails. After each run the invariants of
 // tests/hardening/invariants.h must hold; a violation aborts.
 //
 // Input layout (a byte past the end reads as 0):
 //   0      options: bit 0 executable corrupt; bit 1 No to the confirmation;
 //          bit 2 Yes in the restart dialog; bits 3-4 Program Manager
-//          (0 accepts, 1 refuses, 2 absent, 3 accepts); bits 5-6 COMSPEC
+//          (0 accepts, 1 refuses, 2 absent, 3 answers after the time-out); bits 5-6 COMSPEC
 //          (0 kComspecs[0], 1 unset, 2 and 3 kComspecs[1] and [2]); bit 7 Win32s
 //   1      log path: kLogPaths[b % count]
 //   2      failure: 0 none; 1 the n-th call of the run; 2 the n-th call of
@@ -102,6 +102,11 @@ const char *const kTexts[] = {
     "C:\\A",
     "C:\\Program Files\\Tool\\a.txt:stream",
     "C:\\Program Files\\Tool\\*.txt",
+    "C:\\Program Files\\Tool\\Percent %s %n %d.txt",
+    "C:\\Program Files\\Tool\\nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn",
+    "C:\\Program Files\\Tool\\nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn\\ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff.txt",
+    "C:\\Program Files\\Tool\\ddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd",
+    "Long Name",
 };
 // texts end
 
@@ -239,7 +244,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     setup.confirm = !(options & 2);
     setup.restartYes = (options & 4) != 0;
     static const hardening::Progman progmans[] = {hardening::PROGMAN_ACCEPTS, hardening::PROGMAN_REFUSES,
-                                                  hardening::PROGMAN_ABSENT, hardening::PROGMAN_ACCEPTS};
+                                                  hardening::PROGMAN_ABSENT, hardening::PROGMAN_TOO_SLOW};
     setup.progman = progmans[(options >> 3) & 3];
     int comspec = (options >> 5) & 3;
     if (comspec == 1)

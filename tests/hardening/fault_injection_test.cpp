@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <iostream>
 #include <set>
+#include <sstream>
 
 using namespace hardening;
 
@@ -22,35 +23,50 @@ static const char kTerminated[] =
 static const char kDdeInit[] = "DDEML Initialization Failure";
 static const char kDdeFailed[] = "Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"Tool Group\")]]";
 
+static const char kRemoved[] =
+    "Uninstall has successfully removed the selected application. Reboot your computer to also remove system "
+    "files that are locked at the moment.";
+static const char kDefaultCaption[] = "Uninstall (Morvane 1.30)";
+static const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
+
 static const DWORD kOtherError = ERROR_NOT_ENOUGH_MEMORY;
 
-// The errors to inject into a call: one of no particular meaning, and those
-// its caller treats in another way.
+// The errors each caller tells apart from all others: after a failed start
+// or existence test they let the search go on to the next candidate, after a
+// failed short-path look-up they make the item missing, and after a failed
+// section read they stand for an empty section.
+static const std::vector<DWORD> kMissingForStart = {1, 2, 3, 5, 15, 18, 123, 161, 193, 206};
+static const std::vector<DWORD> kMissingForExistence = {1, 2, 3, 15, 18, 123, 206};
+static const std::vector<DWORD> kMissingForShortPath = {2, 3, 15, 53, 67, 123, 161};
+static const std::vector<DWORD> kNoSection = {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND};
+
+static bool Among(const std::vector<DWORD> &errors, DWORD error)
+{
+    return std::find(errors.begin(), errors.end(), error) != errors.end();
+}
+
+// The errors to inject into a call: one of no particular meaning, each that
+// its caller treats in another way, and a likely one it treats as any other.
 static std::vector<DWORD> ErrorKinds(const std::string &function)
 {
+    std::vector<DWORD> kinds{kOtherError};
+    std::vector<DWORD> named;
     if (function == "CreateProcessA")
-        return {kOtherError, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED};
-    if (function == "GetFileAttributesA" || function == "GetShortPathNameA")
-        return {kOtherError, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED};
-    if (function == "GetPrivateProfileSectionA")
-        return {kOtherError, ERROR_SHARING_VIOLATION};
-    return {kOtherError};
-}
-
-static bool IsMissingForStart(DWORD e)
-{
-    return e == 1 || e == 2 || e == 3 || e == 5 || e == 15 || e == 18 || e == 123 || e == 161 || e == 193 ||
-           e == 206;
-}
-
-static bool IsMissingForExistence(DWORD e)
-{
-    return e == 1 || e == 2 || e == 3 || e == 15 || e == 18 || e == 123 || e == 206;
-}
-
-static bool IsMissingForShortPath(DWORD e)
-{
-    return e == 2 || e == 3 || e == 15 || e == 53 || e == 67 || e == 123 || e == 161;
+        named = kMissingForStart;
+    if (function == "GetFileAttributesA") {
+        named = kMissingForExistence;
+        named.push_back(ERROR_ACCESS_DENIED);   // not found for a start, but not for an existence test
+    }
+    if (function == "GetShortPathNameA") {
+        named = kMissingForShortPath;
+        named.push_back(ERROR_ACCESS_DENIED);
+    }
+    if (function == "GetPrivateProfileSectionA") {
+        named = kNoSection;
+        named.push_back(ERROR_SHARING_VIOLATION);   // WININIT.INI held by another program
+    }
+    kinds.insert(kinds.end(), named.begin(), named.end());
+    return kinds;
 }
 
 static std::vector<std::string> AttemptedBoxTexts()
@@ -102,22 +118,65 @@ protected:
         return clean;
     }
 
+    // The first call after the program's check of its own executable.
+    static size_t StartUpBegins(const std::vector<sim::Call> &calls)
+    {
+        for (size_t i = 0; i < calls.size(); i++)
+            if (calls[i].function == "GetSystemDirectoryA")
+                return i;
+        return calls.size();
+    }
+
+    // The reading of the log that a failed read or rewind (call n) cuts
+    // short: 0 the start-up scan, 1 pass A (custom programs), 2 pass B
+    // (files, shared DLLs, groups), 3 pass C (directories), 4 the system-file
+    // step. Each pass but the scan begins with a rewind; a rewind that fails
+    // leaves the position at the end of the file, where the reading before
+    // it stopped, so its own pass reads nothing.
+    static size_t LogReading(const std::vector<sim::Call> &calls, size_t n)
+    {
+        size_t rewinds = 0;
+        for (size_t i = StartUpBegins(calls); i < n; i++)
+            rewinds += calls[i].function == "SetFilePointer";
+        return calls[n].function == "SetFilePointer" ? rewinds + 1 : rewinds;
+    }
+
+    // What the user must see when a read or rewind of the log (call n)
+    // fails: the run goes on with the records read so far.
+    std::vector<std::string> BoxesAfterAFailedRead(const Clean &clean, const std::vector<sim::Call> &calls,
+                                                   size_t n)
+    {
+        size_t reading = LogReading(calls, n);
+        // The aborting program is the last record pass A reads: cut short,
+        // the pass never starts it, and the removal is completed. Program
+        // Manager accepts in that scenario, so it shows nothing.
+        if (reading == 1 && clean.outcome == RUN_ABORTED)
+            return {kConfirm, kRemoved};
+        std::vector<std::string> boxes = clean.boxes;
+        if (reading == 2) {
+            // Only the groups handled before the failure reach Program
+            // Manager, one conversation each.
+            size_t handled = 0;
+            for (size_t i = 0; i < n; i++)
+                handled += calls[i].function == "DdeInitializeA";
+            size_t kept = 0;
+            for (auto it = boxes.begin(); it != boxes.end();)
+                if (*it == kDdeFailed && kept++ >= handled)
+                    it = boxes.erase(it);
+                else
+                    ++it;
+        }
+        return boxes;
+    }
+
     // What the user must see when call (the n-th of the run) fails with
-    // error; an empty list when the failure may cut a log pass short, which
-    // the invariants alone judge.
+    // error.
     std::vector<std::string> ExpectedBoxes(const Clean &clean, const std::vector<sim::Call> &calls, size_t n,
-                                           DWORD error, bool *judged)
+                                           DWORD error)
     {
         const sim::Call &call = calls[n];
         const std::string &f = call.function;
-        *judged = true;
-        size_t firstSystemDirectory = calls.size();
-        for (size_t i = 0; i < calls.size(); i++)
-            if (calls[i].function == "GetSystemDirectoryA") {
-                firstSystemDirectory = i;
-                break;
-            }
-        bool selfCheck = n < firstSystemDirectory;
+        bool selfCheck = n < StartUpBegins(calls);
         if (selfCheck && (f == "GetModuleFileNameA" || f == "CreateFileA" || f == "ReadFile"))
             return {"ALERT\nExecutable corrupt. Possibly a virus !!!"};
         if (f == "GetSystemDirectoryA" || f == "LoadLibraryA" || f == "CreateDialogParamA")
@@ -126,16 +185,15 @@ protected:
             return {"Unable to locate Setup logfile.", kTerminated};
         if (f == "CreateThread")
             return {kTerminated};
-        if (f == "ReadFile" || f == "SetFilePointer") {
-            *judged = false;
-            return {};
-        }
+        if (f == "ReadFile" || f == "SetFilePointer")
+            return BoxesAfterAFailedRead(clean, calls, n);
         if (f == "MessageBoxA" && call.args[1] == kConfirm)
             return {kConfirm};
         bool customRun = f == "CreateProcessA" || f == "GetFileAttributesA" || f == "GetEnvironmentVariableA" ||
                          f == "WaitForSingleObject" || f == "GetExitCodeProcess";
         if (customRun && clean.outcome == RUN_COMPLETED) {
-            bool harmless = f == "CreateProcessA" && IsMissingForStart(error) && clean.started.count(call.args[1]) == 0;
+            bool harmless =
+                f == "CreateProcessA" && Among(kMissingForStart, error) && clean.started.count(call.args[1]) == 0;
             if (!harmless)
                 return {kConfirm, kCustomFailed, kAborted};
         }
@@ -155,35 +213,101 @@ protected:
         return boxes;
     }
 
+    // The lines of WININIT.INI's [Rename] section after the run.
+    static std::vector<std::string> RenameLines()
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(sim::FileContent(kWininit));
+        std::string line;
+        bool rename = false;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!line.empty() && line[0] == '[')
+                rename = line == "[Rename]";
+            else if (rename && !line.empty())
+                lines.push_back(line);
+        }
+        return lines;
+    }
+
+    // A failed read of WININIT.INI's [Rename] section: "no such file" stands
+    // for an empty section, which gets the item's line alone; any other
+    // error leaves the file as it is, with the item scheduled by MoveFileExA
+    // only.
+    void CheckSectionRead(const std::vector<sim::Call> &calls, size_t n, DWORD error)
+    {
+        std::string item;   // the item just scheduled, in its short form
+        for (size_t i = 0; i < n; i++)
+            if (calls[i].function == "MoveFileExA")
+                item = calls[i].args[0];
+        ASSERT_FALSE(item.empty()) << "the section is read only for a scheduled item";
+        const sim::Call *next = nullptr;   // the same thread's next call
+        for (size_t i = n + 1; i < calls.size() && next == nullptr; i++)
+            if (calls[i].thread == calls[n].thread)
+                next = &calls[i];
+        bool written = next != nullptr && next->function == "WritePrivateProfileSectionA";
+        std::vector<std::string> lines = RenameLines();
+        bool listed = std::find(lines.begin(), lines.end(), "NUL=" + item) != lines.end();
+        std::vector<std::string> pending = sim::PendingDeletes();
+        EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), item))
+            << item << " is scheduled by MoveFileExA whatever the section read gave";
+        if (Among(kNoSection, error)) {
+            ASSERT_TRUE(written) << "a missing WININIT.INI is an empty section, to which the item's line is added";
+            EXPECT_EQ("NUL=" + item + "|", next->args[1]);
+            EXPECT_TRUE(listed) << item << " is not in [Rename]:" << Joined(lines);
+        } else {
+            EXPECT_FALSE(written) << "a section that could not be read is not written over";
+            EXPECT_FALSE(listed) << item << " is in [Rename]:" << Joined(lines);
+        }
+    }
+
     // Checks the ways the callers tell errors apart.
     void CheckErrorKind(const Clean &clean, const std::vector<sim::Call> &calls, size_t n, DWORD error)
     {
         const sim::Call &call = calls[n];
         size_t searches = CallsAfter(calls, n, {"CreateProcessA", "GetFileAttributesA"});
         if (call.function == "CreateProcessA")
-            EXPECT_EQ(IsMissingForStart(error), searches > 0)
-                << "a failed start with error " << error << " must " << (IsMissingForStart(error) ? "" : "not ")
-                << "go on to the next candidate";
+            EXPECT_EQ(Among(kMissingForStart, error), searches > 0)
+                << "a failed start with error " << error << " must "
+                << (Among(kMissingForStart, error) ? "" : "not ") << "go on to the next candidate";
         if (call.function == "GetFileAttributesA")
-            EXPECT_EQ(IsMissingForExistence(error), searches > 0)
+            EXPECT_EQ(Among(kMissingForExistence, error), searches > 0)
                 << "a failed existence test with error " << error << " must "
-                << (IsMissingForExistence(error) ? "" : "not ") << "go on to the next candidate";
+                << (Among(kMissingForExistence, error) ? "" : "not ") << "go on to the next candidate";
         if (call.function == "GetShortPathNameA") {
             std::vector<sim::Call> moves = sim::CallsTo("MoveFileExA");
             bool longName = false;
             for (const sim::Call &m : moves)
                 longName = longName || m.args[0] == call.args[0];
-            if (IsMissingForShortPath(error)) {
+            if (Among(kMissingForShortPath, error)) {
                 EXPECT_EQ(clean.moves - 1, moves.size()) << "a missing item is not scheduled";
             } else {
                 EXPECT_EQ(clean.moves, moves.size());
                 EXPECT_TRUE(longName) << "without its short form, the item is scheduled by its long name";
             }
         }
+        if (call.function == "GetPrivateProfileSectionA")
+            CheckSectionRead(calls, n, error);
         if (call.function == "GetModuleHandleA" && call.args[0] == "ADVAPI32.DLL")
             EXPECT_EQ(1u, sim::CallsTo("ExitWindowsEx").size()) << "the restart is still requested";
         if (call.function == "AttachThreadInput")
             EXPECT_EQ(1u, sim::CallsTo("MessageBeep").size());
+    }
+
+    // A read that ends the start-up scan before the name record leaves the
+    // default caption; the scenario's log names its application first.
+    void CheckCaption(const std::vector<sim::Call> &calls, size_t n)
+    {
+        if (calls[n].function != "ReadFile" || n < StartUpBegins(calls) || LogReading(calls, n) != 0)
+            return;
+        std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+        ASSERT_FALSE(boxes.empty());
+        size_t reads = 0;
+        for (size_t i = StartUpBegins(calls); i <= n; i++)
+            reads += calls[i].function == "ReadFile";
+        EXPECT_EQ(reads == 1 ? kDefaultCaption : "Tool Uninstall", boxes[0].caption)
+            << "the scan's read " << reads << " failed";
     }
 };
 
@@ -208,11 +332,10 @@ TEST_P(FaultInjection, EveryCallFailingInTurnKeepsTheInvariantsAndShowsWhatIsPro
                                 std::to_string(error);
             EXPECT_TRUE(result.violations.empty()) << where << ":" << Joined(result.violations);
 
-            bool judged;
-            std::vector<std::string> expected = ExpectedBoxes(clean, calls, n - 1, error, &judged);
-            if (judged)
-                EXPECT_EQ(Joined(expected), Joined(AttemptedBoxTexts())) << where;
+            std::vector<std::string> expected = ExpectedBoxes(clean, calls, n - 1, error);
+            EXPECT_EQ(Joined(expected), Joined(AttemptedBoxTexts())) << where;
             CheckErrorKind(clean, calls, n - 1, error);
+            CheckCaption(calls, n - 1);
             if (HasFailure()) {
                 ADD_FAILURE() << "stopping at the first failing call: " << where;
                 return;

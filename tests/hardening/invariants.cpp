@@ -1,6 +1,7 @@
 #include "invariants.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -28,6 +29,7 @@ static const char kQuestion[] = "0x24";   // MB_YESNO | MB_ICONQUESTION
 static const char kPlainOk[] = "0x0";     // MB_OK
 
 static const char kSharedDlls[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS";
+static const char kSharedDllsPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 static const char kUninstall[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL";
 static const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
 
@@ -93,14 +95,20 @@ void ApplySetup(const RunSetup &setup)
     case PROGMAN_ABSENT:
         sim::StopProgramManager();
         break;
+    case PROGMAN_TOO_SLOW:
+        sim::SetProgramManager([](const std::string &) { return true; });
+        sim::SetProgramManagerAnswerTime(60000);
+        break;
     }
 }
 
-void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads)
+void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads, std::function<void()> action)
 {
     sim::AddProgram(
         path,
-        [status](const sim::ProgramRun &) {
+        [status, action](const sim::ProgramRun &) {
+            if (action)
+                action();
             std::lock_guard<std::mutex> lock(g_runsMutex);
             g_runs.push_back(status);
             return status;
@@ -241,6 +249,22 @@ int RunCheck::Releases(const std::string &dllText) const
         if (rec.type == 4 && rec.usable && Upper(rec.primary) == Upper(dllText))
             n++;
     return n;
+}
+
+// Whether the SharedDLLs value named dllText went during the run, as it
+// does when its count reaches 0. A deletion that was attempted and made to
+// fail counts too: the release deletes the DLL all the same.
+bool RunCheck::CountReachedZero(const std::string &dllText) const
+{
+    for (const sim::Call &call : sim::CallsTo("RegDeleteValueA"))
+        if (call.failedWith != 0 && Upper(call.args[1]) == Upper(dllText))
+            return true;
+    bool countable;
+    CountBefore(dllText, &countable);
+    if (!countable)
+        return false;
+    std::optional<sim::RegValue> now = sim::GetRegValue(HKEY_LOCAL_MACHINE, kSharedDllsPath, dllText);
+    return !now;
 }
 
 struct Box {
@@ -420,19 +444,34 @@ void RunCheck::CheckFiles()
     std::set<std::string> mayGo;       // upper-case long paths
     std::set<std::string> mayBeNamed;  // upper-case names that may be scheduled
     std::vector<std::string> mustGo;   // long paths that must be gone or scheduled (no failure)
-    auto allow = [&](const std::string &text, bool required) {
+    std::set<std::string> stillCounted;   // names of shared DLLs whose counts stay above 0
+    // The names by which text may be deleted or scheduled: as it stands,
+    // and the long and short paths of the item it names.
+    auto namesOf = [&](const std::string &text) {
+        std::set<std::string> names{Upper(text)};
         std::string found = Resolve(text);
-        mayBeNamed.insert(Upper(text));
+        if (!found.empty())
+            names.insert(found);
+        auto item = items_.find(found);
+        if (item != items_.end())
+            names.insert(Upper(item->second.shortPath));
+        return names;
+    };
+    auto allow = [&](const std::string &text, bool required) {
+        std::set<std::string> names = namesOf(text);
+        mayBeNamed.insert(names.begin(), names.end());
+        std::string found = Resolve(text);
         if (found.empty())
             return;
         mayGo.insert(found);
-        mayBeNamed.insert(found);
-        auto item = items_.find(found);
-        if (item != items_.end()) {
-            mayBeNamed.insert(Upper(item->second.shortPath));
-            if (required)
-                mustGo.push_back(found);
-        }
+        if (required && items_.count(found) != 0)
+            mustGo.push_back(found);
+    };
+    // Why an item that may not go must not: a shared DLL still counted on,
+    // or one the log does not name.
+    auto whyNot = [&](const std::string &name) {
+        return std::string(stillCounted.count(name) != 0 ? "its shared-DLL count did not reach 0"
+                                                         : "not named by the log");
     };
     for (const Record &rec : records_) {
         if (!rec.usable)
@@ -441,11 +480,15 @@ void RunCheck::CheckFiles()
             allow(rec.primary, true);
         if (rec.type == 4) {
             // A DLL that only this record names may go when its count
-            // reaches 0: it held 1 to as many as the records naming it.
+            // reached 0: it held 1 to as many as the records naming it, and
+            // its value went.
             bool countable;
             DWORD count = CountBefore(rec.primary, &countable);
-            if (countable && count >= 1 && count <= (DWORD)Releases(rec.primary))
+            if (countable && count >= 1 && count <= (DWORD)Releases(rec.primary) && CountReachedZero(rec.primary))
                 allow(rec.primary, true);
+            else
+                for (const std::string &name : namesOf(rec.primary))
+                    stillCounted.insert(name);
         }
     }
     if (logMayGo && !setup_.commandTail.empty()) {
@@ -465,7 +508,7 @@ void RunCheck::CheckFiles()
         auto now = after.find(before.first);
         if (now == after.end()) {
             if (!removal || mayGo.count(before.first) == 0)
-                Fail("deleted, but not named by the log: " + before.second.longPath);
+                Fail("deleted, but " + whyNot(before.first) + ": " + before.second.longPath);
         } else if (now->second.content != before.second.content && before.first != Upper(kWininit)) {
             Fail("changed: " + before.second.longPath);
         }
@@ -482,7 +525,7 @@ void RunCheck::CheckFiles()
     for (size_t i = pending_.size(); i < pending.size(); i++) {
         scheduled.insert(Upper(pending[i]));
         if (!removal || mayBeNamed.count(Upper(pending[i])) == 0)
-            Fail("scheduled for deletion at restart, but not named by the log: " + Shown(pending[i]));
+            Fail("scheduled for deletion at restart, but " + whyNot(Upper(pending[i])) + ": " + Shown(pending[i]));
     }
 
     // Deletions at restart, by WININIT.INI.
@@ -510,7 +553,7 @@ void RunCheck::CheckFiles()
                 continue;
             std::string name = line.second.substr(0, 4) == "NUL=" ? line.second.substr(4) : "";
             if (!removal || line.first != "RENAME" || mayBeNamed.count(Upper(name)) == 0)
-                Fail("WININIT.INI gained a line that the log does not name: " + Shown(line.second) + " in [" +
+                Fail("WININIT.INI gained a line, but " + whyNot(Upper(name)) + ": " + Shown(line.second) + " in [" +
                      line.first + "]");
             else
                 scheduled.insert(Upper(name));
@@ -651,32 +694,51 @@ void RunCheck::CheckRegistry()
     }
 }
 
+// The kind of object a handle stands for, as far as which call closes it:
+// CloseHandle, RegCloseKey, DdeUninitialize, DdeFreeStringHandle or
+// DdeDisconnect.
+static std::string HandleFamily(const std::string &what)
+{
+    for (const char *family : {"registry key", "dde instance", "dde string", "dde conversation"})
+        if (what.compare(0, strlen(family), family) == 0)
+            return family;
+    return "kernel object";
+}
+
 void RunCheck::CheckHandles()
 {
-    std::vector<std::string> open = sim::OpenHandles();
+    // The closing calls made to fail: each may leave the one object it
+    // names open, and nothing else.
+    std::set<std::pair<std::string, std::string>> failedCloses;   // (family, handle)
+    for (const sim::Call &call : sim::Calls()) {
+        if (call.failedWith == 0)
+            continue;
+        if (call.function == "CloseHandle")
+            failedCloses.insert({"kernel object", call.args[0]});
+        else if (call.function == "RegCloseKey")
+            failedCloses.insert({"registry key", call.args[0]});
+        else if (call.function == "DdeUninitialize")
+            failedCloses.insert({"dde instance", call.args[0]});
+        else if (call.function == "DdeFreeStringHandle")
+            failedCloses.insert({"dde string", call.args[1]});
+        else if (call.function == "DdeDisconnect")
+            failedCloses.insert({"dde conversation", call.args[0]});
+    }
     // The process ends right after a declined run or a worker that could
     // not start, and Windows closes the log then.
     bool logMayStay = outcome_ == RUN_DECLINED ||
                       (outcome_ == RUN_INIT_FAILED && sim::CallsTo("MessageBoxA").size() == 1);
-    if (logMayStay) {
-        for (auto it = open.begin(); it != open.end(); ++it) {
-            if (Upper(*it) == "FILE " + logLong_) {
-                open.erase(it);
-                break;
-            }
+    std::string list;
+    for (const sim::HandleInfo &h : sim::OpenHandleInfos()) {
+        if (logMayStay && Upper(h.what) == "FILE " + logLong_) {
+            logMayStay = false;
+            continue;
         }
+        if (failedCloses.count({HandleFamily(h.what), h.id}) == 0)
+            list += "\n    " + h.what + " (" + h.id + ")";
     }
-    size_t failedCloses = 0;
-    for (const sim::Call &call : sim::Calls())
-        if (call.failedWith != 0 &&
-            (call.function == "CloseHandle" || call.function == "RegCloseKey" || call.function == "DdeUninitialize"))
-            failedCloses++;
-    if (open.size() > failedCloses) {
-        std::string list;
-        for (const std::string &h : open)
-            list += "\n    " + h;
+    if (!list.empty())
         Fail("left open after a " + std::string(OutcomeName(outcome_)) + " run:" + list);
-    }
 }
 
 void RunCheck::CheckDialogs()

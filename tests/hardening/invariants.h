@@ -14,13 +14,16 @@
 //   the Uninstall entry named by the log's application goes; a count is
 //   lowered by at most one per record, never wraps, and a count of 0, an
 //   empty value or one longer than 4 bytes stays as it is. A DLL that only a
-//   shared-DLL record names goes only when its count was 1 when the last
-//   release came (at most as many as the records naming it).
+//   shared-DLL record names goes only when its count reached 0: it was 1 to
+//   as many as the records naming it, and its value was deleted (or that
+//   deletion was made to fail, which the release does not look at).
 // - Handles: every handle, registry key, DDE instance, string handle,
 //   conversation and process handle is closed by the end of the run. The log
 //   alone may stay open after a declined run or a worker thread that could
-//   not start: the process ends right after, and Windows closes it then. A
-//   handle whose closing call was made to fail may stay open too.
+//   not start: the process ends right after, and Windows closes it then. An
+//   object whose own closing call (CloseHandle, RegCloseKey, DdeUninitialize,
+//   DdeFreeStringHandle, DdeDisconnect) was made to fail may stay open too;
+//   a failed close excuses nothing else.
 // - Exit code 0, or -1 after the alarm about a corrupt executable only.
 // - The message boxes follow the one sequence the program promises for the
 //   way the run ended (see Outcome), with their exact texts, captions and
@@ -35,13 +38,16 @@
 #include "platform/platform.h"
 #include "platform/sim/sim.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace hardening {
 
-enum Progman { PROGMAN_ACCEPTS, PROGMAN_REFUSES, PROGMAN_ABSENT };
+// Program Manager: carries out every command, refuses every one, is not
+// running, or carries every one out but answers after the time-out.
+enum Progman { PROGMAN_ACCEPTS, PROGMAN_REFUSES, PROGMAN_ABSENT, PROGMAN_TOO_SLOW };
 
 // How the world and the user behave during the run.
 struct RunSetup {
@@ -57,8 +63,9 @@ struct RunSetup {
 void ApplySetup(const RunSetup &setup);
 
 // Makes path a program that ends with status; its runs are counted for the
-// checks of the custom programs.
-void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads = 0);
+// checks of the custom programs. While it runs it does what action does.
+void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads = 0,
+                       std::function<void()> action = nullptr);
 
 // How a run ended, as the boxes shown to the user tell it.
 enum Outcome {
@@ -116,6 +123,7 @@ private:
     std::vector<std::string> Captions(bool allPrefixes) const;
     DWORD CountBefore(const std::string &dllText, bool *countable) const;
     int Releases(const std::string &dllText) const;
+    bool CountReachedZero(const std::string &dllText) const;
 
     Outcome ReadOutcome();
     void CheckBoxes();

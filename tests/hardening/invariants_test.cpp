@@ -58,30 +58,51 @@ TEST(Invariants, TheCompletedScenarioRemovesWhatTheLogNames)
     EXPECT_NE(std::string::npos, sim::FileContent("C:\\WINDOWS\\WININIT.INI").find("NUL=C:\\OTHER~1.TMP"));
 }
 
-// A custom program stands in for a faulty program: it does what the
-// uninstaller must never do, and the checker must say so.
-static std::vector<std::string> RunWithProgram(std::function<void()> misdeed, RunSetup *setupOut = nullptr)
+#define COMMON_DLL "C:\\WINDOWS\\system32\\common.dll"
+
+TEST(Invariants, AProgramManagerThatAnswersTooLateFailsEveryCommand)
 {
     PrepareProgramWorld();
-    sim::AddFile(SCENARIO_LOG, LogBytes({{0, "Tool", ""}, {7, SCENARIO_APP "\\undo.exe", ""},
-                                         {4, "C:\\WINDOWS\\system32\\common.dll", ""}}));
+    RunSetup setup = BuildScenario(SCENARIO_COMPLETED);
+    setup.progman = PROGMAN_TOO_SLOW;
+    ApplySetup(setup);
+    RunCheck check(setup);
+    std::vector<std::string> violations = check.Check(RunUninstaller(setup.commandTail));
+    EXPECT_TRUE(violations.empty()) << Joined(violations);
+    std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ("Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"Tool Group\")]]",
+              boxes[1].text);
+    EXPECT_EQ(std::vector<std::string>{std::string("[DeleteGroup(\"Tool Group\")]\0", 28)}, sim::DdeExecuteData());
+}
+
+// A custom program stands in for a faulty program: it does what the
+// uninstaller must never do, and the checker must say so. The log releases
+// common.dll, which another application counts on too, dllRecords times;
+// arrange may make platform calls fail before the run.
+static std::vector<std::string> RunWithProgram(std::function<void()> misdeed, int dllRecords = 1,
+                                               std::function<void()> arrange = nullptr)
+{
+    PrepareProgramWorld();
+    std::vector<TestRecord> log{{0, "Tool", ""}, {7, SCENARIO_APP "\\undo.exe", ""}};
+    log.insert(log.end(), dllRecords, TestRecord{4, COMMON_DLL, ""});
+    sim::AddFile(SCENARIO_LOG, LogBytes(log));
     sim::AddFile("C:\\Apps\\Other\\keep.txt", "keep");
-    sim::AddFile("C:\\WINDOWS\\system32\\common.dll", "dll");
-    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "C:\\WINDOWS\\system32\\common.dll", 2);
+    sim::AddFile(COMMON_DLL, "dll");
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL, 2);
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App");
-    sim::AddProgram(SCENARIO_APP "\\undo.exe", [misdeed](const sim::ProgramRun &) {
-        misdeed();
-        return 0u;
-    });
+    AddCheckedProgram(SCENARIO_APP "\\undo.exe", 0, 0, misdeed);
     RunSetup setup;
     setup.commandTail = SCENARIO_LOG;
     ApplySetup(setup);
-    if (setupOut != nullptr)
-        *setupOut = setup;
     RunCheck check(setup);
+    if (arrange)
+        arrange();
     int exitCode = RunUninstaller(setup.commandTail);
     return check.Check(exitCode);
 }
+
+static void Harmless() {}
 
 TEST(Invariants, AFileTheLogDoesNotNameMustNotGo)
 {
@@ -98,7 +119,7 @@ TEST(Invariants, NothingTheLogDoesNotNameMayBeScheduled)
     });
     EXPECT_TRUE(Mentions(violations, "scheduled for deletion at restart, but not named by the log"))
         << Joined(violations);
-    EXPECT_TRUE(Mentions(violations, "WININIT.INI gained a line that the log does not name")) << Joined(violations);
+    EXPECT_TRUE(Mentions(violations, "WININIT.INI gained a line, but not named by the log")) << Joined(violations);
 }
 
 TEST(Invariants, AnotherApplicationsEntryMustStay)
@@ -147,4 +168,139 @@ TEST(Invariants, ADeclinedRunKeepsTheLogOpenAndNothingElse)
     RunResult result = RunScenario(SCENARIO_DECLINED);
     EXPECT_TRUE(result.violations.empty()) << Joined(result.violations);
     EXPECT_EQ(std::vector<std::string>{"file " SCENARIO_LOG}, sim::OpenHandles());
+}
+
+// The checker passes the run in which the custom program does what sound
+// does, and reports what in the one in which it does what broken does.
+static void ExpectOnlyTheBrokenRunCaught(std::function<void()> sound, std::function<void()> broken,
+                                         const std::string &what, int dllRecords = 1,
+                                         std::function<void()> arrange = nullptr)
+{
+    std::vector<std::string> passed = RunWithProgram(sound, dllRecords, arrange);
+    EXPECT_TRUE(passed.empty()) << Joined(passed);
+    std::vector<std::string> caught = RunWithProgram(broken, dllRecords, arrange);
+    EXPECT_TRUE(Mentions(caught, what)) << "expected: " << what << Joined(caught);
+}
+
+// Both releases of a count of 2 are tried, but the first write-back fails:
+// the count stays at 1, and the DLL must stay with it.
+static void FirstWriteBackFails()
+{
+    sim::FailCall("RegSetValueExA", ERROR_ACCESS_DENIED, 1);
+}
+
+TEST(Invariants, ADllStillCountedOnMustNotGo)
+{
+    RunWithProgram(Harmless, 2, FirstWriteBackFails);
+    EXPECT_TRUE(sim::FileExists(COMMON_DLL));
+    EXPECT_EQ(1u, sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL)->data[0]);
+
+    ExpectOnlyTheBrokenRunCaught(
+        Harmless, [] { DeleteFileA(COMMON_DLL); }, "deleted, but its shared-DLL count did not reach 0: " COMMON_DLL,
+        2, FirstWriteBackFails);
+    ExpectOnlyTheBrokenRunCaught(
+        Harmless, [] { MoveFileExA(COMMON_DLL, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); },
+        "scheduled for deletion at restart, but its shared-DLL count did not reach 0", 2, FirstWriteBackFails);
+}
+
+TEST(Invariants, ADllGoesWhenItsCountsValueGoes)
+{
+    // Two releases of a count of 2: the value goes, and the DLL with it.
+    std::vector<std::string> released = RunWithProgram(Harmless, 2);
+    EXPECT_TRUE(released.empty()) << Joined(released);
+    EXPECT_FALSE(sim::FileExists(COMMON_DLL));
+    EXPECT_FALSE(sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL));
+
+    // The value's deletion made to fail: the release goes on to the DLL all
+    // the same.
+    std::vector<std::string> undeleted =
+        RunWithProgram(Harmless, 2, [] { sim::FailCall("RegDeleteValueA", ERROR_ACCESS_DENIED); });
+    EXPECT_TRUE(undeleted.empty()) << Joined(undeleted);
+    EXPECT_FALSE(sim::FileExists(COMMON_DLL));
+}
+
+static HKEY OpenOtherEntry()
+{
+    HKEY key = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App", 0, KEY_READ, &key);
+    return key;
+}
+
+TEST(Invariants, ARegistryKeyLeftOpenIsReported)
+{
+    ExpectOnlyTheBrokenRunCaught([] { RegCloseKey(OpenOtherEntry()); }, [] { OpenOtherEntry(); },
+                                 "left open after a completed run:\n    registry key");
+}
+
+TEST(Invariants, OnlyTheKeyWhoseCloseFailedMayStayOpen)
+{
+    // A key whose close was made to fail may stay open; a file whose first
+    // close failed and whose second went through excuses no key.
+    ExpectOnlyTheBrokenRunCaught(
+        [] {
+            sim::FailCall("RegCloseKey", ERROR_INVALID_HANDLE, 1);
+            RegCloseKey(OpenOtherEntry());
+        },
+        [] {
+            OpenOtherEntry();
+            HANDLE file = CreateFileA("C:\\Apps\\Other\\keep.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            sim::FailCall("CloseHandle", ERROR_INVALID_HANDLE, 1);
+            CloseHandle(file);
+            CloseHandle(file);
+        },
+        "left open after a completed run:\n    registry key");
+}
+
+static DWORD StartDdeml()
+{
+    DWORD instance = 0;
+    DdeInitializeA(&instance, nullptr, APPCMD_CLIENTONLY, 0);
+    return instance;
+}
+
+TEST(Invariants, ADdeInstanceLeftOpenIsReported)
+{
+    ExpectOnlyTheBrokenRunCaught([] { DdeUninitialize(StartDdeml()); }, [] { StartDdeml(); },
+                                 "left open after a completed run:\n    dde instance");
+
+    // An instance whose end failed may stay, but not a string handle of it
+    // that was never freed.
+    auto failedEnd = [](bool stringLeft) {
+        DWORD instance = StartDdeml();
+        if (stringLeft)
+            DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
+        sim::FailCall("DdeUninitialize", DMLERR_SYS_ERROR, 1);
+        DdeUninitialize(instance);
+    };
+    ExpectOnlyTheBrokenRunCaught([&] { failedEnd(false); }, [&] { failedEnd(true); },
+                                 "left open after a completed run:\n    dde string PROGMAN");
+    EXPECT_FALSE(Mentions(RunWithProgram([&] { failedEnd(true); }), "dde instance"));
+}
+
+TEST(Invariants, AWrongExitCodeIsReported)
+{
+    PrepareProgramWorld();
+    RunSetup setup = BuildScenario(SCENARIO_COMPLETED);
+    RunCheck completed(setup);
+    EXPECT_EQ(0, RunUninstaller(setup.commandTail));
+    std::vector<std::string> sound = completed.Check(0);
+    EXPECT_TRUE(sound.empty()) << Joined(sound);
+    for (int wrong : {-1, 1}) {
+        std::vector<std::string> violations = completed.Check(wrong);
+        EXPECT_TRUE(Mentions(violations, "exit code " + std::to_string(wrong) + " after a completed run"))
+            << Joined(violations);
+    }
+
+    // After the alarm about a corrupt executable the code is -1.
+    PrepareProgramWorld();
+    setup = BuildScenario(SCENARIO_COMPLETED);
+    sim::AddFile(EXE_PATH, CorruptExecutable());
+    setup.exeIntact = false;
+    RunCheck corrupt(setup);
+    EXPECT_EQ(-1, RunUninstaller(setup.commandTail));
+    std::vector<std::string> alarm = corrupt.Check(-1);
+    EXPECT_TRUE(alarm.empty()) << Joined(alarm);
+    std::vector<std::string> violations = corrupt.Check(0);
+    EXPECT_TRUE(Mentions(violations, "exit code 0 after a corrupt executable run")) << Joined(violations);
 }

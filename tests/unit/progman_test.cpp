@@ -15,6 +15,26 @@ protected:
         });
     }
 
+    // The DDEML calls and the boxes, in order.
+    std::vector<std::string> DdeCallsAndBoxes()
+    {
+        std::vector<std::string> names;
+        for (const sim::Call &c : sim::Calls())
+            if (c.function.compare(0, 3, "Dde") == 0 || c.function == "MessageBoxA")
+                names.push_back(c.function);
+        return names;
+    }
+
+    // A failed command is shown while its conversation is still open: the
+    // box comes after the transaction and before every clean-up call.
+    void ExpectBoxBeforeCleanUp()
+    {
+        EXPECT_EQ((std::vector<std::string>{"DdeInitializeA", "DdeCreateStringHandleA", "DdeConnect",
+                                            "DdeCreateDataHandle", "DdeClientTransaction", "MessageBoxA",
+                                            "DdeFreeStringHandle", "DdeDisconnect", "DdeUninitialize"}),
+                  DdeCallsAndBoxes());
+    }
+
     std::vector<std::string> DdeCalls()
     {
         std::vector<std::string> names;
@@ -111,10 +131,7 @@ TEST_F(Progman, WithoutProgramManagerTheCommandIsShownInBrackets)
 {
     EXPECT_EQ(1, ProgmanDeleteGroup("Tools"));
     ExpectOneBox(kNotSent);
-    EXPECT_EQ((std::vector<std::string>{"DdeInitializeA", "DdeCreateStringHandleA", "DdeConnect",
-                                        "DdeCreateDataHandle", "DdeClientTransaction", "DdeFreeStringHandle",
-                                        "DdeDisconnect", "DdeUninitialize"}),
-              DdeCalls());
+    ExpectBoxBeforeCleanUp();
     EXPECT_EQ(0u, g_ddeInst);
 }
 
@@ -123,6 +140,7 @@ TEST_F(Progman, ARefusedCommandOrAMissingDataHandleIsShown)
     RunProgramManager(false);
     EXPECT_EQ(1, ProgmanDeleteGroup("Tools"));
     ExpectOneBox(kNotSent);
+    ExpectBoxBeforeCleanUp();
     EXPECT_EQ(0u, g_ddeInst);
 
     SetUp();
@@ -131,7 +149,34 @@ TEST_F(Progman, ARefusedCommandOrAMissingDataHandleIsShown)
     sim::FailCall("DdeCreateDataHandle", DMLERR_SYS_ERROR);
     EXPECT_EQ(1, ProgmanDeleteGroup("Tools"));
     ExpectOneBox(kNotSent);
+    ExpectBoxBeforeCleanUp();
     EXPECT_TRUE(commands.empty());
+}
+
+TEST_F(Progman, ATransactionThatTimesOutIsShown)
+{
+    // Program Manager takes longer than the 10 seconds the program waits:
+    // the command may still be carried out, but the program cannot know.
+    RunProgramManager();
+    sim::SetProgramManagerAnswerTime(10001);
+    EXPECT_EQ(1, ProgmanDeleteGroup("Tools"));
+    EXPECT_EQ(std::vector<std::string>{"[DeleteGroup(\"Tools\")]"}, commands);
+    std::vector<sim::Call> uninitialize = sim::CallsTo("DdeUninitialize");
+    ASSERT_EQ(1u, uninitialize.size());
+    EXPECT_EQ((UINT)DMLERR_EXECACKTIMEOUT, sim::DdeLastError((DWORD)std::stoul(uninitialize[0].args[0], nullptr, 16)));
+    ExpectOneBox(kNotSent);
+    ExpectBoxBeforeCleanUp();
+    EXPECT_EQ(0u, g_ddeInst);
+    EXPECT_TRUE(sim::OpenHandles().empty());
+}
+
+TEST_F(Progman, AnAnswerWithinTheTimeOutIsNotShown)
+{
+    RunProgramManager();
+    sim::SetProgramManagerAnswerTime(10000);
+    EXPECT_EQ(1, ProgmanDeleteGroup("Tools"));
+    EXPECT_EQ(std::vector<std::string>{"[DeleteGroup(\"Tools\")]"}, commands);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
 TEST_F(Progman, EveryGroupGetsAWholeCycleOfItsOwn)

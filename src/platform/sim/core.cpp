@@ -189,21 +189,27 @@ void ClearFailures()
     TheWorld().faults.clear();
 }
 
-std::vector<std::string> OpenHandles()
+std::vector<HandleInfo> OpenHandleInfos()
 {
     auto lock = Lock();
     World &w = TheWorld();
-    std::vector<std::string> out;
+    std::vector<HandleInfo> out;
     static const char *kinds[] = {"file", "thread", "process", "token"};
     for (auto &h : w.handles)
-        out.push_back(std::string(kinds[h.second.kind]) + " " + h.second.path);
-    for (auto &k : w.openKeys) {
-        (void)k;
-        out.push_back("registry key");
-    }
+        out.push_back({std::string(kinds[h.second.kind]) + " " + h.second.path, Hex((uintptr_t)h.first)});
+    for (auto &k : w.openKeys)
+        out.push_back({"registry key", Hex((uintptr_t)k.first)});
     for (auto &d : w.ddeObjects)
         if (d.second.compare(0, 5, "data ") != 0)
-            out.push_back(d.second);
+            out.push_back({d.second, Hex(d.first)});
+    return out;
+}
+
+std::vector<std::string> OpenHandles()
+{
+    std::vector<std::string> out;
+    for (const HandleInfo &h : OpenHandleInfos())
+        out.push_back(h.what);
     return out;
 }
 

@@ -14,6 +14,14 @@
 #include <string>
 #include <vector>
 
+// DDEML errors that only the simulation reports.
+#ifndef DMLERR_EXECACKTIMEOUT
+#define DMLERR_EXECACKTIMEOUT 0x4005
+#endif
+#ifndef DMLERR_NOTPROCESSED
+#define DMLERR_NOTPROCESSED 0x4009
+#endif
+
 namespace sim {
 
 // Empties the world and makes the calling thread the program's main thread.
@@ -111,6 +119,15 @@ std::vector<ProgramRun> ProgramRuns();
 void SetProgramManager(std::function<bool(const std::string &command)> execute);
 void StopProgramManager();
 
+// How long Program Manager takes to answer an execute command (0 until
+// set). A transaction whose time-out is shorter fails with
+// DMLERR_EXECACKTIMEOUT; Program Manager still carries the command out.
+void SetProgramManagerAnswerTime(DWORD milliseconds);
+
+// The error of instance's last execute transaction that reached Program
+// Manager, as DdeGetLastError reports it, also after the instance has ended.
+UINT DdeLastError(DWORD instance);
+
 // The data of every execute transaction sent, in order, as bytes.
 std::vector<std::string> DdeExecuteData();
 
@@ -141,6 +158,14 @@ std::vector<RegKeyInfo> RegistryKeys();
 // Handles, registry keys, DDE instances and processes the program opened and
 // has not closed.
 std::vector<std::string> OpenHandles();
+
+struct HandleInfo {
+    std::string what;   // as OpenHandles shows it
+    std::string id;     // the handle as the call records show it, in hex
+};
+
+// The same, each with the handle by which the calls name it.
+std::vector<HandleInfo> OpenHandleInfos();
 
 // ---- Windows -------------------------------------------------------------
 
