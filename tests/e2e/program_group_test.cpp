@@ -40,7 +40,7 @@ protected:
     std::string GroupFolder(const std::string &group) const { return programs_ + "\\" + group; }
 
     // Makes the group as Program Manager keeps it, a folder with an item,
-    // directly: Wine's CreateGroup would open a window for it.
+    // directly: quicker than over DDE, and the group is not empty.
     void MakeGroup(const std::string &group)
     {
         std::string error;
@@ -123,6 +123,24 @@ TEST_F(ProgramGroup, ListedGroupsAreDeleted)
     EXPECT_FALSE(e2e::DirectoryExists(GroupFolder("E2E Sample Extras")));
     EXPECT_TRUE(e2e::FileExists(GroupFolder("E2E Another Application") + "\\Read Me.txt"))
         << "a group the log does not name went";
+    ExpectRestRemoved();
+}
+
+TEST_F(ProgramGroup, GroupsMadeByProgramManagerAreDeleted)
+{
+    std::string error;
+    for (const char *group : {"E2E Made Over DDE", "E2E Kept Over DDE"}) {
+        made_.push_back(group);
+        ASSERT_TRUE(e2e::CreateProgramGroup(group, &error)) << error;
+        ASSERT_TRUE(e2e::DirectoryExists(GroupFolder(group))) << "Program Manager made no folder for " << group;
+    }
+    ListGroup("E2E Made Over DDE");
+
+    e2e::RunRecord run = Remove();
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    EXPECT_FALSE(e2e::DirectoryExists(GroupFolder("E2E Made Over DDE")));
+    EXPECT_TRUE(e2e::DirectoryExists(GroupFolder("E2E Kept Over DDE"))) << "a group the log does not name went";
     ExpectRestRemoved();
 }
 

@@ -3,6 +3,8 @@
 #include <ddeml.h>
 #include <shlobj.h>
 
+#include <cstring>
+
 namespace e2e {
 
 static const char kServerWindowClass[] = "WineDdeServerName";
@@ -20,7 +22,9 @@ static HDDEDATA CALLBACK IgnoreDde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_
     return NULL;
 }
 
-UINT ProbeProgramManager()
+// One conversation with PROGMAN on topic PROGMAN, carrying out command
+// when there is one.
+static UINT TalkToProgramManager(const char *command)
 {
     DWORD instance = 0;
     UINT status = DdeInitializeA(&instance, IgnoreDde, APPCMD_CLIENTONLY, 0);
@@ -29,11 +33,48 @@ UINT ProbeProgramManager()
     HSZ progman = DdeCreateStringHandleA(instance, "PROGMAN", CP_WINANSI);
     HCONV conversation = DdeConnect(instance, progman, progman, NULL);
     status = conversation != NULL ? DMLERR_NO_ERROR : DdeGetLastError(instance);
+    if (conversation != NULL && command != NULL &&
+        DdeClientTransaction((LPBYTE)command, (DWORD)strlen(command) + 1, conversation, 0, CF_TEXT,
+                             XTYP_EXECUTE, 10000, NULL) == 0)
+        status = DdeGetLastError(instance);
     if (conversation != NULL)
         DdeDisconnect(conversation);
     DdeFreeStringHandle(instance, progman);
     DdeUninitialize(instance);
     return status;
+}
+
+UINT ProbeProgramManager()
+{
+    return TalkToProgramManager(NULL);
+}
+
+bool CreateProgramGroup(const std::string &group, std::string *error)
+{
+    std::string command = "[CreateGroup(\"" + group + "\")]";
+    UINT status = TalkToProgramManager(command.c_str());
+    if (status != DMLERR_NO_ERROR) {
+        *error = command + " failed: DDEML status " + std::to_string(status);
+        return false;
+    }
+    // Wine's Program Manager opens the new group in a folder window of an
+    // explorer process of its own; it is closed again.
+    HWND shown = NULL;
+    for (int tenths = 0; tenths < 100 && shown == NULL; tenths++) {
+        shown = FindWindowA("ExplorerWClass", group.c_str());
+        if (shown == NULL)
+            Sleep(100);
+    }
+    if (shown == NULL)
+        return true;
+    PostMessageA(shown, WM_CLOSE, 0, 0);
+    for (int tenths = 0; tenths < 100 && IsWindow(shown); tenths++)
+        Sleep(100);
+    if (IsWindow(shown)) {
+        *error = "the window that shows the group " + group + " does not close";
+        return false;
+    }
+    return true;
 }
 
 bool ProgramManagerOutOfReach::Hide(std::string *error)
