@@ -36,6 +36,9 @@ protected:
 
     void TearDown() override
     {
+        std::string error;
+        for (const std::string &path : outside_)
+            EXPECT_TRUE(e2e::RemoveTree(path, &error)) << error;
         SetEnvironmentVariableA(e2e::kJournalVariable, NULL);
         SetEnvironmentVariableA("COMSPEC", comspec_.empty() ? NULL : comspec_.c_str());
     }
@@ -148,6 +151,7 @@ protected:
     }
 
     std::string plain_;    // a folder of this test's without blanks in its path
+    std::vector<std::string> outside_;   // what a test placed outside plain_
     std::string journal_;
     std::string comspec_;  // as the test found it
     int programs_ = 0;
@@ -312,6 +316,24 @@ TEST_F(CustomProgram, NameWithBlankIsQuoted)
     EXPECT_FALSE(e2e::HasRun(planted)) << planted << " ran with [" << e2e::RecordedCommandLine(planted) << "]";
     EXPECT_EQ("\"" + program + "\" -q", e2e::RecordedCommandLine(program));
     EXPECT_EQ(std::vector<std::string>{program}, Journal());
+    ExpectRemovalCompleted(run);
+}
+
+TEST_F(CustomProgram, ProgramUnderProgramFilesNeverStartsProgramExe)
+{
+    const std::string folder = "C:\\Program Files\\MorvaneE2E Undo";
+    const std::string program = folder + "\\undo.exe";
+    const std::string planted = "C:\\Program.exe";
+    outside_ = {folder, planted, planted + ".in", planted + ".out"};
+    ASSERT_FALSE(e2e::FileExists(planted)) << planted << " is there before the test";
+    ASSERT_NO_FATAL_FAILURE(Place(program, 0));
+    ASSERT_NO_FATAL_FAILURE(Place(planted, 0));
+    AddProgram(program, "");
+
+    e2e::RunRecord run = InstallAndRemove();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_FALSE(e2e::HasRun(planted)) << planted << " ran with [" << e2e::RecordedCommandLine(planted) << "]";
+    EXPECT_EQ("\"" + program + "\" ", e2e::RecordedCommandLine(program));
     ExpectRemovalCompleted(run);
 }
 
