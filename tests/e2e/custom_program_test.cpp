@@ -302,38 +302,34 @@ TEST_F(CustomProgram, InterpreterCommandLineNamesTheBatchFile)
 
 TEST_F(CustomProgram, NameWithBlankIsQuoted)
 {
-    // Unquoted, "C:\...\My Apps\undo.exe -q" would start C:\...\My.exe,
-    // which Wine does, as Windows does. The uninstaller puts such a name in
-    // double quotes, so the planted My.exe never runs.
-    const std::string program = plain_ + "\\My Apps\\undo.exe";
-    const std::string planted = plain_ + "\\My.exe";
-    ASSERT_NO_FATAL_FAILURE(Place(program, 0));
-    ASSERT_NO_FATAL_FAILURE(Place(planted, 0));
-    AddProgram(program, "-q");
-
-    e2e::RunRecord run = InstallAndRemove();
-    ASSERT_FALSE(HasFatalFailure());
-    EXPECT_FALSE(e2e::HasRun(planted)) << planted << " ran with [" << e2e::RecordedCommandLine(planted) << "]";
-    EXPECT_EQ("\"" + program + "\" -q", e2e::RecordedCommandLine(program));
-    EXPECT_EQ(std::vector<std::string>{program}, Journal());
-    ExpectRemovalCompleted(run);
-}
-
-TEST_F(CustomProgram, ProgramUnderProgramFilesNeverStartsProgramExe)
-{
+    // Unquoted, "C:\...\My Apps\undo.exe -q" would start C:\...\My.exe, and
+    // "C:\Program Files\...\undo.exe" C:\Program.exe, which Wine does, as
+    // Windows does. The uninstaller puts such names in double quotes, so the
+    // planted programs never run.
     const std::string folder = "C:\\Program Files\\MorvaneE2E Undo";
-    const std::string program = folder + "\\undo.exe";
     const std::string planted = "C:\\Program.exe";
     outside_ = {folder, planted, planted + ".in", planted + ".out"};
     ASSERT_FALSE(e2e::FileExists(planted)) << planted << " is there before the test";
-    ASSERT_NO_FATAL_FAILURE(Place(program, 0));
-    ASSERT_NO_FATAL_FAILURE(Place(planted, 0));
-    AddProgram(program, "");
+    const struct {
+        std::string program, planted, argument;
+    } cases[] = {
+        {plain_ + "\\My Apps\\undo.exe", plain_ + "\\My.exe", "-q"},
+        {folder + "\\undo.exe", planted, ""},
+    };
+    for (const auto &c : cases) {
+        ASSERT_NO_FATAL_FAILURE(Place(c.program, 0));
+        ASSERT_NO_FATAL_FAILURE(Place(c.planted, 0));
+        AddProgram(c.program, c.argument);
+    }
 
     e2e::RunRecord run = InstallAndRemove();
     ASSERT_FALSE(HasFatalFailure());
-    EXPECT_FALSE(e2e::HasRun(planted)) << planted << " ran with [" << e2e::RecordedCommandLine(planted) << "]";
-    EXPECT_EQ("\"" + program + "\" ", e2e::RecordedCommandLine(program));
+    for (const auto &c : cases) {
+        EXPECT_FALSE(e2e::HasRun(c.planted)) << c.planted << " ran with [" << e2e::RecordedCommandLine(c.planted)
+                                             << "]";
+        EXPECT_EQ("\"" + c.program + "\" " + c.argument, e2e::RecordedCommandLine(c.program));
+    }
+    EXPECT_EQ((std::vector<std::string>{cases[0].program, cases[1].program}), Journal());
     ExpectRemovalCompleted(run);
 }
 
