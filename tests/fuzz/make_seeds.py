@@ -263,6 +263,10 @@ FAULTS = [("GetMessageA", 1), ("PostThreadMessageA", 1), ("GetPrivateProfileSect
           ("CreateThread", 1), ("DdeInitializeA", 1), ("CreateDialogParamA", 1), ("ReadFile", 3),
           ("SetFilePointer", 1), ("GetShortPathNameA", 1), ("RegDeleteValueA", 1), ("CloseHandle", 2),
           ("MessageBoxA", 1), ("CreateProcessA", 1)]
+# Every EndDialog failing is taken as its first failing: the restart offer
+# could never be ended otherwise.
+PROGRAM_SEEDS["fault_EndDialog_every_call"] = program(RESTART_YES, fault=(3, 0, "EndDialog", "INVALID_PARAMETER"),
+                                                      wininit=1, world=EVERYTHING_WORLD, records=EVERYTHING_LOG)
 for function, occurrence in FAULTS:
     for error in ("NOT_ENOUGH_MEMORY", "FILE_NOT_FOUND"):
         name = "fault_%s_%d_%s" % (function, occurrence, error.lower())

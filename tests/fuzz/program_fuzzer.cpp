@@ -260,9 +260,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     n |= (uint32_t)in.Byte() << 8;
     std::string function = kFunctions[in.Byte() % Count(kFunctions)];
     DWORD error = kErrors[in.Byte() % Count(kErrors)];
-    // A quit message that can never be posted, or a message loop that can
-    // never get a message, leaves nothing that could end the run.
-    if (faultKind == 3 && (function == "PostThreadMessageA" || function == "GetMessageA"))
+    // A quit message that can never be posted, a message loop that can
+    // never get a message, or a modal dialog that can never be ended (the
+    // restart offer; EndDialog on a dialog's own window fails on no real
+    // system) leaves nothing that could end the run.
+    if (faultKind == 3 &&
+        (function == "PostThreadMessageA" || function == "GetMessageA" || function == "EndDialog"))
         faultKind = 2;
 
     static const char *const wininits[] = {
