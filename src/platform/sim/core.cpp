@@ -103,6 +103,14 @@ DWORD Enter(const char *function, std::vector<std::string> args)
     return 0;
 }
 
+bool CallFails(const char *function, std::vector<std::string> args)
+{
+    DWORD error = Enter(function, std::move(args));
+    if (error != 0)
+        SetError(error);
+    return error != 0;
+}
+
 }  // namespace detail
 
 using namespace detail;
@@ -286,10 +294,8 @@ void WINAPI Sleep(DWORD milliseconds)
 
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
 {
-    if (DWORD e = Enter("GetEnvironmentVariableA", {Str(name), Num(size)})) {
-        SetError(e);
+    if (CallFails("GetEnvironmentVariableA", {Str(name), Num(size)}))
         return 0;
-    }
     auto lock = Lock();
     auto it = TheWorld().environment.find(Upper(name));
     if (it == TheWorld().environment.end()) {
@@ -310,10 +316,8 @@ static const HMODULE kMainModule = (HMODULE)0x00400000;
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size)
 {
-    if (DWORD e = Enter("GetModuleFileNameA", {Hex((uintptr_t)module), Num(size)})) {
-        SetError(e);
+    if (CallFails("GetModuleFileNameA", {Hex((uintptr_t)module), Num(size)}))
         return 0;
-    }
     auto lock = Lock();
     const std::string &path = TheWorld().moduleFileName;
     if (size == 0) {
@@ -339,10 +343,8 @@ static std::string BaseName(const std::string &name)
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR name)
 {
-    if (DWORD e = Enter("GetModuleHandleA", {Str(name)})) {
-        SetError(e);
+    if (CallFails("GetModuleHandleA", {Str(name)}))
         return nullptr;
-    }
     if (name == nullptr)
         return kMainModule;
     std::string base = BaseName(name);
@@ -359,10 +361,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name)
 
 HMODULE WINAPI LoadLibraryA(LPCSTR name)
 {
-    if (DWORD e = Enter("LoadLibraryA", {Str(name)})) {
-        SetError(e);
+    if (CallFails("LoadLibraryA", {Str(name)}))
         return nullptr;
-    }
     auto lock = Lock();
     World &w = TheWorld();
     w.loadedLibraries.push_back(name);
@@ -381,19 +381,15 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name)
 
 static BOOL WINAPI SimSetDefaultDllDirectories(DWORD flags)
 {
-    if (DWORD e = Enter("SetDefaultDllDirectories", {Hex(flags)})) {
-        SetError(e);
+    if (CallFails("SetDefaultDllDirectories", {Hex(flags)}))
         return FALSE;
-    }
     return TRUE;
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
-    if (DWORD e = Enter("GetProcAddress", {Hex((uintptr_t)module), Str(name)})) {
-        SetError(e);
+    if (CallFails("GetProcAddress", {Hex((uintptr_t)module), Str(name)}))
         return nullptr;
-    }
     auto lock = Lock();
     std::string fn = name ? name : "";
     if (module == kKernel32 && fn == "SetDefaultDllDirectories" &&

@@ -344,26 +344,32 @@ std::vector<std::string> PendingDeletes()
 using namespace sim;
 using namespace sim::detail;
 
+// Looks up an item that must exist; when it does not, sets the error the
+// lookup found and returns false.
+static bool LookUpExisting(const char *path, PathLookup *found)
+{
+    *found = LookUp(path);
+    if (found->node == nullptr)
+        SetError(found->error);
+    return found->node != nullptr;
+}
+
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile)
 {
     (void)templateFile;
-    if (DWORD e = Enter("CreateFileA", {Str(name), Hex(access), Hex(share),
-                                        security && security->bInheritHandle ? "inherit" : "no-inherit",
-                                        Num(disposition), Hex(flags)})) {
-        SetError(e);
+    if (CallFails("CreateFileA", {Str(name), Hex(access), Hex(share),
+                                  security && security->bInheritHandle ? "inherit" : "no-inherit",
+                                  Num(disposition), Hex(flags)}))
         return INVALID_HANDLE_VALUE;
-    }
     auto lock = Lock();
     if (disposition != OPEN_EXISTING || (access & ~GENERIC_READ) != 0) {
         SetError(ERROR_INVALID_PARAMETER);   // the simulation only opens files for reading
         return INVALID_HANDLE_VALUE;
     }
-    PathLookup found = LookUp(name);
-    if (found.node == nullptr) {
-        SetError(found.error);
+    PathLookup found;
+    if (!LookUpExisting(name, &found))
         return INVALID_HANDLE_VALUE;
-    }
     if (found.node->isDir) {
         SetError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -383,10 +389,8 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPO
     (void)overlapped;
     if (read != nullptr)
         *read = 0;
-    if (DWORD e = Enter("ReadFile", {Hex((uintptr_t)file), Num(toRead)})) {
-        SetError(e);
+    if (CallFails("ReadFile", {Hex((uintptr_t)file), Num(toRead)}))
         return FALSE;
-    }
     auto lock = Lock();
     auto it = TheWorld().handles.find(file);
     if (it == TheWorld().handles.end() || it->second.kind != HANDLE_FILE) {
@@ -407,11 +411,9 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPO
 
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method)
 {
-    if (DWORD e = Enter("SetFilePointer", {Hex((uintptr_t)file), Num((unsigned long long)(long long)distance),
-                                           Num(method)})) {
-        SetError(e);
+    if (CallFails("SetFilePointer", {Hex((uintptr_t)file), Num((unsigned long long)(long long)distance),
+                                     Num(method)}))
         return INVALID_SET_FILE_POINTER;
-    }
     auto lock = Lock();
     auto it = TheWorld().handles.find(file);
     if (it == TheWorld().handles.end() || it->second.kind != HANDLE_FILE) {
@@ -434,10 +436,8 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWOR
 
 BOOL WINAPI CloseHandle(HANDLE object)
 {
-    if (DWORD e = Enter("CloseHandle", {Hex((uintptr_t)object)})) {
-        SetError(e);
+    if (CallFails("CloseHandle", {Hex((uintptr_t)object)}))
         return FALSE;
-    }
     auto lock = Lock();
     auto it = TheWorld().handles.find(object);
     if (it == TheWorld().handles.end()) {
@@ -452,16 +452,12 @@ BOOL WINAPI CloseHandle(HANDLE object)
 
 BOOL WINAPI DeleteFileA(LPCSTR name)
 {
-    if (DWORD e = Enter("DeleteFileA", {Str(name)})) {
-        SetError(e);
+    if (CallFails("DeleteFileA", {Str(name)}))
         return FALSE;
-    }
     auto lock = Lock();
-    PathLookup found = LookUp(name);
-    if (found.node == nullptr) {
-        SetError(found.error);
+    PathLookup found;
+    if (!LookUpExisting(name, &found))
         return FALSE;
-    }
     if (found.node->isDir) {
         SetError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -477,16 +473,12 @@ BOOL WINAPI DeleteFileA(LPCSTR name)
 
 BOOL WINAPI RemoveDirectoryA(LPCSTR name)
 {
-    if (DWORD e = Enter("RemoveDirectoryA", {Str(name)})) {
-        SetError(e);
+    if (CallFails("RemoveDirectoryA", {Str(name)}))
         return FALSE;
-    }
     auto lock = Lock();
-    PathLookup found = LookUp(name);
-    if (found.node == nullptr) {
-        SetError(found.error);
+    PathLookup found;
+    if (!LookUpExisting(name, &found))
         return FALSE;
-    }
     if (found.parent == nullptr) {
         SetError(ERROR_ACCESS_DENIED);   // a drive's root
         return FALSE;
@@ -509,31 +501,23 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR name)
 
 DWORD WINAPI GetFileAttributesA(LPCSTR name)
 {
-    if (DWORD e = Enter("GetFileAttributesA", {Str(name)})) {
-        SetError(e);
+    if (CallFails("GetFileAttributesA", {Str(name)}))
         return INVALID_FILE_ATTRIBUTES;
-    }
     auto lock = Lock();
-    PathLookup found = LookUp(name);
-    if (found.node == nullptr) {
-        SetError(found.error);
+    PathLookup found;
+    if (!LookUpExisting(name, &found))
         return INVALID_FILE_ATTRIBUTES;
-    }
     return found.node->isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
 }
 
 DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 {
-    if (DWORD e = Enter("GetShortPathNameA", {Str(longPath), Num(size)})) {
-        SetError(e);
+    if (CallFails("GetShortPathNameA", {Str(longPath), Num(size)}))
         return 0;
-    }
     auto lock = Lock();
-    PathLookup found = LookUp(longPath);
-    if (found.node == nullptr) {
-        SetError(found.error);
+    PathLookup found;
+    if (!LookUpExisting(longPath, &found))
         return 0;
-    }
     std::string result = ShortPathOf(found.node);
     if (result.size() + 1 > size)
         return (DWORD)result.size() + 1;
@@ -543,10 +527,8 @@ DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags)
 {
-    if (DWORD e = Enter("MoveFileExA", {Str(existing), Str(newName), Hex(flags)})) {
-        SetError(e);
+    if (CallFails("MoveFileExA", {Str(existing), Str(newName), Hex(flags)}))
         return FALSE;
-    }
     auto lock = Lock();
     if (!(flags & MOVEFILE_DELAY_UNTIL_REBOOT) || newName != nullptr) {
         SetError(ERROR_INVALID_PARAMETER);   // only deletions at restart are simulated
@@ -566,20 +548,16 @@ static UINT CopyDirectory(const std::string &dir, LPSTR buffer, UINT size)
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size)
 {
-    if (DWORD e = Enter("GetWindowsDirectoryA", {Num(size)})) {
-        SetError(e);
+    if (CallFails("GetWindowsDirectoryA", {Num(size)}))
         return 0;
-    }
     auto lock = Lock();
     return CopyDirectory(TheWorld().windowsDirectory, buffer, size);
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size)
 {
-    if (DWORD e = Enter("GetSystemDirectoryA", {Num(size)})) {
-        SetError(e);
+    if (CallFails("GetSystemDirectoryA", {Num(size)}))
         return 0;
-    }
     auto lock = Lock();
     return CopyDirectory(TheWorld().systemDirectory, buffer, size);
 }

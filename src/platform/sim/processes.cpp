@@ -113,14 +113,12 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURITY_ATT
                           : startupInfo->cb == sizeof(STARTUPINFOA) && startupInfo->dwFlags == 0
                               ? "defaults"
                               : "custom";
-    if (DWORD e = Enter("CreateProcessA", {Str(application), Str(commandLine),
-                                           processSecurity ? "security" : "(null)",
-                                           threadSecurity ? "security" : "(null)", Num(inheritHandles), Hex(flags),
-                                           environment ? "environment" : "(null)", Str(currentDirectory),
-                                           startup})) {
-        SetError(e);
+    if (CallFails("CreateProcessA", {Str(application), Str(commandLine),
+                                     processSecurity ? "security" : "(null)",
+                                     threadSecurity ? "security" : "(null)", Num(inheritHandles), Hex(flags),
+                                     environment ? "environment" : "(null)", Str(currentDirectory),
+                                     startup}))
         return FALSE;
-    }
     ProgramRun run;
     Program program;
     {
@@ -156,10 +154,8 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURITY_ATT
 
 DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 {
-    if (DWORD e = Enter("WaitForSingleObject", {Hex((uintptr_t)object), Hex(milliseconds)})) {
-        SetError(e);
+    if (CallFails("WaitForSingleObject", {Hex((uintptr_t)object), Hex(milliseconds)}))
         return WAIT_FAILED;
-    }
     auto lock = Lock();
     auto it = TheWorld().handles.find(object);
     if (it == TheWorld().handles.end() || it->second.kind == HANDLE_FILE) {
@@ -172,10 +168,8 @@ DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds)
 
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
 {
-    if (DWORD e = Enter("GetExitCodeProcess", {Hex((uintptr_t)process)})) {
-        SetError(e);
+    if (CallFails("GetExitCodeProcess", {Hex((uintptr_t)process)}))
         return FALSE;
-    }
     auto lock = Lock();
     auto it = TheWorld().handles.find(process);
     if (it == TheWorld().handles.end() || it->second.kind != HANDLE_PROCESS) {

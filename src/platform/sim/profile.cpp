@@ -102,10 +102,8 @@ bool Load(const char *path, Node **node, IniFile *ini)
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
 {
-    if (DWORD e = Enter("WritePrivateProfileStringA", {Str(section), Str(key), Str(value), Str(file)})) {
-        SetError(e);
+    if (CallFails("WritePrivateProfileStringA", {Str(section), Str(key), Str(value), Str(file)}))
         return FALSE;
-    }
     auto lock = Lock();
     Node *node;
     IniFile ini;
@@ -138,10 +136,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
 
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR file)
 {
-    if (DWORD e = Enter("GetPrivateProfileSectionA", {Str(section), Num(size), Str(file)})) {
-        SetError(e);
+    if (CallFails("GetPrivateProfileSectionA", {Str(section), Num(size), Str(file)}))
         return 0;
-    }
     auto lock = Lock();
     if (size < 2)
         return 0;
@@ -181,10 +177,8 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fil
     std::string shown;
     for (const std::string &line : given)
         shown += line + "|";
-    if (DWORD e = Enter("WritePrivateProfileSectionA", {Str(section), shown, Str(file)})) {
-        SetError(e);
+    if (CallFails("WritePrivateProfileSectionA", {Str(section), shown, Str(file)}))
         return FALSE;
-    }
     auto lock = Lock();
     Node *node;
     IniFile ini;

@@ -119,6 +119,19 @@ std::optional<RegValue> GetRegValue(HKEY root, const std::string &key, const std
 using namespace sim;
 using namespace sim::detail;
 
+// The key whose values a call changes, when the handle allows it: one
+// opened with KEY_SET_VALUE, or a predefined root.
+static LSTATUS KeyForValueChange(HKEY key, Key **k)
+{
+    *k = BaseKey(key);
+    if (*k == nullptr)
+        return ERROR_INVALID_HANDLE;
+    auto access = g_access.find(key);
+    if (access != g_access.end() && !(access->second & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
 LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
     if (DWORD e = Enter("RegOpenKeyExA", {KeyName(key), Str(subKey), Num(options), Hex(access)}))
@@ -175,12 +188,9 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type,
                                            std::string((const char *)data, size), Num(size)}))
         return (LSTATUS)e;
     auto lock = Lock();
-    Key *k = BaseKey(key);
-    if (k == nullptr)
-        return ERROR_INVALID_HANDLE;
-    auto access = g_access.find(key);
-    if (access != g_access.end() && !(access->second & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
+    Key *k;
+    if (LSTATUS status = KeyForValueChange(key, &k))
+        return status;
     std::string n = name ? name : "";
     k->values[Upper(n)] = {n, RegValue{type, std::string((const char *)data, size)}};
     return ERROR_SUCCESS;
@@ -191,12 +201,9 @@ LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name)
     if (DWORD e = Enter("RegDeleteValueA", {KeyName(key), Str(name)}))
         return (LSTATUS)e;
     auto lock = Lock();
-    Key *k = BaseKey(key);
-    if (k == nullptr)
-        return ERROR_INVALID_HANDLE;
-    auto access = g_access.find(key);
-    if (access != g_access.end() && !(access->second & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
+    Key *k;
+    if (LSTATUS status = KeyForValueChange(key, &k))
+        return status;
     if (k->values.erase(Upper(name ? name : "")) == 0)
         return ERROR_FILE_NOT_FOUND;
     return ERROR_SUCCESS;

@@ -13,20 +13,16 @@ HANDLE WINAPI GetCurrentProcess(void)
 
 BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token)
 {
-    if (DWORD e = Enter("OpenProcessToken", {Hex((uintptr_t)process), Hex(access)})) {
-        SetError(e);
+    if (CallFails("OpenProcessToken", {Hex((uintptr_t)process), Hex(access)}))
         return FALSE;
-    }
     *token = AddHandle(HandleObject{HANDLE_TOKEN, nullptr, 0, "process token", access});
     return TRUE;
 }
 
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid)
 {
-    if (DWORD e = Enter("LookupPrivilegeValueA", {Str(system), Str(name)})) {
-        SetError(e);
+    if (CallFails("LookupPrivilegeValueA", {Str(system), Str(name)}))
         return FALSE;
-    }
     if (Str(name) != SE_SHUTDOWN_NAME) {
         SetError(1313);   // ERROR_NO_SUCH_PRIVILEGE
         return FALSE;
@@ -45,10 +41,8 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEG
     std::string state = newState ? Num(newState->PrivilegeCount) + " " + Num(newState->Privileges[0].Luid.LowPart) +
                                        " " + Hex(newState->Privileges[0].Attributes)
                                  : "(null)";
-    if (DWORD e = Enter("AdjustTokenPrivileges", {Hex((uintptr_t)token), Num(disableAll), state})) {
-        SetError(e);
+    if (CallFails("AdjustTokenPrivileges", {Hex((uintptr_t)token), Num(disableAll), state}))
         return FALSE;
-    }
     SetError(ERROR_SUCCESS);
     return TRUE;
 }

@@ -174,10 +174,8 @@ static Window *WindowOrError(HWND hwnd)
 static HWND CreateFromTemplate(const char *function, LPCSTR templateName, DLGPROC proc, LPARAM param,
                                bool modal)
 {
-    if (DWORD e = Enter(function, {Str(templateName), Hex((uintptr_t)param)})) {
-        SetError(e);
+    if (CallFails(function, {Str(templateName), Hex((uintptr_t)param)}))
         return nullptr;
-    }
     Window *window;
     HWND hwnd;
     {
@@ -258,10 +256,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND par
 
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
 {
-    if (DWORD e = Enter("EndDialog", {Hex((uintptr_t)dialog), Num((unsigned long long)result)})) {
-        SetError(e);
+    if (CallFails("EndDialog", {Hex((uintptr_t)dialog), Num((unsigned long long)result)}))
         return FALSE;
-    }
     Window *window = WindowOrError(dialog);
     if (window == nullptr)
         return FALSE;
@@ -276,10 +272,8 @@ BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
 
 BOOL WINAPI ShowWindow(HWND hwnd, int command)
 {
-    if (DWORD e = Enter("ShowWindow", {Hex((uintptr_t)hwnd), Num(command)})) {
-        SetError(e);
+    if (CallFails("ShowWindow", {Hex((uintptr_t)hwnd), Num(command)}))
         return FALSE;
-    }
     Window *window = WindowOrError(hwnd);
     if (window == nullptr)
         return FALSE;
@@ -295,10 +289,8 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command)
 
 BOOL WINAPI SetDlgItemTextA(HWND dialog, int item, LPCSTR text)
 {
-    if (DWORD e = Enter("SetDlgItemTextA", {Hex((uintptr_t)dialog), Num((unsigned)item), Str(text)})) {
-        SetError(e);
+    if (CallFails("SetDlgItemTextA", {Hex((uintptr_t)dialog), Num((unsigned)item), Str(text)}))
         return FALSE;
-    }
     Window *window = WindowOrError(dialog);
     if (window == nullptr)
         return FALSE;
@@ -319,11 +311,9 @@ BOOL WINAPI SetDlgItemTextA(HWND dialog, int item, LPCSTR text)
 
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int item, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (DWORD e = Enter("SendDlgItemMessageA", {Hex((uintptr_t)dialog), Num((unsigned)item), Hex(message),
-                                                Num(wParam), Hex((unsigned long long)lParam)})) {
-        SetError(e);
+    if (CallFails("SendDlgItemMessageA", {Hex((uintptr_t)dialog), Num((unsigned)item), Hex(message),
+                                          Num(wParam), Hex((unsigned long long)lParam)}))
         return 0;
-    }
     Window *window = WindowOrError(dialog);
     if (window == nullptr)
         return 0;
@@ -353,16 +343,12 @@ LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int item, UINT message, WPARAM w
 
 BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect)
 {
-    if (DWORD e = Enter("GetWindowRect", {Hex((uintptr_t)hwnd)})) {
-        SetError(e);
+    if (CallFails("GetWindowRect", {Hex((uintptr_t)hwnd)}))
         return FALSE;
-    }
     auto lock = Lock();
-    Window *window = FindWindowLocked(hwnd);
-    if (window == nullptr) {
-        SetError(ERROR_INVALID_WINDOW_HANDLE);
+    Window *window = WindowOrError(hwnd);
+    if (window == nullptr)
         return FALSE;
-    }
     *rect = window->state.rect;
     return TRUE;
 }
@@ -381,27 +367,21 @@ int WINAPI GetSystemMetrics(int index)
 
 BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
 {
-    if (DWORD e = Enter("MoveWindow", {Hex((uintptr_t)hwnd), std::to_string(x), std::to_string(y),
-                                       std::to_string(width), std::to_string(height), Num(repaint)})) {
-        SetError(e);
+    if (CallFails("MoveWindow", {Hex((uintptr_t)hwnd), std::to_string(x), std::to_string(y),
+                                 std::to_string(width), std::to_string(height), Num(repaint)}))
         return FALSE;
-    }
     auto lock = Lock();
-    Window *window = FindWindowLocked(hwnd);
-    if (window == nullptr) {
-        SetError(ERROR_INVALID_WINDOW_HANDLE);
+    Window *window = WindowOrError(hwnd);
+    if (window == nullptr)
         return FALSE;
-    }
     window->state.rect = RECT{x, y, x + width, y + height};
     return TRUE;
 }
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
-    if (DWORD e = Enter("MessageBoxA", {Hex((uintptr_t)owner), Str(text), Str(caption), Hex(type)})) {
-        SetError(e);
+    if (CallFails("MessageBoxA", {Hex((uintptr_t)owner), Str(text), Str(caption), Hex(type)}))
         return 0;
-    }
     MessageBoxRecord box{Str(text), Str(caption), type, owner, CurrentThread(), 0};
     std::function<int(const MessageBoxRecord &)> handler;
     {
@@ -419,28 +399,22 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 
 BOOL WINAPI MessageBeep(UINT type)
 {
-    if (DWORD e = Enter("MessageBeep", {Num(type)})) {
-        SetError(e);
+    if (CallFails("MessageBeep", {Num(type)}))
         return FALSE;
-    }
     return TRUE;
 }
 
 BOOL WINAPI AttachThreadInput(DWORD attach, DWORD attachTo, BOOL doAttach)
 {
-    if (DWORD e = Enter("AttachThreadInput", {Num(attach), Num(attachTo), Num(doAttach)})) {
-        SetError(e);
+    if (CallFails("AttachThreadInput", {Num(attach), Num(attachTo), Num(doAttach)}))
         return FALSE;
-    }
     return TRUE;
 }
 
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason)
 {
-    if (DWORD e = Enter("ExitWindowsEx", {Hex(flags), Hex(reason)})) {
-        SetError(e);
+    if (CallFails("ExitWindowsEx", {Hex(flags), Hex(reason)}))
         return FALSE;
-    }
     return TRUE;
 }
 
@@ -449,10 +423,8 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
     (void)window;
     (void)filterMin;
     (void)filterMax;
-    if (DWORD e = Enter("GetMessageA", {})) {
-        SetError(e);
+    if (CallFails("GetMessageA", {}))
         return -1;
-    }
     DWORD me = CurrentThread();
     for (;;) {
         if (RunSentTask())
@@ -510,11 +482,9 @@ void WINAPI PostQuitMessage(int exitCode)
 
 BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (DWORD e = Enter("PostThreadMessageA", {Num(threadId), Hex(message), Num(wParam),
-                                               Num((unsigned long long)lParam)})) {
-        SetError(e);
+    if (CallFails("PostThreadMessageA", {Num(threadId), Hex(message), Num(wParam),
+                                         Num((unsigned long long)lParam)}))
         return FALSE;
-    }
     auto lock = Lock();
     World &w = TheWorld();
     auto it = w.queues.find(threadId);
@@ -531,10 +501,8 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stackSize, LPT
                            LPVOID parameter, DWORD flags, LPDWORD threadId)
 {
     (void)security;
-    if (DWORD e = Enter("CreateThread", {Num(stackSize), Num((uintptr_t)parameter), Hex(flags)})) {
-        SetError(e);
+    if (CallFails("CreateThread", {Num(stackSize), Num((uintptr_t)parameter), Hex(flags)}))
         return nullptr;
-    }
     auto lock = Lock();
     World &w = TheWorld();
     DWORD id = w.nextThreadId++;

@@ -134,6 +134,10 @@ std::unique_lock<std::recursive_mutex> Lock();
 // Records a call and tells whether it must fail: the error to report, or 0.
 DWORD Enter(const char *function, std::vector<std::string> args);
 
+// Enter for the calls that report failure through the last error: when the
+// call must fail, sets the last error to the chosen one and returns true.
+bool CallFails(const char *function, std::vector<std::string> args);
+
 std::string Str(const char *text);
 std::string Num(unsigned long long value);
 std::string Hex(unsigned long long value);
