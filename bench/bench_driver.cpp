@@ -15,21 +15,12 @@
 #include <cstring>
 #include <string>
 
+#include "clock.h"
 #include "process.h"
 #include "ui.h"
 
 static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
 static const DWORD kLimitMs = 600000;
-
-static double Now()
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
-}
 
 // The first visible message box of the process other than skip; NULL when
 // there is none yet. Only window classes and styles are asked, so that the

@@ -19,19 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "clock.h"
+
 static std::vector<std::string> g_files;
 static HWND g_detail;
 static double g_elapsed;
-
-static double Now()
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
-}
 
 static INT_PTR CALLBACK IgnoreAll(HWND, UINT, WPARAM, LPARAM)
 {
