@@ -113,12 +113,8 @@ int RunCheck(const char *path, std::ostream &out, std::ostream &err)
     }
 
     std::string tail;
-    bool tailRead = ReadTail(index, tail, error);
-    CloseInput();
-    if (!tailRead) {
-        err << "instlog: cannot read " << Quoted(path) << ": " << error << '\n';
+    if (!FinishInput(path, index, tail, err))
         return INSTLOG_UNREADABLE;
-    }
     if (!tail.empty())
         Report(f, "tail", "warning",
                std::to_string(tail.size()) + (tail.size() == 1 ? " byte" : " bytes") + " at offset " +

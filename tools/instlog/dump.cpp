@@ -43,12 +43,8 @@ int RunDump(const char *path, std::ostream &out, std::ostream &err)
         DumpRecord(out, count++, rec);
 
     std::string tail;
-    bool tailRead = ReadTail(count, tail, error);
-    CloseInput();
-    if (!tailRead) {
-        err << "instlog: cannot read " << Quoted(path) << ": " << error << '\n';
+    if (!FinishInput(path, count, tail, err))
         return INSTLOG_UNREADABLE;
-    }
     if (!tail.empty()) {
         out << "# a truncated record: " << tail.size()
             << (tail.size() == 1 ? " byte" : " bytes") << " that no pass reads\n";

@@ -1,5 +1,6 @@
 #include "log_input.h"
 
+#include "escape.h"
 #include "shell/globals.h"
 
 #ifndef ERROR_SEEK_ON_DEVICE
@@ -65,7 +66,7 @@ bool OpenInput(const char *path, std::string &error)
     return true;
 }
 
-bool ReadTail(unsigned long long records, std::string &tail, std::string &error)
+static bool ReadTail(unsigned long long records, std::string &tail, std::string &error)
 {
     unsigned long long offset = records * LOG_RECORD_SIZE;
     LONG high = (LONG)(DWORD)(offset >> 32);
@@ -91,7 +92,12 @@ bool ReadTail(unsigned long long records, std::string &tail, std::string &error)
     return true;
 }
 
-void CloseInput(void)
+bool FinishInput(const char *path, unsigned long long records, std::string &tail, std::ostream &err)
 {
+    std::string error;
+    bool tailRead = ReadTail(records, tail, error);
     CloseLog();
+    if (!tailRead)
+        err << "instlog: cannot read " << Quoted(path) << ": " << error << '\n';
+    return tailRead;
 }

@@ -172,12 +172,8 @@ int RunPlan(const char *path, std::ostream &out, std::ostream &err)
     NoAction(out, nameIndex);
 
     std::string tail;
-    bool tailRead = ReadTail(index, tail, error);
-    CloseInput();
-    if (!tailRead) {
-        err << "instlog: cannot read " << Quoted(path) << ": " << error << '\n';
+    if (!FinishInput(path, index, tail, err))
         return INSTLOG_UNREADABLE;
-    }
     if (!tail.empty())
         out << "Never read: " << tail.size() << (tail.size() == 1 ? " byte" : " bytes")
             << " after the last whole record, at offset " << index * LOG_RECORD_SIZE << '\n';
