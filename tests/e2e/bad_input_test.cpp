@@ -65,15 +65,6 @@ protected:
         ASSERT_TRUE(e2e::RunConsoleProgram("\"" + instlog + "\" " + arguments, kRunLimitMs, exitCode, output, &error))
             << error;
     }
-
-    void ExpectNothingScheduled()
-    {
-        EXPECT_EQ(std::vector<std::string>(), e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
-        std::vector<e2e::PendingOperation> pending;
-        std::string error;
-        ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
-        EXPECT_EQ(0u, pending.size()) << "first: " << (pending.empty() ? "" : pending[0].from);
-    }
 };
 
 TEST_F(BadInput, RandomBytes)

@@ -19,20 +19,13 @@ protected:
     // progress dialog as it stands under the success box.
     e2e::RunRecord Remove()
     {
-        e2e::RunRecord run;
-        InstallTestApp();
-        if (HasFatalFailure())
-            return run;
-        run = RunUninstaller(app_.logPath, [this](const e2e::MessageBoxView &box) {
+        return InstallAndRun([this](const e2e::MessageBoxView &box) {
             if (box.text == kRemovedText) {
                 HWND dialog = e2e::FindProgressDialog(program_.pid());
                 dialogUnderSuccess_ = dialog != NULL && e2e::ReadProgressDialog(dialog, &underSuccess_);
             }
             return AnswerYes(box);
         });
-        EXPECT_TRUE(run.ended) << run.error;
-        EXPECT_EQ(0u, run.exitCode);
-        return run;
     }
 
     bool dialogUnderSuccess_ = false;

@@ -44,11 +44,7 @@ TEST_F(Confirmation, AnswerNoChangesNothing)
 
     EXPECT_FALSE(run.progressDialogShown) << "the progress dialog was shown";
     ExpectAppUntouched();
-    EXPECT_EQ(std::vector<std::string>(), e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
-    std::vector<e2e::PendingOperation> pending;
-    std::string error;
-    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
-    EXPECT_EQ(0u, pending.size()) << "first: " << (pending.empty() ? "" : pending[0].from);
+    ExpectNothingScheduled();
 }
 
 TEST_F(Confirmation, ProgressDialogWaitsHiddenAndCentred)

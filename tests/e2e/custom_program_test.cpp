@@ -84,17 +84,7 @@ protected:
     }
 
     // Installs, answers Yes, and checks that the removal went to its end.
-    e2e::RunRecord InstallAndRemove()
-    {
-        e2e::RunRecord run;
-        InstallTestApp();
-        if (HasFatalFailure())
-            return run;
-        run = RunUninstaller(app_.logPath, AnswerYes);
-        EXPECT_TRUE(run.ended) << run.error;
-        EXPECT_EQ(0u, run.exitCode);
-        return run;
-    }
+    e2e::RunRecord InstallAndRemove() { return InstallAndRun(AnswerYes); }
 
     void ExpectRemovalCompleted(const e2e::RunRecord &run)
     {

@@ -60,11 +60,7 @@ protected:
     // progress dialog as it stands under each "Setup" box.
     e2e::RunRecord Remove()
     {
-        e2e::RunRecord run;
-        InstallTestApp();
-        if (HasFatalFailure())
-            return run;
-        run = RunUninstaller(app_.logPath, [this](const e2e::MessageBoxView &box) {
+        return InstallAndRun([this](const e2e::MessageBoxView &box) {
             if (box.caption == kSetupCaption) {
                 e2e::ProgressView view;
                 HWND dialog = e2e::FindProgressDialog(program_.pid());
@@ -73,9 +69,6 @@ protected:
             }
             return AnswerYes(box);
         });
-        EXPECT_TRUE(run.ended) << run.error;
-        EXPECT_EQ(0u, run.exitCode);
-        return run;
     }
 
     // A "Setup" box: OK only, no icon at all, no owner.

@@ -51,14 +51,8 @@ protected:
     // make the passes longer, so that more looks see the dialog at work.
     e2e::RunRecord InstallAndRemove(size_t paddingRecords = 0)
     {
-        e2e::RunRecord run;
         app_.log.insert(app_.log.begin() + 1, paddingRecords, e2e::LogRecord{e2e::kNoAction, "", ""});
-        InstallTestApp();
-        if (HasFatalFailure())
-            return run;
-        run = RunUninstaller(app_.logPath, AnswerYes);
-        EXPECT_TRUE(run.ended) << run.error;
-        return run;
+        return InstallAndRun(AnswerYes);
     }
 };
 
@@ -94,11 +88,7 @@ TEST_F(Removal, YesRemovesListedFilesFoldersAndEntry)
     EXPECT_TRUE(e2e::FileExists(exe_));
 
     // Everything could be deleted at once, so nothing waits for a restart.
-    EXPECT_EQ(std::vector<std::string>(), e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
-    std::vector<e2e::PendingOperation> pending;
-    std::string error;
-    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
-    EXPECT_EQ(0u, pending.size()) << "first: " << (pending.empty() ? "" : pending[0].from);
+    ExpectNothingScheduled();
 }
 
 // The dialog is watched as often as the test can look; what is asserted

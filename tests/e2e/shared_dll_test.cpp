@@ -51,17 +51,7 @@ protected:
         return e2e::ReadValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, path, &value) ? e2e::Describe(value) : "none";
     }
 
-    e2e::RunRecord Remove(const e2e::BoxAnswer &answer = AnswerYes)
-    {
-        e2e::RunRecord run;
-        InstallTestApp();
-        if (HasFatalFailure())
-            return run;
-        run = RunUninstaller(app_.logPath, answer);
-        EXPECT_TRUE(run.ended) << run.error;
-        EXPECT_EQ(0u, run.exitCode);
-        return run;
-    }
+    e2e::RunRecord Remove(const e2e::BoxAnswer &answer = AnswerYes) { return InstallAndRun(answer); }
 
     std::vector<std::string> seeded_;
 };

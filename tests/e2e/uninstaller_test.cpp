@@ -89,6 +89,27 @@ e2e::RunRecord UninstallerTest::RunUninstallerWith(const std::string &rest, cons
     return record;
 }
 
+e2e::RunRecord UninstallerTest::InstallAndRun(const e2e::BoxAnswer &answer)
+{
+    e2e::RunRecord run;
+    InstallTestApp();
+    if (HasFatalFailure())
+        return run;
+    run = RunUninstaller(app_.logPath, answer);
+    EXPECT_TRUE(run.ended) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
+    return run;
+}
+
+void UninstallerTest::ExpectNothingScheduled()
+{
+    EXPECT_EQ(std::vector<std::string>(), e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    std::vector<e2e::PendingOperation> pending;
+    std::string error;
+    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
+    EXPECT_EQ(0u, pending.size()) << "first: " << (pending.empty() ? "" : pending[0].from);
+}
+
 void UninstallerTest::ExpectAppUntouched()
 {
     for (const std::string &file : app_.files)

@@ -47,9 +47,17 @@ protected:
     e2e::RunRecord RunUninstallerWith(const std::string &rest, const e2e::BoxAnswer &answer, DWORD limitMs,
                                       const std::string &currentDirectory, DWORD pauseMs = 0);
 
+    // Installs app_, runs the uninstaller on its log answering boxes with
+    // answer, and checks that the run ended with exit code 0.
+    e2e::RunRecord InstallAndRun(const e2e::BoxAnswer &answer);
+
     // Checks that every listed file and folder, the Uninstall entry and the
     // log are still as installed.
     void ExpectAppUntouched();
+
+    // Checks that nothing waits for a restart: no line in WININIT.INI's
+    // [Rename] section, no pending file rename.
+    void ExpectNothingScheduled();
 
     std::string folder_;  // this test's own folder
     std::string exe_;     // this test's copy of uninstall.exe
