@@ -302,46 +302,80 @@ LOG_SEEDS = {
 }
 
 
-def pe_image():
-    """The image of tests/support/pe_image.cpp: two sections, ending at 0x600."""
-    image = bytearray(0x600)
+def pe_image(pe32=False, stamp_section_size=0x200):
+    """The image of tests/support/pe_image.cpp: three sections, the last one
+    .imgsum at 0x600, and the offsets of the header CheckSum, the
+    certificate table's directory entry and the stamp."""
+    image = bytearray(0x600 + stamp_section_size)
     image[0:2] = b"MZ"
     pe = 0x80
+    optional_size = 224 if pe32 else 240
     struct.pack_into("<I", image, 0x3C, pe)
     image[pe:pe + 4] = b"PE\0\0"
-    struct.pack_into("<HH", image, pe + 4, 0x8664, 2)
-    struct.pack_into("<H", image, pe + 20, 240)
-    struct.pack_into("<H", image, pe + 24, 0x20B)
-    table = pe + 24 + 240
-    image[table:table + 5] = b".text"
-    struct.pack_into("<II", image, table + 16, 0x200, 0x200)
-    image[table + 40:table + 45] = b".rsrc"
-    struct.pack_into("<II", image, table + 56, 0x200, 0x400)
-    for i in range(0x200, len(image)):
+    struct.pack_into("<HH", image, pe + 4, 0x14C if pe32 else 0x8664, 3)
+    struct.pack_into("<H", image, pe + 20, optional_size)
+    struct.pack_into("<H", image, pe + 24, 0x10B if pe32 else 0x20B)
+    directories = pe + 24 + (96 if pe32 else 112)
+    struct.pack_into("<I", image, directories - 4, 16)
+    table = pe + 24 + optional_size
+    for i, name in enumerate([b".text", b".rsrc", b".imgsum"]):
+        image[table + 40 * i:table + 40 * i + len(name)] = name
+        struct.pack_into("<II", image, table + 40 * i + 16, 0x200 if i < 2 else stamp_section_size, 0x200 * (i + 1))
+    for i in range(0x200, 0x600):
         image[i] = (i * 7 + 3) & 0xFF
-    return image, pe + 24 + 64
+    return image, pe + 24 + 64, directories + 32, 0x600
 
 
-def stamped(image, at):
-    image = bytearray(image)
-    struct.pack_into("<I", image, at, 0)
-    total = sum(image[i] | (image[i + 1] << 8 if i + 1 < len(image) else 0) for i in range(0, len(image), 2))
+def word_sum(data, zeroed):
+    data = bytearray(data)
+    for at, size in zeroed:
+        data[at:at + size] = bytes(size)
+    total = sum(data[i] | (data[i + 1] << 8 if i + 1 < len(data) else 0) for i in range(0, len(data), 2))
     while total >> 16:
         total = (total & 0xFFFF) + (total >> 16)
-    struct.pack_into("<I", image, at, (total + len(image)) & 0xFFFFFFFF)
+    return (total + len(data)) & 0xFFFFFFFF
+
+
+def stamped(layout):
+    image, checksum_at, entry_at, stamp_at = layout
+    image = bytearray(image)
+    struct.pack_into("<I", image, stamp_at, word_sum(image, [(checksum_at, 4), (entry_at, 8), (stamp_at, 4)]))
+    struct.pack_into("<I", image, checksum_at, word_sum(image, [(checksum_at, 4)]))
     return bytes(image)
 
 
-IMAGE, CHECKSUM_AT = pe_image()
-GOOD = stamped(IMAGE, CHECKSUM_AT)
+def signed(image, entry_at, lengths=(1432,)):
+    """image with zero padding to 8 and a certificate table of entries of
+    the given lengths; the header CheckSum is left as it was."""
+    image = bytearray(image) + bytes(-len(image) % 8)
+    table = len(image)
+    for length in lengths:
+        entry = bytearray((length + 7) & ~7)
+        struct.pack_into("<IHH", entry, 0, length, 0x200, 2)
+        image += entry
+    struct.pack_into("<II", image, entry_at, table, len(image) - table)
+    return bytes(image)
+
+
+LAYOUT = pe_image()
+IMAGE, CHECKSUM_AT, ENTRY_AT, STAMP_AT = LAYOUT
+GOOD = stamped(LAYOUT)
+SIGNED = signed(GOOD, ENTRY_AT)
+ODD_END = stamped(pe_image(stamp_section_size=0x1FB))
 EXE_CHECK_SEEDS = {
     "intact": GOOD,
+    "intact_32_bit": stamped(pe_image(pe32=True)),
     "unstamped": bytes(IMAGE),
     "one_byte_changed": GOOD[:0x250] + bytes([GOOD[0x250] ^ 0x10]) + GOOD[0x251:],
     "cut": GOOD[:0x500],
     "extended": GOOD + b"\0",
-    "odd_length": stamped(IMAGE[:0x5FF], CHECKSUM_AT),
     "not_pe": b"MZ" + b"\0" * 0x3E,
+    "signed": SIGNED,
+    "signed_two_entries": signed(GOOD, ENTRY_AT, (13, 24)),
+    "odd_length": ODD_END,
+    "signed_after_padding": signed(ODD_END, ENTRY_AT),
+    "signed_then_extended": SIGNED + b"\0" * 8,
+    "signed_entry_too_short": SIGNED[:len(GOOD)] + struct.pack("<I", 1424) + SIGNED[len(GOOD) + 4:],
 }
 
 

@@ -1,8 +1,20 @@
 #include "pe_image.h"
 
+#include <algorithm>
 #include <cstring>
 
 static const size_t kPeOffset = 0x80;
+static const size_t kSections = 3;
+
+static uint32_t Get16(const std::string &s, size_t at)
+{
+    return (unsigned char)s[at] | (uint32_t)(unsigned char)s[at + 1] << 8;
+}
+
+static uint32_t Get32(const std::string &s, size_t at)
+{
+    return Get16(s, at) | Get16(s, at + 2) << 16;
+}
 
 static void Put16(std::string &s, size_t at, uint16_t v)
 {
@@ -10,10 +22,20 @@ static void Put16(std::string &s, size_t at, uint16_t v)
     s[at + 1] = (char)(v >> 8);
 }
 
-static void Put32(std::string &s, size_t at, uint32_t v)
+void Put32(std::string &s, size_t at, uint32_t v)
 {
     Put16(s, at, (uint16_t)(v & 0xFFFF));
     Put16(s, at + 2, (uint16_t)(v >> 16));
+}
+
+static bool IsPe32(const std::string &image)
+{
+    return Get16(image, kPeOffset + 24) == 0x10B;
+}
+
+static size_t OptionalSize(bool pe32)
+{
+    return pe32 ? 224 : 240;
 }
 
 size_t ChecksumOffset()
@@ -21,47 +43,96 @@ size_t ChecksumOffset()
     return kPeOffset + 24 + 64;
 }
 
-std::string UnstampedImage()
+size_t SecurityEntryOffset(const std::string &image)
 {
-    std::string image(0x600, '\0');
+    return kPeOffset + 24 + (IsPe32(image) ? 96 : 112) + 4 * 8;
+}
+
+size_t StampOffset()
+{
+    return 0x600;
+}
+
+size_t ImageEnd(const std::string &image)
+{
+    size_t table = kPeOffset + 24 + OptionalSize(IsPe32(image));
+    size_t end = 0;
+    for (size_t i = 0; i < kSections; i++)
+        end = std::max<size_t>(end, Get32(image, table + 40 * i + 20) + Get32(image, table + 40 * i + 16));
+    return end;
+}
+
+std::string UnstampedImage(bool pe32, uint32_t stampSectionSize)
+{
+    std::string image(StampOffset() + stampSectionSize, '\0');
     image[0] = 'M';
     image[1] = 'Z';
     Put32(image, 0x3C, kPeOffset);
     memcpy(&image[kPeOffset], "PE\0\0", 4);
-    Put16(image, kPeOffset + 4, 0x8664);    // machine
-    Put16(image, kPeOffset + 6, 2);         // sections
-    Put16(image, kPeOffset + 20, 240);      // optional header size
-    Put16(image, kPeOffset + 24, 0x20B);    // PE32+
-    size_t sections = kPeOffset + 24 + 240;
-    memcpy(&image[sections], ".text", 5);
-    Put32(image, sections + 16, 0x200);     // raw size
-    Put32(image, sections + 20, 0x200);     // raw data offset
-    memcpy(&image[sections + 40], ".rsrc", 5);
-    Put32(image, sections + 40 + 16, 0x200);
-    Put32(image, sections + 40 + 20, 0x400);
-    for (size_t i = 0x200; i < image.size(); i++)
+    Put16(image, kPeOffset + 4, pe32 ? 0x14C : 0x8664);  // machine
+    Put16(image, kPeOffset + 6, kSections);
+    Put16(image, kPeOffset + 20, (uint16_t)OptionalSize(pe32));
+    size_t optional = kPeOffset + 24;
+    Put16(image, optional, pe32 ? 0x10B : 0x20B);
+    Put32(image, optional + (pe32 ? 92 : 108), 16);      // data directories
+    size_t sections = optional + OptionalSize(pe32);
+    const char *names[kSections] = {".text", ".rsrc", ".imgsum"};
+    for (size_t i = 0; i < kSections; i++) {
+        memcpy(&image[sections + 40 * i], names[i], strlen(names[i]));
+        Put32(image, sections + 40 * i + 16, i + 1 < kSections ? 0x200 : stampSectionSize);
+        Put32(image, sections + 40 * i + 20, 0x200 * (i + 1));
+    }
+    for (size_t i = 0x200; i < StampOffset(); i++)
         image[i] = (char)(i * 7 + 3);
     return image;
 }
 
-uint32_t ComputeChecksum(const std::string &image)
+// 16-bit words added with end-around carry, plus the length; the bytes of
+// [skip, skip + skipSize) count as zero.
+static uint32_t WordSum(const std::string &bytes, const std::vector<std::pair<size_t, size_t>> &skip)
 {
     uint64_t sum = 0;
-    for (size_t i = 0; i < image.size(); i += 2) {
-        if (i >= ChecksumOffset() && i < ChecksumOffset() + 4)
-            continue;
-        uint32_t word = (unsigned char)image[i];
-        if (i + 1 < image.size())
-            word |= (uint32_t)(unsigned char)image[i + 1] << 8;
-        sum += word;
+    for (size_t i = 0; i < bytes.size(); i++) {
+        bool skipped = false;
+        for (const auto &field : skip)
+            skipped = skipped || (i >= field.first && i < field.first + field.second);
+        if (!skipped)
+            sum += (uint32_t)(unsigned char)bytes[i] << (i % 2 ? 8 : 0);
     }
     while (sum >> 16)
         sum = (sum & 0xFFFF) + (sum >> 16);
-    return (uint32_t)sum + (uint32_t)image.size();
+    return (uint32_t)sum + (uint32_t)bytes.size();
+}
+
+uint32_t ComputeChecksum(const std::string &image)
+{
+    return WordSum(image, {{ChecksumOffset(), 4}});
 }
 
 std::string Stamped(std::string image)
 {
+    Put32(image, StampOffset(),
+          WordSum(image.substr(0, ImageEnd(image)),
+                  {{ChecksumOffset(), 4}, {SecurityEntryOffset(image), 8}, {StampOffset(), 4}}));
     Put32(image, ChecksumOffset(), ComputeChecksum(image));
+    return image;
+}
+
+std::string Signed(std::string image, const std::vector<uint32_t> &entryLengths, bool keepChecksum)
+{
+    image.resize((image.size() + 7) & ~(size_t)7, '\0');
+    size_t table = image.size();
+    for (uint32_t length : entryLengths) {
+        std::string entry((length + 7) & ~7u, '\0');
+        Put32(entry, 0, length);
+        Put32(entry, 4, 0x00020200);  // WIN_CERT_REVISION_2_0, WIN_CERT_TYPE_PKCS_SIGNED_DATA
+        for (size_t i = 8; i < length; i++)
+            entry[i] = (char)(i * 13 + 5);
+        image += entry;
+    }
+    Put32(image, SecurityEntryOffset(image), (uint32_t)table);
+    Put32(image, SecurityEntryOffset(image) + 4, (uint32_t)(image.size() - table));
+    if (!keepChecksum)
+        Put32(image, ChecksumOffset(), ComputeChecksum(image));
     return image;
 }

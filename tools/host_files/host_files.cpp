@@ -1,6 +1,7 @@
-// The few file calls of the log reader (CreateFileA, ReadFile,
-// SetFilePointer, CloseHandle, GetLastError, SetLastError) over POSIX files,
-// for instlog on the Linux host. Windows builds use the real calls. Only
+// The few file calls of the log reader and the image check (CreateFileA,
+// ReadFile, SetFilePointer, CloseHandle, GetLastError, SetLastError) over
+// POSIX files, for the tools on the Linux host. Windows builds use the real
+// calls. Only
 // reading an existing file is provided; results and error codes follow what
 // Windows gives for the same situations.
 #include "platform/platform.h"
