@@ -1,13 +1,17 @@
 // The program checks its own file before anything else: a changed copy
-// shows the alert and ends with exit code -1, touching nothing. imagehlp's
-// MapFileAndCheckSumA judges the copies independently.
+// shows the alert and ends with exit code -1, touching nothing, while a
+// signed copy runs as the unsigned one does. imagehlp's MapFileAndCheckSumA
+// judges the header CheckSum independently. The signed copies come from
+// make_signed_copies.sh, through E2E_SIGNED_COPIES.
 #include "uninstaller_test.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "files.h"
 #include "pe_image.h"
+#include "registry.h"
 
 namespace {
 
@@ -45,6 +49,43 @@ protected:
         ExpectAppUntouched();
     }
 
+    // Runs the copy at path on the installed application, answers the
+    // question with No and checks that it got that far and changed nothing.
+    void ExpectStartsNormally(const std::string &path)
+    {
+        ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+        e2e::RunRecord run = RunUninstallerAt(path, app_.logPath, e2e::SafestButton);
+        ASSERT_TRUE(run.ended) << run.error;
+
+        EXPECT_EQ(0u, run.exitCode);
+        ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+        EXPECT_EQ(kConfirmText, run.boxes[0].text);
+        ExpectAppUntouched();
+    }
+
+    // A signed copy of the program: its bytes and its layout, which must
+    // show a certificate table after the image that ends the file.
+    void ReadSignedCopy(const std::string &name, std::vector<unsigned char> *bytes, e2e::PeLayout *layout)
+    {
+        const char *folder = std::getenv("E2E_SIGNED_COPIES");
+        ASSERT_TRUE(folder != NULL && *folder) << "E2E_SIGNED_COPIES names no folder";
+        std::string error;
+        ASSERT_TRUE(e2e::ReadBytes(e2e::WindowsPathOfHostPath(std::string(folder) + "/" + name), bytes, &error))
+            << error;
+        ASSERT_TRUE(e2e::ReadPeLayout(*bytes, layout, &error)) << error;
+        EXPECT_EQ(original_.size(), layout->certificatesOffset) << name;
+        EXPECT_EQ(bytes->size(), (size_t)layout->certificatesOffset + layout->certificatesSize) << name;
+    }
+
+    const e2e::PeSection *Section(const char *name)
+    {
+        for (const e2e::PeSection &section : layout_.sections)
+            if (section.name == name)
+                return &section;
+        ADD_FAILURE() << "no section " << name;
+        return NULL;
+    }
+
     // What imagehlp makes of the file at path: stamped and computed checksums.
     void Judge(const std::string &path, DWORD *stamped, DWORD *computed)
     {
@@ -57,14 +98,9 @@ protected:
     // alert itself). Code stays as built, so the program surely runs.
     size_t ByteToFlip()
     {
-        const e2e::PeSection *data = NULL;
-        for (const e2e::PeSection &section : layout_.sections)
-            if (section.name == ".rdata")
-                data = &section;
-        if (data == NULL) {
-            ADD_FAILURE() << "no .rdata section";
+        const e2e::PeSection *data = Section(".rdata");
+        if (data == NULL)
             return 0;
-        }
         std::vector<std::pair<size_t, size_t>> shown;  // [begin, end) of the alert's texts
         for (const char *text : {kCorruptText, kDefaultCaption}) {
             std::vector<unsigned char> pattern(text, text + std::strlen(text) + 1);
@@ -106,6 +142,87 @@ TEST_F(Integrity, IntactProgramAgreesWithImagehlp)
     EXPECT_NE(0u, stamped);
     EXPECT_EQ(computed, stamped);
     EXPECT_EQ(layout_.checksum, stamped);
+    EXPECT_EQ(0u, layout_.certificatesOffset);
+    EXPECT_EQ(0u, layout_.certificatesSize);
+}
+
+TEST_F(Integrity, SignedCopyRemovesTheApplication)
+{
+    std::vector<unsigned char> bytes;
+    e2e::PeLayout layout;
+    ASSERT_NO_FATAL_FAILURE(ReadSignedCopy("signed.exe", &bytes, &layout));
+    std::string error;
+    ASSERT_TRUE(e2e::WriteBytes(exe_, bytes, &error)) << error;
+
+    e2e::RunRecord run = InstallAndRun(AnswerYes);
+    ASSERT_TRUE(run.ended);
+    ASSERT_EQ(2u, run.boxes.size()) << "boxes:" << BoxList(run);
+    EXPECT_EQ(kConfirmText, run.boxes[0].text);
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file;
+    EXPECT_FALSE(e2e::FileExists(app_.logPath));
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey()));
+    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey()));
+}
+
+// Signed over an earlier signature, with a nested second signature, with the
+// header CheckSum as it was before signing (as some signing tools leave it),
+// and unsigned with a header CheckSum of zero: the check does not cover what
+// signing rewrites, so each runs.
+TEST_F(Integrity, SignedOrRestampedCopiesStartNormally)
+{
+    std::vector<unsigned char> signedOnce;
+    e2e::PeLayout signedLayout;
+    ASSERT_NO_FATAL_FAILURE(ReadSignedCopy("signed.exe", &signedOnce, &signedLayout));
+    for (const char *name : {"resigned.exe", "nested.exe", "stale.exe"}) {
+        SCOPED_TRACE(name);
+        std::vector<unsigned char> bytes;
+        e2e::PeLayout layout;
+        ASSERT_NO_FATAL_FAILURE(ReadSignedCopy(name, &bytes, &layout));
+        std::string copy = WriteCopy(name, bytes);
+        DWORD stamped = 0;
+        DWORD computed = 0;
+        ASSERT_NO_FATAL_FAILURE(Judge(copy, &stamped, &computed));
+        if (std::string(name) == "stale.exe") {
+            EXPECT_EQ(layout_.checksum, stamped) << "the CheckSum is not the one from before signing";
+            EXPECT_NE(computed, stamped);
+        } else {
+            EXPECT_EQ(computed, stamped);
+        }
+        if (std::string(name) == "nested.exe") {
+            EXPECT_GT(layout.certificatesSize, signedLayout.certificatesSize) << "no second signature";
+        }
+        ExpectStartsNormally(copy);
+    }
+    std::vector<unsigned char> bytes = original_;
+    std::fill(bytes.begin() + layout_.checksumOffset, bytes.begin() + layout_.checksumOffset + 4, 0);
+    ExpectStartsNormally(WriteCopy("zero-checksum.exe", bytes));
+}
+
+// A signed copy with a byte changed or bytes after its signature, and an
+// unsigned one whose stamp is zero.
+TEST_F(Integrity, ChangedCopiesRaiseTheAlert)
+{
+    std::vector<unsigned char> signedOnce;
+    e2e::PeLayout signedLayout;
+    ASSERT_NO_FATAL_FAILURE(ReadSignedCopy("signed.exe", &signedOnce, &signedLayout));
+    size_t at = ByteToFlip();
+    const e2e::PeSection *stamp = Section(".imgsum");
+    ASSERT_FALSE(HasFailure());
+
+    std::vector<unsigned char> flipped = signedOnce;
+    flipped[at] ^= 0xFF;
+    std::vector<unsigned char> appended = signedOnce;
+    appended.insert(appended.end(), 8, 0);
+    std::vector<unsigned char> unstamped = original_;
+    std::fill(unstamped.begin() + stamp->rawOffset, unstamped.begin() + stamp->rawOffset + 4, 0);
+    for (const auto &copy : {std::make_pair("signed-flipped.exe", flipped),
+                             std::make_pair("signed-appended.exe", appended),
+                             std::make_pair("unstamped.exe", unstamped)}) {
+        SCOPED_TRACE(copy.first);
+        ExpectAlert(WriteCopy(copy.first, copy.second));
+    }
 }
 
 TEST_F(Integrity, FlippedByteRaisesAlert)
@@ -164,18 +281,6 @@ TEST_F(Integrity, ExtensionKeepingChecksumRaisesAlert)
     DWORD newComputed = 0;
     ASSERT_NO_FATAL_FAILURE(Judge(copy, &newStamped, &newComputed));
     ASSERT_EQ(newStamped, newComputed) << "the appended word does not keep the checksum";
-    ExpectAlert(copy);
-}
-
-TEST_F(Integrity, ZeroChecksumRaisesAlert)
-{
-    std::vector<unsigned char> bytes = original_;
-    std::fill(bytes.begin() + layout_.checksumOffset, bytes.begin() + layout_.checksumOffset + 4, 0);
-    std::string copy = WriteCopy("zero-checksum.exe", bytes);
-    DWORD stamped = 0;
-    DWORD computed = 0;
-    ASSERT_NO_FATAL_FAILURE(Judge(copy, &stamped, &computed));
-    EXPECT_EQ(0u, stamped);
     ExpectAlert(copy);
 }
 

@@ -37,6 +37,14 @@ bool ReadPeLayout(const std::vector<unsigned char> &bytes, PeLayout *layout, std
     }
     layout->checksumOffset = (DWORD)(optional + 64);
     layout->checksum = Dword(bytes, optional + 64);
+    size_t directories = optional + (Word(bytes, optional) == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? 112 : 96);
+    size_t security = directories + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
+    if (security + sizeof(IMAGE_DATA_DIRECTORY) > sections) {
+        *error = "no certificate-table entry";
+        return false;
+    }
+    layout->certificatesOffset = Dword(bytes, security);
+    layout->certificatesSize = Dword(bytes, security + 4);
     layout->sections.clear();
     for (size_t i = 0; i < sectionCount; i++) {
         size_t header = sections + i * IMAGE_SIZEOF_SECTION_HEADER;

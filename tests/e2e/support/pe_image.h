@@ -20,6 +20,8 @@ struct PeSection {
 struct PeLayout {
     DWORD checksumOffset;  // file offset of the optional header's CheckSum
     DWORD checksum;        // the value stamped there
+    DWORD certificatesOffset;  // the certificate table (0 and 0: not signed)
+    DWORD certificatesSize;
     std::vector<PeSection> sections;
 };
 

@@ -16,10 +16,13 @@ Program::~Program()
 bool Program::StartCommandLine(const std::string &commandLine, std::string *error,
                                const std::string &currentDirectory)
 {
-    if (process_ != NULL) {
-        *error = "a program was started already";
+    if (Running()) {
+        *error = "a program is running already";
         return false;
     }
+    if (process_ != NULL)
+        CloseHandle(process_);
+    process_ = NULL;
     commandLine_ = commandLine;
     std::vector<char> writable(commandLine.begin(), commandLine.end());
     writable.push_back('\0');

@@ -8,8 +8,8 @@
 
 namespace e2e {
 
-// One started program. A program still running when its Program goes away
-// is ended, so that a failing test leaves nothing behind.
+// One started program at a time. A program still running when its Program
+// goes away is ended, so that a failing test leaves nothing behind.
 class Program {
 public:
     Program() = default;
