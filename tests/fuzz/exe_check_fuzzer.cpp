@@ -86,7 +86,7 @@ static bool IntactByIndependentReading(const std::string &original)
         while (at < file.size()) {
             if (at + 4 > file.size() || Get32(file, at) < 8)
                 return false;
-            at += (Get32(file, at) + 7) & ~(uint64_t)7;
+            at += ((uint64_t)Get32(file, at) + 7) & ~(uint64_t)7;
         }
         if (at != file.size())
             return false;

@@ -376,6 +376,8 @@ EXE_CHECK_SEEDS = {
     "signed_after_padding": signed(ODD_END, ENTRY_AT),
     "signed_then_extended": SIGNED + b"\0" * 8,
     "signed_entry_too_short": SIGNED[:len(GOOD)] + struct.pack("<I", 1424) + SIGNED[len(GOOD) + 4:],
+    # Rounded up to 8, the length wraps to 0 in 32 bits.
+    "signed_entry_length_wraps": SIGNED[:len(GOOD)] + struct.pack("<I", 0xFFFFFFF9) + SIGNED[len(GOOD) + 4:],
 }
 
 
