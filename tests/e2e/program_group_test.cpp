@@ -122,11 +122,11 @@ TEST_F(ProgramGroup, ListedGroupsAreDeleted)
 TEST_F(ProgramGroup, GroupsMadeByProgramManagerAreDeleted)
 {
     std::string error;
-    for (const char *group : {"E2E Made Over DDE", "E2E Kept Over DDE"}) {
-        made_.push_back(group);
-        ASSERT_TRUE(e2e::CreateProgramGroup(group, &error)) << error;
+    const std::vector<std::string> groups = {"E2E Made Over DDE", "E2E Kept Over DDE"};
+    made_ = groups;
+    ASSERT_TRUE(e2e::CreateProgramGroups(groups, &error)) << error;
+    for (const std::string &group : groups)
         ASSERT_TRUE(e2e::DirectoryExists(GroupFolder(group))) << "Program Manager made no folder for " << group;
-    }
     ListGroup("E2E Made Over DDE");
 
     e2e::RunRecord run = Remove();

@@ -7,6 +7,9 @@
 
 namespace e2e {
 
+// The longest a folder window of Program Manager may take to appear; it
+// takes about ten seconds here.
+static const int kFolderWindowLimitTenths = 600;
 static const char kServerWindowClass[] = "WineDdeServerName";
 
 std::string ProgramsFolder()
@@ -49,30 +52,39 @@ UINT ProbeProgramManager()
     return TalkToProgramManager(NULL);
 }
 
-bool CreateProgramGroup(const std::string &group, std::string *error)
+bool CreateProgramGroups(const std::vector<std::string> &groups, std::string *error)
 {
-    std::string command = "[CreateGroup(\"" + group + "\")]";
-    UINT status = TalkToProgramManager(command.c_str());
-    if (status != DMLERR_NO_ERROR) {
-        *error = command + " failed: DDEML status " + std::to_string(status);
-        return false;
+    for (const std::string &group : groups) {
+        std::string command = "[CreateGroup(\"" + group + "\")]";
+        UINT status = TalkToProgramManager(command.c_str());
+        if (status != DMLERR_NO_ERROR) {
+            *error = command + " failed: DDEML status " + std::to_string(status);
+            return false;
+        }
     }
-    // Wine's Program Manager opens the new group in a folder window of an
-    // explorer process of its own; it is closed again.
-    HWND shown = NULL;
-    for (int tenths = 0; tenths < 100 && shown == NULL; tenths++) {
-        shown = FindWindowA("ExplorerWClass", group.c_str());
-        if (shown == NULL)
+    // Wine's Program Manager opens each new group in a folder window of an
+    // explorer process of its own, some seconds later; each is waited for
+    // and closed, for left open (or opened only after the test) it would
+    // lie over the boxes of later tests.
+    for (const std::string &group : groups) {
+        HWND shown = NULL;
+        for (int tenths = 0; tenths < kFolderWindowLimitTenths && shown == NULL; tenths++) {
+            shown = FindWindowA("ExplorerWClass", group.c_str());
+            if (shown == NULL)
+                Sleep(100);
+        }
+        if (shown == NULL) {
+            *error = "Program Manager showed no window for the group " + group + " in " +
+                     std::to_string(kFolderWindowLimitTenths / 10) + " s";
+            return false;
+        }
+        PostMessageA(shown, WM_CLOSE, 0, 0);
+        for (int tenths = 0; tenths < 100 && IsWindow(shown); tenths++)
             Sleep(100);
-    }
-    if (shown == NULL)
-        return true;
-    PostMessageA(shown, WM_CLOSE, 0, 0);
-    for (int tenths = 0; tenths < 100 && IsWindow(shown); tenths++)
-        Sleep(100);
-    if (IsWindow(shown)) {
-        *error = "the window that shows the group " + group + " does not close";
-        return false;
+        if (IsWindow(shown)) {
+            *error = "the window that shows the group " + group + " does not close";
+            return false;
+        }
     }
     return true;
 }

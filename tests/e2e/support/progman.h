@@ -20,9 +20,10 @@ std::string ProgramsFolder();
 // otherwise DDEML's error (DMLERR_NO_CONV_ESTABLISHED when nobody did).
 UINT ProbeProgramManager();
 
-// Makes a group as setup programs do, with Program Manager's CreateGroup
-// command over DDE, and closes the window Wine then shows it in.
-bool CreateProgramGroup(const std::string &group, std::string *error);
+// Makes groups as setup programs do, with Program Manager's CreateGroup
+// command over DDE, then waits for the window Wine shows each one in and
+// closes it.
+bool CreateProgramGroups(const std::vector<std::string> &groups, std::string *error);
 
 // Keeps Program Manager from being reached over DDE while it lives.
 //

@@ -251,10 +251,27 @@ struct SystemIcon {
 };
 }  // namespace
 
-// Which system icon a control shows: the one all of whose fully opaque
-// pixels have their colour on the screen where the control is. A box may be
-// shown before it is painted, so this looks again for a few seconds.
-static std::string IdentifyShownIcon(HWND control)
+// A visible window above box in Z order that overlaps area, described;
+// "" when nothing lies over it.
+static std::string WindowAbove(HWND box, const RECT &area)
+{
+    for (HWND window = GetTopWindow(NULL); window != NULL && window != box;
+         window = GetWindow(window, GW_HWNDNEXT)) {
+        RECT rect;
+        RECT overlap;
+        if (IsWindowVisible(window) && GetWindowRect(window, &rect) && IntersectRect(&overlap, &rect, &area))
+            return ClassName(window) + " \"" + WindowTitle(window) + "\"";
+    }
+    return "";
+}
+
+// Which system icon a box's icon control shows: the one all of whose fully
+// opaque pixels have their colour on the screen where the control is. The
+// screen holds whatever lies on top, so the box is first raised above every
+// other window (a window still over the icon is reported, never misread)
+// and its icon painted at once; the pixels may reach the screen a moment
+// after the paint, so they are looked at again for a few seconds.
+static std::string IdentifyShownIcon(HWND box, HWND control)
 {
     std::vector<SystemIcon> icons = {{"warning", IDI_WARNING, {}},
                                      {"question", IDI_QUESTION, {}},
@@ -263,6 +280,8 @@ static std::string IdentifyShownIcon(HWND control)
     for (SystemIcon &icon : icons)
         if (!IconPixels(icon.id, &icon.pixels))
             return std::string("unknown: cannot draw the ") + icon.name + " icon";
+    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(control, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     std::string seen;
     ULONGLONG deadline = GetTickCount64() + kPaintLimitMs;
     do {
@@ -271,6 +290,9 @@ static std::string IdentifyShownIcon(HWND control)
         if (!IsWindowVisible(control) || !GetWindowRect(control, &rect) ||
             !ScreenPixels(rect.left, rect.top, &shown))
             return "unknown: the icon control is not on screen";
+        std::string above = WindowAbove(box, rect);
+        if (!above.empty())
+            return "unknown: the window " + above + " lies over the icon";
         seen.clear();
         for (const SystemIcon &icon : icons) {
             int opaque = 0;
@@ -315,7 +337,7 @@ bool ReadMessageBox(HWND window, MessageBoxView *view)
     else if (view->restartDialog)
         view->shownIcon = "program";
     else
-        view->shownIcon = IdentifyShownIcon(view->iconControl);
+        view->shownIcon = IdentifyShownIcon(window, view->iconControl);
     return IsWindow(window) != 0;
 }
 
