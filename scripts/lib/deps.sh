@@ -22,3 +22,43 @@ ensure_packages() {
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 }
+
+# Whether this machine's kernel runs 32-bit x86 programs, which differs from
+# machine to machine: a static i386 program of twelve bytes' code, written
+# here, must start and end with exit code 42.
+kernel_runs_i386() {
+    local probe status=0
+    probe=$(mktemp) || return 1
+    python3 - "$probe" <<'PY'
+import struct
+import sys
+
+code = bytes([0xB8, 1, 0, 0, 0,     # mov eax, 1 (exit)
+              0xBB, 42, 0, 0, 0,    # mov ebx, 42
+              0xCD, 0x80])          # int 0x80
+base = 0x08048000
+start = 52 + 32                     # after the ELF header and one program header
+header = (b'\x7fELF\x01\x01\x01' + bytes(9) +
+          struct.pack('<HHIIIIIHHHHHH', 2, 3, 1, base + start, 52, 0, 0, 52, 32, 1, 0, 0, 0))
+segment = struct.pack('<8I', 1, 0, base, base, start + len(code), start + len(code), 5, 0x1000)
+with open(sys.argv[1], 'wb') as f:
+    f.write(header + segment + code)
+PY
+    chmod +x "$probe"
+    "$probe" 2>/dev/null || status=$?
+    rm -f "$probe"
+    [ "$status" -eq 42 ]
+}
+
+# Debian's 32-bit Wine beside the 64-bit one, so that Wine runs 32-bit
+# Windows programs in a 64-bit prefix as 64-bit Windows does (WOW64). Call
+# it only where kernel_runs_i386.
+ensure_wine32() {
+    dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' && return 0
+    echo "Installing: wine32:i386"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    dpkg --print-foreign-architectures | grep -qx i386 || "${sudo[@]}" dpkg --add-architecture i386
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq wine32:i386 >/dev/null
+}

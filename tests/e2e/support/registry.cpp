@@ -6,20 +6,20 @@ namespace e2e {
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-bool KeyExists(HKEY root, const std::string &subkey)
+bool KeyExists(HKEY root, const std::string &subkey, REGSAM view)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
 }
 
 bool CreateKeyWithValues(HKEY root, const std::string &subkey, const StringValues &values,
-                         std::string *error)
+                         std::string *error, REGSAM view)
 {
     HKEY key;
-    LONG status = RegCreateKeyExA(root, subkey.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
+    LONG status = RegCreateKeyExA(root, subkey.c_str(), 0, NULL, 0, KEY_ALL_ACCESS | view, NULL, &key, NULL);
     if (status != ERROR_SUCCESS) {
         *error = "cannot create key " + subkey + ": " + ErrorText(status);
         return false;
@@ -39,13 +39,13 @@ bool CreateKeyWithValues(HKEY root, const std::string &subkey, const StringValue
 }
 
 bool ReadStringValue(HKEY root, const std::string &subkey, const std::string &name,
-                     std::string *value)
+                     std::string *value, REGSAM view)
 {
     char data[1024];
     DWORD size = sizeof(data) - 1;
     DWORD type = 0;
     HKEY key;
-    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     LONG status = RegQueryValueExA(key, name.c_str(), NULL, &type, reinterpret_cast<BYTE *>(data), &size);
     RegCloseKey(key);
@@ -57,10 +57,10 @@ bool ReadStringValue(HKEY root, const std::string &subkey, const std::string &na
 }
 
 bool SetValue(HKEY root, const std::string &subkey, const std::string &name, const RegistryValue &value,
-              std::string *error)
+              std::string *error, REGSAM view)
 {
     HKEY key;
-    LONG status = RegCreateKeyExA(root, subkey.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL);
+    LONG status = RegCreateKeyExA(root, subkey.c_str(), 0, NULL, 0, KEY_SET_VALUE | view, NULL, &key, NULL);
     if (status == ERROR_SUCCESS) {
         status = RegSetValueExA(key, name.c_str(), 0, value.type, value.data.data(), (DWORD)value.data.size());
         RegCloseKey(key);
@@ -72,10 +72,11 @@ bool SetValue(HKEY root, const std::string &subkey, const std::string &name, con
     return true;
 }
 
-bool ReadValue(HKEY root, const std::string &subkey, const std::string &name, RegistryValue *value)
+bool ReadValue(HKEY root, const std::string &subkey, const std::string &name, RegistryValue *value,
+               REGSAM view)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     DWORD size = 0;
     LONG status = RegQueryValueExA(key, name.c_str(), NULL, &value->type, NULL, &size);
@@ -88,10 +89,11 @@ bool ReadValue(HKEY root, const std::string &subkey, const std::string &name, Re
     return status == ERROR_SUCCESS;
 }
 
-bool DeleteValue(HKEY root, const std::string &subkey, const std::string &name, std::string *error)
+bool DeleteValue(HKEY root, const std::string &subkey, const std::string &name, std::string *error,
+                 REGSAM view)
 {
     HKEY key;
-    LONG status = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_SET_VALUE, &key);
+    LONG status = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_SET_VALUE | view, &key);
     if (status == ERROR_FILE_NOT_FOUND)
         return true;
     if (status == ERROR_SUCCESS) {
@@ -135,15 +137,20 @@ std::string Describe(const RegistryValue &value)
     return text;
 }
 
-bool DeleteKeyTree(HKEY root, const std::string &subkey, std::string *error)
+bool DeleteKeyTree(HKEY root, const std::string &subkey, std::string *error, REGSAM view)
 {
     if (subkey.empty()) {
         *error = "refusing to delete a root key";
         return false;
     }
-    LONG status = RegDeleteTreeA(root, subkey.c_str());
+    HKEY key;
+    LONG status = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS | view, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteTreeA(key, NULL);
+        RegCloseKey(key);
+    }
     if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)
-        status = RegDeleteKeyA(root, subkey.c_str());
+        status = RegDeleteKeyExA(root, subkey.c_str(), view, 0);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
         *error = "cannot delete key " + subkey + ": " + ErrorText(status);
         return false;
