@@ -6,7 +6,7 @@
 // The difference between two counts, divided by the difference of records,
 // is the cost of one record, free of the noise of timing.
 #include "log/install_log.h"
-#include "platform/sim/sim.h"
+#include "sim/sim.h"
 #include "removal/remove_app.h"
 #include "shell/globals.h"
 #include "shell/progress_dialog.h"

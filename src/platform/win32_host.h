@@ -1,6 +1,6 @@
 // The Win32 subset the product uses, declared for the Linux host with the
 // real names, values and structure layouts, so that product code compiles
-// unchanged. src/platform/sim implements it as a simulated Windows.
+// unchanged. tests/sim implements it as a simulated Windows.
 #ifndef PLATFORM_WIN32_HOST_H
 #define PLATFORM_WIN32_HOST_H
 
@@ -318,6 +318,7 @@ BOOL WINAPI DeleteFileA(LPCSTR name);
 BOOL WINAPI RemoveDirectoryA(LPCSTR name);
 DWORD WINAPI GetFileAttributesA(LPCSTR name);
 DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
+DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *filePart);
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);

@@ -12,7 +12,7 @@
 // boundary, the certificate table that the entry names, which ends the file
 // and whose entries' lengths (each at least 8) add up to its size when each
 // is rounded up to 8.
-#include "platform/sim/sim.h"
+#include "sim/sim.h"
 #include "shell/self_check.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // independent reading of the same bytes, and nothing may be read or written
 // beyond a record's fields (AddressSanitizer watches that).
 #include "log/install_log.h"
-#include "platform/sim/sim.h"
+#include "sim/sim.h"
 #include "shell/globals.h"
 
 #include <cstdio>

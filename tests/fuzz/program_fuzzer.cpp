@@ -34,7 +34,7 @@
 //            empty
 //   rest   appended to the log as it is: a short tail or garbage
 #include "hardening/invariants.h"
-#include "platform/sim/sim.h"
+#include "sim/sim.h"
 #include "support/log_builder.h"
 #include "support/program_world.h"
 

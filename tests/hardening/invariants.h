@@ -36,7 +36,7 @@
 #define TESTS_HARDENING_INVARIANTS_H
 
 #include "platform/platform.h"
-#include "platform/sim/sim.h"
+#include "sim/sim.h"
 
 #include <functional>
 #include <map>

@@ -2,7 +2,7 @@
 
 #include "log/install_log.h"
 #include "pe_image.h"
-#include "platform/sim/sim.h"
+#include "sim/sim.h"
 #include "removal/progman.h"
 #include "res/resource.h"
 #include "shell/globals.h"

@@ -5,7 +5,7 @@
 #define TESTS_SUPPORT_SIM_FIXTURE_H
 
 #include "log_builder.h"
-#include "platform/sim/sim.h"
+#include "sim/sim.h"
 #include "program_world.h"
 
 #include <gtest/gtest.h>

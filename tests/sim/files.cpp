@@ -389,7 +389,7 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPO
     (void)overlapped;
     if (read != nullptr)
         *read = 0;
-    if (CallFails("ReadFile", {Hex((uintptr_t)file), Num(toRead)}))
+    if (CallFails("ReadFile", {Hex((uintptr_t)file), Num(toRead)}, file))
         return FALSE;
     auto lock = Lock();
     auto it = TheWorld().handles.find(file);
@@ -412,7 +412,7 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPO
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method)
 {
     if (CallFails("SetFilePointer", {Hex((uintptr_t)file), Num((unsigned long long)(long long)distance),
-                                     Num(method)}))
+                                     Num(method)}, file))
         return INVALID_SET_FILE_POINTER;
     auto lock = Lock();
     auto it = TheWorld().handles.find(file);
@@ -436,7 +436,7 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWOR
 
 BOOL WINAPI CloseHandle(HANDLE object)
 {
-    if (CallFails("CloseHandle", {Hex((uintptr_t)object)}))
+    if (CallFails("CloseHandle", {Hex((uintptr_t)object)}, object))
         return FALSE;
     auto lock = Lock();
     auto it = TheWorld().handles.find(object);
@@ -522,6 +522,64 @@ DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
     if (result.size() + 1 > size)
         return (DWORD)result.size() + 1;
     memcpy(shortPath, result.c_str(), result.size() + 1);
+    return (DWORD)result.size();
+}
+
+// Pure text, as in Win32: the item need not exist. Both slashes separate,
+// "." and ".." are resolved, trailing dots and blanks of a component go; a
+// path without a drive is taken on C:, whose current folder is its root.
+DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *filePart)
+{
+    if (CallFails("GetFullPathNameA", {Str(name), Num(size)}))
+        return 0;
+    if (filePart != nullptr)
+        *filePart = nullptr;
+    std::string path = name != nullptr ? name : "";
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    if (path.empty()) {
+        SetError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    std::string root = "C:";
+    size_t start = 0;
+    if (path.compare(0, 2, "\\\\") == 0) {
+        size_t server = path.find('\\', 2);
+        size_t share = server == std::string::npos ? std::string::npos : path.find('\\', server + 1);
+        root = path.substr(0, share);
+        start = share == std::string::npos ? path.size() : share;
+    } else if (path.size() >= 2 && path[1] == ':' && isalpha((unsigned char)path[0])) {
+        root = path.substr(0, 2);
+        start = 2;
+    }
+    std::vector<std::string> parts;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+            continue;
+        }
+        while (!part.empty() && (part.back() == '.' || part.back() == ' '))
+            part.pop_back();
+        if (!part.empty())
+            parts.push_back(part);
+    }
+    std::string result = root;
+    for (const std::string &part : parts)
+        result += "\\" + part;
+    if (parts.empty() || path.back() == '\\')
+        result += "\\";
+    if (result.size() + 1 > size)
+        return (DWORD)result.size() + 1;
+    memcpy(buffer, result.c_str(), result.size() + 1);
+    if (filePart != nullptr && !parts.empty() && path.back() != '\\')
+        *filePart = buffer + result.size() - parts.back().size();
     return (DWORD)result.size();
 }
 

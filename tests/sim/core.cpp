@@ -78,13 +78,19 @@ void Hang(const std::string &what)
     abort();
 }
 
-DWORD Enter(const char *function, std::vector<std::string> args)
+DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file)
 {
     auto lock = Lock();
     World &w = TheWorld();
-    w.calls.push_back(Call{function, std::move(args), CurrentThread(), 0});
+    w.calls.push_back(Call{function, std::move(args), CurrentThread(), 0, "", 0, false});
     int index = (int)w.calls.size();
     Call &call = w.calls.back();
+    auto handle = file != nullptr ? w.handles.find(file) : w.handles.end();
+    if (handle != w.handles.end() && handle->second.kind == HANDLE_FILE) {
+        call.file = handle->second.path;
+        call.position = handle->second.position;
+        call.atEnd = call.position >= handle->second.node->content.size();
+    }
     for (FaultRule &rule : w.faults) {
         if (rule.nthCall != 0) {
             if (rule.nthCall == index)
@@ -103,9 +109,9 @@ DWORD Enter(const char *function, std::vector<std::string> args)
     return 0;
 }
 
-bool CallFails(const char *function, std::vector<std::string> args)
+bool CallFails(const char *function, std::vector<std::string> args, HANDLE file)
 {
-    DWORD error = Enter(function, std::move(args));
+    DWORD error = Enter(function, std::move(args), file);
     if (error != 0)
         SetError(error);
     return error != 0;

@@ -4,8 +4,8 @@
 //
 // The simulation is test code. Product code never includes this header; it
 // calls the Win32 functions declared by platform/platform.h.
-#ifndef PLATFORM_SIM_SIM_H
-#define PLATFORM_SIM_SIM_H
+#ifndef TESTS_SIM_SIM_H
+#define TESTS_SIM_SIM_H
 
 #include "platform/platform.h"
 
@@ -38,6 +38,12 @@ struct Call {
     std::vector<std::string> args;
     DWORD thread;
     DWORD failedWith;   // the error of an injected failure; 0 when the call ran
+    // For a call on an open file (ReadFile, SetFilePointer, CloseHandle):
+    // the file's path and the read position when the call was made, and
+    // whether that position was the file's end.
+    std::string file;
+    unsigned long long position = 0;
+    bool atEnd = false;
 };
 
 // Every platform call the program made since Reset, in order.

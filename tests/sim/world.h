@@ -1,6 +1,6 @@
 // The simulated world's state, shared by the files of the simulation.
-#ifndef PLATFORM_SIM_WORLD_H
-#define PLATFORM_SIM_WORLD_H
+#ifndef TESTS_SIM_WORLD_H
+#define TESTS_SIM_WORLD_H
 
 #include "sim.h"
 
@@ -132,11 +132,12 @@ World &TheWorld();
 std::unique_lock<std::recursive_mutex> Lock();
 
 // Records a call and tells whether it must fail: the error to report, or 0.
-DWORD Enter(const char *function, std::vector<std::string> args);
+// A call on a handle of an open file records the file and its position.
+DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file = nullptr);
 
 // Enter for the calls that report failure through the last error: when the
 // call must fail, sets the last error to the chosen one and returns true.
-bool CallFails(const char *function, std::vector<std::string> args);
+bool CallFails(const char *function, std::vector<std::string> args, HANDLE file = nullptr);
 
 std::string Str(const char *text);
 std::string Num(unsigned long long value);
