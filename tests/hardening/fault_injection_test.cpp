@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -118,27 +119,43 @@ protected:
         return clean;
     }
 
-    // The first call after the program's check of its own executable.
-    static size_t StartUpBegins(const std::vector<sim::Call> &calls)
+    // Windows compares names without regard to case.
+    static bool IsFile(const std::string &path, const std::string &wanted)
     {
-        for (size_t i = 0; i < calls.size(); i++)
-            if (calls[i].function == "GetSystemDirectoryA")
-                return i;
-        return calls.size();
+        return path.size() == wanted.size() &&
+               std::equal(path.begin(), path.end(), wanted.begin(),
+                          [](char a, char b) { return tolower((unsigned char)a) == tolower((unsigned char)b); });
+    }
+
+    // Whether call n belongs to the program's check of its own executable:
+    // it names the program's file, or reads it.
+    static bool InSelfCheck(const sim::Call &call)
+    {
+        return call.function == "GetModuleFileNameA" ||
+               (call.function == "CreateFileA" && IsFile(call.args[0], EXE_PATH)) ||
+               (call.function == "ReadFile" && IsFile(call.file, EXE_PATH));
     }
 
     // The reading of the log that a failed read or rewind (call n) cuts
-    // short: 0 the start-up scan, 1 pass A (custom programs), 2 pass B
-    // (files, shared DLLs, groups), 3 pass C (directories), 4 the system-file
-    // step. Each pass but the scan begins with a rewind; a rewind that fails
-    // leaves the position at the end of the file, where the reading before
-    // it stopped, so its own pass reads nothing.
-    static size_t LogReading(const std::vector<sim::Call> &calls, size_t n)
+    // short, told by the program's state when the call was made, not by the
+    // calls before it: the start-up scan runs on the main thread; pass A
+    // (custom programs) is the worker's first reading, made before the
+    // worker has read the log to its end; every later pass (files, shared
+    // DLLs and groups; directories; the system-file step) follows that. Each
+    // pass but the scan begins with a rewind; a rewind that fails leaves the
+    // position at the end of the file, where the reading before it stopped,
+    // so its own pass reads nothing.
+    enum Reading { READING_SCAN, READING_CUSTOM_PROGRAMS, READING_LATER_PASS };
+    static Reading LogReading(const std::vector<sim::Call> &calls, size_t n)
     {
-        size_t rewinds = 0;
-        for (size_t i = StartUpBegins(calls); i < n; i++)
-            rewinds += calls[i].function == "SetFilePointer";
-        return calls[n].function == "SetFilePointer" ? rewinds + 1 : rewinds;
+        const sim::Call &failed = calls[n];
+        if (failed.thread == sim::MainThreadId())
+            return READING_SCAN;
+        for (size_t i = 0; i < n; i++)
+            if (calls[i].function == "ReadFile" && calls[i].thread == failed.thread &&
+                IsFile(calls[i].file, SCENARIO_LOG) && calls[i].atEnd)
+                return READING_LATER_PASS;
+        return READING_CUSTOM_PROGRAMS;
     }
 
     // What the user must see when a read or rewind of the log (call n)
@@ -146,16 +163,17 @@ protected:
     std::vector<std::string> BoxesAfterAFailedRead(const Clean &clean, const std::vector<sim::Call> &calls,
                                                    size_t n)
     {
-        size_t reading = LogReading(calls, n);
+        Reading reading = LogReading(calls, n);
         // The aborting program is the last record pass A reads: cut short,
         // the pass never starts it, and the removal is completed. Program
         // Manager accepts in that scenario, so it shows nothing.
-        if (reading == 1 && clean.outcome == RUN_ABORTED)
+        if (reading == READING_CUSTOM_PROGRAMS && clean.outcome == RUN_ABORTED)
             return {kConfirm, kRemoved};
         std::vector<std::string> boxes = clean.boxes;
-        if (reading == 2) {
+        if (reading == READING_LATER_PASS) {
             // Only the groups handled before the failure reach Program
-            // Manager, one conversation each.
+            // Manager, one conversation each: all of them when the failure
+            // cut a pass after the one over files and groups.
             size_t handled = 0;
             for (size_t i = 0; i < n; i++)
                 handled += calls[i].function == "DdeInitializeA";
@@ -176,8 +194,7 @@ protected:
     {
         const sim::Call &call = calls[n];
         const std::string &f = call.function;
-        bool selfCheck = n < StartUpBegins(calls);
-        if (selfCheck && (f == "GetModuleFileNameA" || f == "CreateFileA" || f == "ReadFile"))
+        if (InSelfCheck(call))
             return {"ALERT\nExecutable corrupt. Possibly a virus !!!"};
         if (f == "GetSystemDirectoryA" || f == "LoadLibraryA" || f == "CreateDialogParamA")
             return {"Resource error. Corrupt executable ?", kTerminated};
@@ -299,15 +316,12 @@ protected:
     // default caption; the scenario's log names its application first.
     void CheckCaption(const std::vector<sim::Call> &calls, size_t n)
     {
-        if (calls[n].function != "ReadFile" || n < StartUpBegins(calls) || LogReading(calls, n) != 0)
+        if (calls[n].function != "ReadFile" || InSelfCheck(calls[n]) || LogReading(calls, n) != READING_SCAN)
             return;
         std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
         ASSERT_FALSE(boxes.empty());
-        size_t reads = 0;
-        for (size_t i = StartUpBegins(calls); i <= n; i++)
-            reads += calls[i].function == "ReadFile";
-        EXPECT_EQ(reads == 1 ? kDefaultCaption : "Tool Uninstall", boxes[0].caption)
-            << "the scan's read " << reads << " failed";
+        EXPECT_EQ(calls[n].position == 0 ? kDefaultCaption : "Tool Uninstall", boxes[0].caption)
+            << "the scan's read at offset " << calls[n].position << " failed";
     }
 };
 
