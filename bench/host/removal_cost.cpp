@@ -42,8 +42,8 @@ int main(int argc, char **argv)
     g_hProgressDlg = CreateDialogParamA(nullptr, "UNINSTDLG", nullptr, ProgressDlgProc, 0);
     if (!OpenLog("C:\\bench\\install.log"))
         return 1;
-    ScanLog();
-    int result = RemoveApplication();
+    ScanLog(g_caption, sizeof(g_caption));
+    int result = RemoveApplication(g_hProgressDlg);
     CloseLog();
     return result == 1 ? 0 : 1;
 }

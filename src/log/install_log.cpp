@@ -1,13 +1,16 @@
 #include "install_log.h"
 
 #include "platform/text.h"
-#include "shell/globals.h"
 
 static_assert(sizeof(LogRecord) == LOG_RECORD_SIZE, "a log record is 516 bytes");
 
+HANDLE g_logFile = INVALID_HANDLE_VALUE;
+DWORD g_recordCount;
+char g_appName[TEXT_SIZE];
+
 // " Uninstall" is appended to the name, so a longer name is cut to keep it.
 #define CAPTION_SUFFIX " Uninstall"
-#define CAPTION_NAME_MAX (TEXT_SIZE - 1 - (sizeof(CAPTION_SUFFIX) - 1))
+#define CAPTION_SUFFIX_LENGTH (sizeof(CAPTION_SUFFIX) - 1)
 
 int OpenLog(const char *path)
 {
@@ -44,19 +47,21 @@ int RecordIsUsable(const LogRecord *rec)
            TextLength(rec->secondary, LOG_TEXT_SIZE) < LOG_TEXT_SIZE;
 }
 
-static void TakeAppName(const char *name)
-{
-    CopyText(g_appName, sizeof(g_appName), name);
-    CopyText(g_caption, CAPTION_NAME_MAX + 1, name);
-    AppendText(g_caption, sizeof(g_caption), CAPTION_SUFFIX);
-}
-
-void ScanLog(void)
+int ScanLog(char *caption, size_t size)
 {
     LogRecord rec;
+    int named = 0;
+    g_recordCount = 0;
+    g_appName[0] = '\0';
+    CopyText(caption, size, DEFAULT_CAPTION);
     while (ReadRecord(&rec)) {
-        if (rec.type == LOGREC_APPNAME && RecordIsUsable(&rec))
-            TakeAppName(rec.primary);
+        if (rec.type == LOGREC_APPNAME && RecordIsUsable(&rec)) {
+            CopyText(g_appName, sizeof(g_appName), rec.primary);
+            CopyText(caption, size > CAPTION_SUFFIX_LENGTH ? size - CAPTION_SUFFIX_LENGTH : 1, rec.primary);
+            AppendText(caption, size, CAPTION_SUFFIX);
+            named = 1;
+        }
         g_recordCount++;
     }
+    return named;
 }

@@ -4,8 +4,12 @@
 #define LOG_INSTALL_LOG_H
 
 #include "platform/platform.h"
+#include "platform/sizes.h"
 
 #define LOG_TEXT_SIZE 256
+
+// Caption of every box until the log has named the application.
+#define DEFAULT_CAPTION "Uninstall (Morvane 1.30)"
 
 enum LogRecordType {
     LOGREC_APPNAME = 0,     // primary: the application's name
@@ -26,6 +30,12 @@ struct LogRecord {
 
 #define LOG_RECORD_SIZE 516
 
+// The open log (read-only, binary), and what the start-up scan found in it:
+// the number of whole records and the application's name.
+extern HANDLE g_logFile;
+extern DWORD g_recordCount;
+extern char g_appName[TEXT_SIZE];
+
 // Opens the existing log read-only (inheritable, so custom programs inherit
 // it) into g_logFile. Returns 1 on success, 0 when it cannot be opened.
 int OpenLog(const char *path);
@@ -44,8 +54,11 @@ void CloseLog(void);
 // name a different item.
 int RecordIsUsable(const LogRecord *rec);
 
-// The start-up scan: counts the records into g_recordCount and takes
-// g_appName and g_caption from the last usable name record.
-void ScanLog(void);
+// The start-up scan, from the read position on: counts the records into
+// g_recordCount, takes g_appName from the last usable name record and forms
+// from it the caption of the boxes, "<name> Uninstall", the name cut so that
+// the whole fits in size. Without a usable name record the name is "" and
+// the caption DEFAULT_CAPTION. Returns 1 when a usable name record was read.
+int ScanLog(char *caption, size_t size);
 
 #endif

@@ -2,8 +2,11 @@
 
 #include <string.h>
 
+#include "platform/platform.h"
+#include "platform/sizes.h"
 #include "platform/text.h"
-#include "shell/globals.h"
+
+int g_win32s;
 
 #define POLL_FIRST_PAUSE 1000
 #define POLL_PAUSE 100

@@ -2,6 +2,9 @@
 #ifndef REMOVAL_CUSTOM_PROGRAM_H
 #define REMOVAL_CUSTOM_PROGRAM_H
 
+// 1 on Win32s, which cannot wait on a process handle; set at start-up.
+extern int g_win32s;
+
 // Runs the program named by primary with the argument text secondary and
 // waits for it to end. Without an extension, name.com, name.exe and name.bat
 // are tried in that order; a batch file runs through the interpreter that

@@ -1,7 +1,10 @@
 #include "delete_or_schedule.h"
 
+#include "platform/platform.h"
+#include "platform/sizes.h"
 #include "platform/text.h"
-#include "shell/globals.h"
+
+int g_rebootNeeded;
 
 #define WININIT_NAME "\\WININIT.INI"
 #define RENAME_SECTION "Rename"

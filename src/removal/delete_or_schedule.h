@@ -2,6 +2,10 @@
 #ifndef REMOVAL_DELETE_OR_SCHEDULE_H
 #define REMOVAL_DELETE_OR_SCHEDULE_H
 
+// 1 once some deletion had to be scheduled for the next restart; cleared at
+// start-up, read after the removal.
+extern int g_rebootNeeded;
+
 // Deletes the file or empty directory at path. When that is not possible it
 // schedules the deletion for the next restart, both with MoveFileExA and with
 // a "NUL=<short path>" line in WININIT.INI's [Rename] section, and sets

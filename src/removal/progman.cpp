@@ -1,7 +1,7 @@
 #include "progman.h"
 
+#include "platform/sizes.h"
 #include "platform/text.h"
-#include "shell/globals.h"
 
 #define COMMAND_PREFIX "[DeleteGroup(\""
 #define COMMAND_SUFFIX "\")]"

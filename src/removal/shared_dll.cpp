@@ -1,7 +1,7 @@
 #include "shared_dll.h"
 
 #include "delete_or_schedule.h"
-#include "shell/globals.h"
+#include "platform/platform.h"
 
 #define SHARED_DLLS_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
 

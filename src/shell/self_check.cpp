@@ -1,6 +1,6 @@
 #include "self_check.h"
 
-#include "image_check.h"
+#include "platform/image_check.h"
 
 // The build stamps the image's checksum here, in a section of its own that
 // no signing tool writes; signing rewrites the header CheckSum, and some

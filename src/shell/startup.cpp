@@ -5,6 +5,8 @@
 #include "log/install_log.h"
 #include "platform/text.h"
 #include "progress_dialog.h"
+#include "removal/custom_program.h"
+#include "removal/delete_or_schedule.h"
 #include "self_check.h"
 #include "worker.h"
 
@@ -72,7 +74,7 @@ int InitUninstall(char *logPath)
         ShowWarning(kNoLog, g_caption);
         return 0;
     }
-    ScanLog();
+    ScanLog(g_caption, sizeof(g_caption));
     g_rebootNeeded = 0;
     g_win32s = IsWin32s(GetVersion());
 

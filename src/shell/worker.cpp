@@ -26,7 +26,7 @@ DWORD WINAPI UninstallThread(LPVOID param)
 
     int outcome = OUTCOME_DECLINED;
     if (MessageBoxA(NULL, kConfirm, g_caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        if (RemoveApplication()) {
+        if (RemoveApplication(g_hProgressDlg)) {
             outcome = OUTCOME_COMPLETED;
         } else {
             MessageBoxA(NULL, kAborted, g_caption, MB_OK | MB_ICONWARNING);

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     if (!OpenLog(LOG_PATH))
         Violation("an existing log could not be opened", "", LOG_PATH);
-    ScanLog();
+    ScanLog(g_caption, sizeof(g_caption));
 
     // What an independent reading of the bytes gives.
     size_t records = size / LOG_RECORD_SIZE;

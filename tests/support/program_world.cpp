@@ -3,6 +3,8 @@
 #include "log/install_log.h"
 #include "pe_image.h"
 #include "sim/sim.h"
+#include "removal/custom_program.h"
+#include "removal/delete_or_schedule.h"
 #include "removal/progman.h"
 #include "res/resource.h"
 #include "shell/globals.h"

@@ -1,6 +1,7 @@
 #include "sim_fixture.h"
 
 #include "log/install_log.h"
+#include "shell/globals.h"
 
 #include <vector>
 
@@ -22,7 +23,7 @@ void SimTest::WriteLog(const std::string &path, const std::vector<TestRecord> &r
 void SimTest::OpenAndScan(const std::string &path)
 {
     ASSERT_TRUE(OpenLog(path.c_str())) << path;
-    ScanLog();
+    ScanLog(g_caption, sizeof(g_caption));
 }
 
 int SimTest::RunProgram(const std::string &commandTail)

@@ -1,5 +1,6 @@
 #include "res/resource.h"
 #include "shell/completion.h"
+#include "removal/delete_or_schedule.h"
 #include "shell/globals.h"
 #include "shell/restart_dialog.h"
 #include "support/sim_fixture.h"

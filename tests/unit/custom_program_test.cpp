@@ -1,5 +1,4 @@
 #include "removal/custom_program.h"
-#include "shell/globals.h"
 #include "support/sim_fixture.h"
 
 #define CMD "C:\\WINDOWS\\system32\\cmd.exe"

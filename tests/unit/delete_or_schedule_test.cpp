@@ -1,5 +1,4 @@
 #include "removal/delete_or_schedule.h"
-#include "shell/globals.h"
 #include "support/sim_fixture.h"
 
 #define WININIT "C:\\WINDOWS\\WININIT.INI"

@@ -1,4 +1,4 @@
-#include "shell/image_check.h"
+#include "platform/image_check.h"
 #include "shell/self_check.h"
 #include "support/pe_image.h"
 #include "support/sim_fixture.h"

@@ -1,5 +1,5 @@
 #include "removal/shared_dll.h"
-#include "shell/globals.h"
+#include "removal/delete_or_schedule.h"
 #include "support/sim_fixture.h"
 
 #define SHARED_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"

@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "shell/image_check.h"
+#include "platform/image_check.h"
 
 #define CHECK_INTACT 0
 #define CHECK_DAMAGED 1

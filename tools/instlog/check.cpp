@@ -6,7 +6,7 @@
 #include "exit_codes.h"
 #include "log_input.h"
 #include "record_view.h"
-#include "shell/globals.h"
+#include "log/install_log.h"
 #include "uninstall_key.h"
 
 namespace {

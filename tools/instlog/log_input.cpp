@@ -1,7 +1,7 @@
 #include "log_input.h"
 
 #include "escape.h"
-#include "shell/globals.h"
+#include "log/install_log.h"
 
 #ifndef ERROR_SEEK_ON_DEVICE
 #define ERROR_SEEK_ON_DEVICE 132L

@@ -7,11 +7,8 @@
 #include "exit_codes.h"
 #include "log_input.h"
 #include "record_view.h"
-#include "platform/text.h"
-#include "shell/globals.h"
+#include "removal/passes.h"
 #include "uninstall_key.h"
-
-static const char kSysRegStatus[] = "Removing System Registry Entrys";
 
 static void Line(std::ostream &out, unsigned long long index, const std::string &text)
 {
@@ -23,85 +20,53 @@ static std::string Skipped(const LogRecord &rec)
     return "skipped, " + DescribeType(rec.type) + " record is inert: " + InertReason(rec);
 }
 
-// Pass A: every custom program, in log order, before anything is removed.
-static void PassA(std::ostream &out)
+// What the uninstaller does with a record of a pass, in words.
+static std::string Action(const RecordStep &step, const LogRecord &rec)
 {
-    out << "Pass A: custom uninstall programs, each waited for; the first that fails stops the removal\n";
-    LogRecord rec;
-    unsigned long long index = 0;
-    int any = 0;
-    RewindLog();
-    for (; ReadRecord(&rec); index++) {
-        if (rec.type != LOGREC_CUSTOMRUN)
-            continue;
-        any = 1;
-        if (!RecordIsUsable(&rec))
-            Line(out, index, Skipped(rec));
-        else
-            Line(out, index, "run " + Quoted(rec.primary) + " with argument text " + Quoted(rec.secondary));
-    }
-    if (!any)
-        out << "  nothing\n";
-}
-
-static std::string PassBAction(const LogRecord &rec)
-{
-    switch (rec.type) {
-    case LOGREC_FILE:
+    switch (step.action) {
+    case ACTION_RUN_PROGRAM:
+        return "run " + Quoted(rec.primary) + " with argument text " + Quoted(rec.secondary);
+    case ACTION_DELETE_FILE:
         return "delete file " + Quoted(rec.primary) + ", or schedule it for deletion at restart";
-    case LOGREC_SHAREDDLL:
+    case ACTION_RELEASE_DLL:
         return "release shared DLL " + Quoted(rec.primary) +
                ": its count goes down by 1; at 0 the count and the file are removed";
-    case LOGREC_PMGROUP:
+    case ACTION_DELETE_GROUP:
         return "delete program group " + Quoted(rec.secondary) + ": DDE command [DeleteGroup(\"" +
                EscapeKeepingQuotes(rec.secondary) + "\")]";
-    case LOGREC_SYSREG:
-        return std::string("status only: ") + Quoted(kSysRegStatus);
+    case ACTION_REMOVE_DIRECTORY:
+        return "remove directory " + Quoted(rec.primary) + ", or schedule it for removal at restart";
+    case ACTION_NONE:
+        break;
     }
-    return "";
+    return std::string("status only: ") + Quoted(step.status);
 }
 
-// Pass B: files, shared DLLs and program groups, one pass in log order.
-static void PassB(std::ostream &out)
+// One pass: the records it takes, in log order, and what becomes of each.
+static void Pass(std::ostream &out, const char *title, RemovalPass pass)
 {
-    out << "Pass B: files, shared DLLs and program groups, in log order\n";
+    out << title << '\n';
     LogRecord rec;
     unsigned long long index = 0;
     int any = 0;
     RewindLog();
     for (; ReadRecord(&rec); index++) {
-        if (rec.type != LOGREC_FILE && rec.type != LOGREC_SHAREDDLL && rec.type != LOGREC_PMGROUP &&
-            rec.type != LOGREC_SYSREG)
+        const RecordStep *step = StepFor(pass, rec.type);
+        if (step == NULL)
             continue;
         any = 1;
-        Line(out, index, RecordIsUsable(&rec) ? PassBAction(rec) : Skipped(rec));
-    }
-    if (!any)
-        out << "  nothing\n";
-}
-
-// Pass C: directories, after every file is gone.
-static void PassC(std::ostream &out)
-{
-    out << "Pass C: directories\n";
-    LogRecord rec;
-    unsigned long long index = 0;
-    int any = 0;
-    RewindLog();
-    for (; ReadRecord(&rec); index++) {
-        if (rec.type != LOGREC_DIR)
-            continue;
-        any = 1;
-        if (!RecordIsUsable(&rec))
-            Line(out, index, Skipped(rec));
-        else
-            Line(out, index, "remove directory " + Quoted(rec.primary) + ", or schedule it for removal at restart");
+        Line(out, index, RecordIsUsable(&rec) ? Action(*step, rec) : Skipped(rec));
     }
     if (!any)
         out << "  nothing\n";
 }
 
 // Records that no pass acts on: names, TYPE3 and unknown codes.
+static bool NoPassTakes(DWORD type)
+{
+    return !StepFor(PASS_CUSTOM_PROGRAMS, type) && !StepFor(PASS_FILES, type) && !StepFor(PASS_DIRECTORIES, type);
+}
+
 static void NoAction(std::ostream &out, unsigned long long nameIndex)
 {
     out << "No action\n";
@@ -110,7 +75,7 @@ static void NoAction(std::ostream &out, unsigned long long nameIndex)
     int any = 0;
     RewindLog();
     for (; ReadRecord(&rec); index++) {
-        if (rec.type != LOGREC_APPNAME && rec.type != LOGREC_TYPE3 && RecordTypeName(rec.type))
+        if (!NoPassTakes(rec.type))
             continue;
         any = 1;
         std::string text = DescribeType(rec.type);
@@ -133,36 +98,31 @@ int RunPlan(const char *path, std::ostream &out, std::ostream &err)
         err << "instlog: cannot open " << Quoted(path) << ": " << error << '\n';
         return INSTLOG_UNREADABLE;
     }
-    // The start-up scan, as the uninstaller runs it.
-    g_recordCount = 0;
-    g_appName[0] = '\0';
-    CopyText(g_caption, sizeof(g_caption), DEFAULT_CAPTION);
+    // The start-up scan, as the uninstaller runs it, and the caption it gives.
     RewindLog();
-    ScanLog();
+    char caption[TEXT_SIZE];
+    const bool named = ScanLog(caption, sizeof(caption)) != 0;
 
     // Which record gave the name: the last usable one.
     LogRecord rec;
     unsigned long long index = 0;
     unsigned long long nameIndex = 0;
-    bool named = false;
     RewindLog();
-    for (; ReadRecord(&rec); index++) {
-        if (rec.type == LOGREC_APPNAME && RecordIsUsable(&rec)) {
+    for (; ReadRecord(&rec); index++)
+        if (rec.type == LOGREC_APPNAME && RecordIsUsable(&rec))
             nameIndex = index;
-            named = true;
-        }
-    }
 
     out << "Install log " << Quoted(path) << ": " << g_recordCount << (g_recordCount == 1 ? " record\n" : " records\n");
     if (named)
         out << "Application name: " << Quoted(g_appName) << " (record " << nameIndex << ")\n";
     else
         out << "Application name: none (no usable APPNAME record)\n";
-    out << "Caption of the message boxes: " << Quoted(g_caption) << "\n\n";
+    out << "Caption of the message boxes: " << Quoted(caption) << "\n\n";
 
-    PassA(out);
-    PassB(out);
-    PassC(out);
+    Pass(out, "Pass A: custom uninstall programs, each waited for; the first that fails stops the removal",
+         PASS_CUSTOM_PROGRAMS);
+    Pass(out, "Pass B: files, shared DLLs and program groups, in log order", PASS_FILES);
+    Pass(out, "Pass C: directories", PASS_DIRECTORIES);
     const char *skip = UninstallKeySkipReason(g_appName, named);
     if (skip)
         out << "Uninstall key: skipped, " << skip << '\n';

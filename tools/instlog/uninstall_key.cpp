@@ -1,6 +1,6 @@
 #include "uninstall_key.h"
 
-#include "shell/globals.h"
+#include "platform/sizes.h"
 
 const char *UninstallKeySkipReason(const std::string &name, bool named)
 {

@@ -1,7 +1,7 @@
 // The integrity check of an executable file, of the program's own and, in
 // the release tools, of a built or signed copy.
-#ifndef SHELL_IMAGE_CHECK_H
-#define SHELL_IMAGE_CHECK_H
+#ifndef PLATFORM_IMAGE_CHECK_H
+#define PLATFORM_IMAGE_CHECK_H
 
 #include "platform/platform.h"
 
