@@ -2,7 +2,6 @@
 
 #include "globals.h"
 #include "log/install_log.h"
-#include "platform/text.h"
 #include "removal/delete_or_schedule.h"
 #include "restart_dialog.h"
 
@@ -17,9 +16,14 @@ static int IsBareDrive(const char *path, size_t length)
     return length == 2 && path[1] == ':';
 }
 
-void RemoveLogFolders(char *path)
+// The log's path is resolved first, so that "." and ".." name no folder
+// that does not hold the log.
+void RemoveLogFolders(const char *logPath)
 {
-    size_t length = TextLength(path, (size_t)-1);
+    char path[PATH_SIZE];
+    DWORD length = GetFullPathNameA(logPath, sizeof(path), path, NULL);
+    if (length == 0 || length >= sizeof(path))
+        return;
     while (length > 0) {
         if (path[length - 1] == '\\') {
             path[length - 1] = '\0';
@@ -31,7 +35,7 @@ void RemoveLogFolders(char *path)
     }
 }
 
-void RunCompletion(char *logPath)
+void RunCompletion(const char *logPath)
 {
     CloseLog();
     DeleteOrSchedule(logPath);

@@ -35,12 +35,20 @@ protected:
 TEST_F(Completion, LogAndItsEmptyFoldersGoDeepestFirst)
 {
     // Setup Log, then Logs Outer, hold nothing else afterwards; the test's
-    // folder above them holds the uninstaller and stays.
+    // folder above them holds the uninstaller and stays. The command line
+    // names the log through an empty folder beside them and "..": that
+    // folder does not hold the log, and stays too.
     const std::string outer = folder_ + "\\Logs Outer";
+    const std::string beside = folder_ + "\\Empty Folder Beside";
     app_.logPath = outer + "\\Setup Log\\install.log";
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(beside, &error)) << error;
+    e2e::RunRecord run = RunUninstaller(beside + "\\..\\Logs Outer\\Setup Log\\install.log", AnswerYes);
+    ASSERT_TRUE(run.ended) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
     ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    EXPECT_TRUE(e2e::DirectoryExists(beside)) << beside << " was removed; the log is not in it";
 
     EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
     EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);

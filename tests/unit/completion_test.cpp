@@ -25,10 +25,7 @@ protected:
 
     std::string Folders(const std::string &path)
     {
-        std::vector<char> text(path.begin(), path.end());
-        text.push_back('\0');
-        RemoveLogFolders(text.data());
-        EXPECT_EQ('\0', text[0]);
+        RemoveLogFolders(path.c_str());
         std::string calls;
         for (const std::string &name : RemovedDirectoryCalls())
             calls += name + "|";
@@ -77,7 +74,12 @@ TEST_F(Completion, TheLogsFoldersAreTriedDeepestFirstDownToTheDrive)
     sim::Reset();
     EXPECT_EQ("", Folders(""));
     sim::Reset();
-    EXPECT_EQ("C:Apps|", Folders("C:Apps\\install.log")) << "a drive-relative path keeps its folders";
+    EXPECT_EQ("C:\\Apps|", Folders("C:Apps\\install.log")) << "a drive-relative path is resolved first";
+    sim::Reset();
+    EXPECT_EQ("C:\\A\\O|C:\\A|", Folders("C:\\A\\T\\..\\O\\.\\install.log")) << "C:\\A\\T does not hold the log";
+    sim::Reset();
+    sim::FailCall("GetFullPathNameA", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ("", Folders(LOG)) << "an unresolved path names no folder to try";
 }
 
 TEST_F(Completion, OnlyEmptyFoldersGo)
