@@ -15,6 +15,30 @@ static bool IsValidNameChar(char c)
     return (unsigned char)c >= 32 && !strchr("<>:\"|?*", c);
 }
 
+// The components of path from start on, as Win32 resolves them: both
+// slashes separate (the caller has made them backslashes), "." and ".." are
+// resolved, trailing dots and blanks of a component are dropped.
+static void ResolveComponents(const std::string &path, size_t start, std::vector<std::string> *parts)
+{
+    parts->clear();
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part == "..") {
+            if (!parts->empty())
+                parts->pop_back();
+            continue;
+        }
+        while (!part.empty() && (part.back() == '.' || part.back() == ' '))
+            part.pop_back();
+        if (!part.empty())
+            parts->push_back(part);
+    }
+}
+
 // Splits a path into its drive and components, the way Win32 normalises it:
 // both slashes separate, "." and ".." are resolved, trailing dots and blanks
 // of a component are dropped. A relative path starts at C:\.
@@ -46,29 +70,13 @@ static bool SplitPath(const std::string &raw, std::string *drive, std::vector<st
     } else {
         *drive = "C:";
     }
-    parts->clear();
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(start, end - start);
-        start = end + 1;
-        if (part == "..") {
-            if (!parts->empty())
-                parts->pop_back();
-            continue;
-        }
-        while (!part.empty() && (part.back() == '.' || part.back() == ' '))
-            part.pop_back();
-        if (part.empty())
-            continue;
+    ResolveComponents(path, start, parts);
+    for (const std::string &part : *parts)
         for (char c : part)
             if (!IsValidNameChar(c)) {
                 *error = ERROR_INVALID_NAME;
                 return false;
             }
-        parts->push_back(part);
-    }
     return true;
 }
 
@@ -554,22 +562,7 @@ DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *file
         start = 2;
     }
     std::vector<std::string> parts;
-    while (start < path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(start, end - start);
-        start = end + 1;
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-            continue;
-        }
-        while (!part.empty() && (part.back() == '.' || part.back() == ' '))
-            part.pop_back();
-        if (!part.empty())
-            parts.push_back(part);
-    }
+    ResolveComponents(path, start, &parts);
     std::string result = root;
     for (const std::string &part : parts)
         result += "\\" + part;
