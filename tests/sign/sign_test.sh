@@ -98,29 +98,23 @@ sign 0 "signed and verified" MORVANE_SIGN_PASSWORD=secret -- --pkcs12 author.p12
 check_release "a PKCS#12 file"
 
 # Both builds, the shipping i686 one among them, judged by the program's own
-# check as the end-to-end tests judge the one that runs under Wine: signed
-# again with a nested signature, or with the header CheckSum as before
+# check in the copies the end-to-end tests run under Wine: signed, signed
+# again, with a nested signature, or with the header CheckSum as before
 # signing, a copy passes; with a byte changed or bytes after the signature,
 # it fails.
 check=$root/build/sign-tools/tools/image_check/image_check
 for arch in win32 win64; do
-    copy=release/$arch/uninstall.exe
-    rm -f nested.exe
-    osslsigncode sign -nest -certs author.crt -key author.pem -in "$copy" -out nested.exe >/dev/null
-    python3 - "$builds/$arch/uninstall.exe" "$copy" <<'PY'
-import struct
+    "$root/tests/e2e/make_signed_copies.sh" "$builds/$arch/uninstall.exe" "copies-$arch" >/dev/null
+    (cd "copies-$arch" && "$check" signed.exe resigned.exe nested.exe stale.exe >/dev/null) ||
+        fail "$arch: a signed copy fails the check"
+    python3 - "copies-$arch/signed.exe" <<'PY'
 import sys
 
-unsigned, signed = sys.argv[1:]
-before = open(unsigned, 'rb').read()
-data = bytearray(open(signed, 'rb').read())
-at = struct.unpack_from('<I', data, 0x3C)[0] + 24 + 64
-open('stale.exe', 'wb').write(data[:at] + before[at:at + 4] + data[at + 4:])
-middle = len(before) // 2
+data = open(sys.argv[1], 'rb').read()
+middle = len(data) // 3
 open('flipped.exe', 'wb').write(data[:middle] + bytes([data[middle] ^ 0x01]) + data[middle + 1:])
 open('appended.exe', 'wb').write(data + bytes(8))
 PY
-    "$check" nested.exe stale.exe >/dev/null || fail "$arch: a nested or stale-CheckSum copy fails the check"
     for changed in flipped.exe appended.exe; do
         status=0
         "$check" "$changed" >/dev/null || status=$?
