@@ -2,10 +2,15 @@
 # need, when they are missing. Sourced by scripts/test, scripts/demo and
 # scripts/sign.
 
+# Wine's preloaders come in packages of their own, which Debian only
+# suggests. Without one, Wine reserves the addresses every Windows process
+# needs only after Linux has placed the loader's own mappings, and about one
+# start in a few thousand finds the page of the shared user data taken: the
+# program ends at once with status 1 and, under WINEDEBUG=-all, no word.
 PACKAGES=(cmake ninja-build g++ googletest libgtest-dev python3
           clang-14 libclang-rt-14-dev llvm-14
-          g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 fonts-wine xvfb x11-utils imagemagick
-          osslsigncode openssl)
+          g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-preloader fonts-wine xvfb x11-utils
+          imagemagick osslsigncode openssl)
 
 # ensure_packages [PACKAGE...]: the packages given, or all of the above.
 ensure_packages() {
@@ -50,15 +55,12 @@ PY
     [ "$status" -eq 42 ]
 }
 
-# Debian's 32-bit Wine beside the 64-bit one, so that Wine runs 32-bit
-# Windows programs in a 64-bit prefix as 64-bit Windows does (WOW64). Call
-# it only where kernel_runs_i386.
+# Debian's 32-bit Wine, with its preloader, beside the 64-bit one, so that
+# Wine runs 32-bit Windows programs in a 64-bit prefix as 64-bit Windows
+# does (WOW64). Call it only where kernel_runs_i386.
 ensure_wine32() {
-    dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' && return 0
-    echo "Installing: wine32:i386"
-    local sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    dpkg --print-foreign-architectures | grep -qx i386 || "${sudo[@]}" dpkg --add-architecture i386
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq wine32:i386 >/dev/null
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture i386; else sudo dpkg --add-architecture i386; fi
+    fi
+    ensure_packages wine32:i386 wine32-preloader:i386
 }
