@@ -22,10 +22,13 @@ ensure_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
-    local sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# as_root COMMAND...: runs it as root, through sudo unless this is root.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
 # Whether this machine's kernel runs 32-bit x86 programs, which differs from
@@ -60,7 +63,7 @@ PY
 # does (WOW64). Call it only where kernel_runs_i386.
 ensure_wine32() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture i386; else sudo dpkg --add-architecture i386; fi
+        as_root dpkg --add-architecture i386
     fi
     ensure_packages wine32:i386 wine32-preloader:i386
 }
