@@ -6,6 +6,7 @@
 #include "delete_or_schedule.h"
 #include "passes.h"
 #include "progman.h"
+#include "release_journal.h"
 #include "shared_dll.h"
 #include "log/install_log.h"
 #include "platform/text.h"
@@ -58,9 +59,25 @@ static void SetBar(unsigned long long progress)
     SendDlgItemMessageA(g_shown.dialog, IDC_PROGRESS, PBM_SETPOS, position, 0);
 }
 
-// Shows the step and acts on the record. Returns 0 when a custom program
-// failed, which stops the removal.
-static int TakeStep(const RecordStep *step, const LogRecord *rec)
+// An earlier run on this log, ended halfway, may have released the record
+// already: no count is lowered twice.
+static void ReleaseOnce(const char *path, DWORD index)
+{
+    switch (ClaimRelease(index)) {
+    case RELEASE_NOW:
+        ReleaseSharedDll(path);
+        break;
+    case RELEASE_FINISH:
+        FinishSharedDllRelease(path);
+        break;
+    case RELEASE_SKIP:
+        break;
+    }
+}
+
+// Shows the step and acts on the record, the index-th of the log. Returns 0
+// when a custom program failed, which stops the removal.
+static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index)
 {
     if (step->detail != DETAIL_UNCHANGED) {
         SetStatus(step->status);
@@ -77,7 +94,7 @@ static int TakeStep(const RecordStep *step, const LogRecord *rec)
         DeleteOrSchedule(rec->primary);
         break;
     case ACTION_RELEASE_DLL:
-        ReleaseSharedDll(rec->primary);
+        ReleaseOnce(rec->primary, index);
         break;
     case ACTION_DELETE_GROUP:
         ProgmanDeleteGroup(rec->secondary);
@@ -99,11 +116,11 @@ static int RunPass(RemovalPass pass, unsigned long long *progress, int advancing
 {
     LogRecord rec;
     RewindLog();
-    while (ReadRecord(&rec)) {
+    for (DWORD index = 0; ReadRecord(&rec); index++) {
         if (progress != NULL)
             SetBar(*progress);
         const RecordStep *step = RecordIsUsable(&rec) ? StepFor(pass, rec.type) : NULL;
-        if (step != NULL && !TakeStep(step, &rec))
+        if (step != NULL && !TakeStep(step, &rec, index))
             return 0;
         if (advancing) {
             *progress += PROGRESS_DONE;

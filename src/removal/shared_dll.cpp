@@ -2,6 +2,7 @@
 
 #include "delete_or_schedule.h"
 #include "platform/platform.h"
+#include "release_journal.h"
 
 #define SHARED_DLLS_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
 
@@ -21,7 +22,10 @@ int ReleaseSharedDll(const char *path)
         count--;
         if (count == 0) {
             // The count's entry goes first, the file second; a failed
-            // delete of the entry is not reported and stops nothing.
+            // delete of the entry is not reported and stops nothing. A run
+            // ended in between leaves a note, so that the next one deletes
+            // the DLL.
+            NoteCountReachesZero();
             RegDeleteValueA(key, path);
             DeleteOrSchedule(path);
             released = 1;
@@ -31,4 +35,20 @@ int ReleaseSharedDll(const char *path)
     }
     RegCloseKey(key);
     return released;
+}
+
+int FinishSharedDllRelease(const char *path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD count;
+    DWORD size = sizeof(count);
+    LSTATUS found = RegQueryValueExA(key, path, NULL, NULL, (LPBYTE)&count, &size);
+    RegCloseKey(key);
+    // A count that is back was made since by another application's setup.
+    if (found != ERROR_FILE_NOT_FOUND)
+        return 0;
+    DeleteOrSchedule(path);
+    return 1;
 }

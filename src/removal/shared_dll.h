@@ -8,4 +8,10 @@
 // the count was lowered, 0 otherwise.
 int ReleaseSharedDll(const char *path);
 
+// Ends a release that an earlier run began and was ended in: the count's
+// value was about to be deleted, and then the DLL. When the value is gone,
+// the DLL is deleted (or scheduled for the restart); when it is there,
+// nothing is done. Returns 1 when the DLL was passed on for deletion.
+int FinishSharedDllRelease(const char *path);
+
 #endif

@@ -3,6 +3,7 @@
 #include "globals.h"
 #include "log/install_log.h"
 #include "removal/delete_or_schedule.h"
+#include "removal/release_journal.h"
 #include "restart_dialog.h"
 
 static const char kRemoved[] =
@@ -38,7 +39,9 @@ void RemoveLogFolders(const char *logPath)
 void RunCompletion(const char *logPath)
 {
     CloseLog();
-    DeleteOrSchedule(logPath);
+    // While the log stays, a run on it must still find what was released.
+    if (DeleteOrSchedule(logPath) == 1)
+        ForgetReleases();
     MessageBoxA(NULL, kRemoved, g_caption, MB_OK | MB_ICONWARNING);
     if (g_rebootNeeded == 1)
         DialogBoxParamA(g_hInstance, "RESTARTDLG", NULL, RestartDlgProc, 0);

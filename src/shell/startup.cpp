@@ -7,6 +7,7 @@
 #include "progress_dialog.h"
 #include "removal/custom_program.h"
 #include "removal/delete_or_schedule.h"
+#include "removal/release_journal.h"
 #include "self_check.h"
 #include "worker.h"
 
@@ -75,6 +76,7 @@ int InitUninstall(char *logPath)
         return 0;
     }
     ScanLog(g_caption, sizeof(g_caption));
+    IdentifyLog(logPath);
     g_rebootNeeded = 0;
     g_win32s = IsWin32s(GetVersion());
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -369,3 +370,163 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, FaultInjection,
                              std::string name = ScenarioName(info.param);
                              return name == "Win32s" ? std::string("Win32sWithProgmanRefusing") : name;
                          });
+
+// What a run leaves for a later one to find: files and folders, registry
+// keys and values, what waits for the restart, and the groups Program
+// Manager deleted.
+struct Leftovers {
+    std::map<std::string, std::string> files;    // upper-case long path -> content; "<dir>" for a folder
+    std::map<std::string, std::string> values;   // key path, or key path|NAME -> type and data
+    std::set<std::string> restart;               // MoveFileExA items and WININIT.INI's [Rename] lines
+    std::set<std::string> groups;
+
+    static std::string Upper(std::string text)
+    {
+        for (char &c : text)
+            c = (char)toupper((unsigned char)c);
+        return text;
+    }
+
+    static Leftovers Take(const std::set<std::string> &groups)
+    {
+        Leftovers l;
+        for (const sim::ItemInfo &item : sim::AllItems())
+            l.files[Upper(item.longPath)] = item.isDir ? "<dir>" : item.content;
+        for (const sim::RegKeyInfo &key : sim::RegistryKeys()) {
+            l.values[key.path] = "<key>";
+            for (const auto &v : key.values)
+                l.values[key.path + "|" + Upper(v.first)] = std::to_string(v.second.type) + ":" + v.second.data;
+        }
+        for (const std::string &item : sim::PendingDeletes())
+            l.restart.insert(Upper(item));
+        std::istringstream wininit(sim::FileContent(kWininit));
+        bool rename = false;
+        for (std::string line; std::getline(wininit, line);) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!line.empty() && line[0] == '[')
+                rename = line == "[Rename]";
+            else if (rename && !line.empty())
+                l.restart.insert("WININIT.INI " + Upper(line));
+        }
+        l.files.erase(Upper(kWininit));
+        l.groups = groups;
+        return l;
+    }
+
+    // The count of a SharedDLLs value; 0 when it is gone.
+    DWORD Count(const std::string &valueKey) const
+    {
+        auto v = values.find(valueKey);
+        if (v == values.end())
+            return 0;
+        std::string data = v->second.substr(v->second.find(':') + 1);
+        DWORD count = 0;
+        for (size_t i = 0; i < data.size() && i < 4; i++)
+            count |= (DWORD)(unsigned char)data[i] << (8 * i);
+        return count;
+    }
+};
+
+// A run killed at any one of its platform calls, then run again on what it
+// left until it completes, ends as one whole run does, but that the count
+// being released at the cut may stay one too high (and its DLL with it). A
+// cut after the log was deleted leaves a run that cannot start: the log's
+// folder and the log's release note may then stay too.
+TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
+{
+    static const char kSharedDllsPrefix[] =
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS|";
+    static const char kJournal[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVANE UNINSTALL";
+    std::set<std::string> groups;
+    auto prepare = [&groups] {
+        PrepareProgramWorld();
+        RunSetup setup = BuildScenario(SCENARIO_COMPLETED);
+        groups.clear();
+        sim::SetProgramManager([&groups](const std::string &command) {
+            groups.insert(command);
+            return true;
+        });
+        return setup;
+    };
+    RunSetup setup = prepare();
+    const Leftovers before = Leftovers::Take(groups);
+    ASSERT_EQ(0, RunUninstaller(setup.commandTail));
+    const size_t calls = sim::Calls().size();
+    const Leftovers whole = Leftovers::Take(groups);
+
+    size_t cuts = 0;
+    for (size_t n = 1; n <= calls; n++) {
+        setup = prepare();
+        sim::EndRunAtCall((int)n);
+        if (RunUninstaller(setup.commandTail) != RUN_ENDED_EXIT_CODE)
+            break;   // this run made fewer calls than the first
+        cuts++;
+        const sim::Call cut = sim::Calls().back();
+        const std::string where = "cut at call " + std::to_string(n) + " " + cut.function + "(" +
+                                  (cut.args.empty() ? "" : cut.args[0]) + ")";
+        const bool logGone = !sim::FileExists(SCENARIO_LOG);
+        EndProgramProcess();
+        RunCheck check(setup);
+        std::vector<std::string> violations = check.Check(RunUninstaller(setup.commandTail));
+        EXPECT_TRUE(violations.empty()) << where << ", then the run again:" << Joined(violations);
+        EXPECT_EQ(logGone ? RUN_INIT_FAILED : RUN_COMPLETED, check.outcome()) << where;
+        const Leftovers after = Leftovers::Take(groups);
+
+        std::vector<std::string> higher;   // counts one above the whole run's
+        std::set<std::string> keys;
+        for (const auto &v : whole.values)
+            keys.insert(v.first);
+        for (const auto &v : after.values)
+            keys.insert(v.first);
+        for (const std::string &key : keys) {
+            bool isCount = key.compare(0, sizeof(kSharedDllsPrefix) - 1, kSharedDllsPrefix) == 0;
+            if (isCount && after.Count(key) == whole.Count(key) + 1) {
+                higher.push_back(key.substr(sizeof(kSharedDllsPrefix) - 1));
+            } else if (key.compare(0, sizeof(kJournal) - 1, kJournal) == 0) {
+                EXPECT_TRUE(logGone && whole.values.count(key) == 0) << where << ": the release journal stays: " << key;
+            } else {
+                auto w = whole.values.find(key);
+                auto a = after.values.find(key);
+                EXPECT_TRUE(w != whole.values.end() && a != after.values.end() && w->second == a->second)
+                    << where << ": " << key << " is " << (a == after.values.end() ? "gone" : ::testing::PrintToString(a->second))
+                    << ", not " << (w == whole.values.end() ? "gone" : ::testing::PrintToString(w->second));
+            }
+        }
+        EXPECT_LE(higher.size(), 1u) << where << ": more than one count stays too high:" << Joined(higher);
+
+        std::set<std::string> paths;
+        for (const auto &f : whole.files)
+            paths.insert(f.first);
+        for (const auto &f : after.files)
+            paths.insert(f.first);
+        for (const std::string &path : paths) {
+            auto w = whole.files.find(path);
+            auto a = after.files.find(path);
+            if (w != whole.files.end() && a != after.files.end() && w->second == a->second)
+                continue;
+            bool stillCounted = std::find(higher.begin(), higher.end(), path) != higher.end();
+            bool logFolder = logGone && path == "C:\\APPS\\TOOL";
+            EXPECT_TRUE(w == whole.files.end() && (stillCounted || logFolder))
+                << where << ": " << path << " is " << (a == after.files.end() ? "gone" : "there")
+                << ", unlike after one whole run";
+        }
+        // No DLL goes while something still counts on it.
+        for (const auto &v : after.values)
+            if (v.first.compare(0, sizeof(kSharedDllsPrefix) - 1, kSharedDllsPrefix) == 0 && after.Count(v.first) > 0) {
+                std::string dll = v.first.substr(sizeof(kSharedDllsPrefix) - 1);
+                EXPECT_TRUE(before.files.count(dll) == 0 || after.files.count(dll) != 0)
+                    << where << ": " << dll << " is deleted, counted " << after.Count(v.first);
+            }
+        EXPECT_EQ(Joined(std::vector<std::string>(whole.restart.begin(), whole.restart.end())),
+                  Joined(std::vector<std::string>(after.restart.begin(), after.restart.end())))
+            << where << ": what waits for the restart";
+        EXPECT_EQ(whole.groups, after.groups) << where;
+        if (HasFailure()) {
+            ADD_FAILURE() << "stopping at the first failing cut: " << where;
+            return;
+        }
+    }
+    EXPECT_GT(cuts, 200u);
+    std::cout << "interruption: " << cuts << " cut points, each followed by a run to the end" << std::endl;
+}

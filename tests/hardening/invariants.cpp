@@ -32,6 +32,7 @@ static const char kSharedDlls[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WIND
 static const char kSharedDllsPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 static const char kUninstall[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL";
 static const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
+static const char kJournal[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVANE UNINSTALL";
 
 static const size_t kRecordSize = 516;
 static const size_t kTextSize = 256;
@@ -116,6 +117,19 @@ void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveRea
         stillActiveReads);
 }
 
+static DWORD LittleEndian(const std::string &bytes, size_t at)
+{
+    DWORD value = 0;
+    for (size_t i = 0; i < 4 && at + i < bytes.size(); i++)
+        value |= (DWORD)(unsigned char)bytes[at + i] << (8 * i);
+    return value;
+}
+
+// A note of the release journal: the log's write time and size, how many
+// of its first records are released, and whether the last one's count was
+// found at 1.
+static const size_t kNoteSize = 24;
+
 // The text of a record field: up to its terminating zero; usable when that
 // zero lies within the field.
 static std::string FieldText(const std::string &bytes, size_t offset, bool *terminated)
@@ -173,6 +187,7 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
     if (logItem != items_.end() && !logItem->second.isDir) {
         logIsFile_ = true;
         logBytes_ = logItem->second.content;
+        logWritten_ = logItem->second.written;
     }
     for (size_t at = 0; at + kRecordSize <= logBytes_.size(); at += kRecordSize) {
         std::string bytes = logBytes_.substr(at, kRecordSize);
@@ -189,6 +204,24 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
             resolved_[rec.primary] = found ? Upper(*found) : "";
         }
     }
+    auto journal = registry_.find(kJournal);
+    if (journal != registry_.end())
+        for (const auto &note : journal->second)
+            if (NamesThisLog(note.second.first, note.second.second)) {
+                releasedBefore_ = LittleEndian(note.second.second.data, 16);
+                lastReachedZero_ = LittleEndian(note.second.second.data, 20) != 0;
+            }
+}
+
+// Whether a note of the release journal is this log's: named by its full
+// path, and holding its write time and size as they are.
+bool RunCheck::NamesThisLog(const std::string &noteName, const sim::RegValue &note) const
+{
+    const std::string &d = note.data;
+    return logIsFile_ && Upper(noteName) == Upper(sim::FullPathName(setup_.commandTail)) && note.type == REG_BINARY &&
+           d.size() == kNoteSize && LittleEndian(d, 0) == (DWORD)logWritten_ &&
+           LittleEndian(d, 4) == (DWORD)(logWritten_ >> 32) && LittleEndian(d, 8) == (DWORD)logBytes_.size() &&
+           LittleEndian(d, 12) == (DWORD)((unsigned long long)logBytes_.size() >> 32);
 }
 
 void RunCheck::Fail(const std::string &what)
@@ -241,12 +274,13 @@ DWORD RunCheck::CountBefore(const std::string &dllText, bool *countable) const
     return count;
 }
 
-// How many usable shared-DLL records name the value dllText.
+// How many usable shared-DLL records name the value dllText, of those that
+// no earlier run on this log released.
 int RunCheck::Releases(const std::string &dllText) const
 {
     int n = 0;
-    for (const Record &rec : records_)
-        if (rec.type == 4 && rec.usable && Upper(rec.primary) == Upper(dllText))
+    for (size_t i = releasedBefore_; i < records_.size(); i++)
+        if (records_[i].type == 4 && records_[i].usable && Upper(records_[i].primary) == Upper(dllText))
             n++;
     return n;
 }
@@ -473,16 +507,21 @@ void RunCheck::CheckFiles()
         return std::string(stillCounted.count(name) != 0 ? "its shared-DLL count did not reach 0"
                                                          : "not named by the log");
     };
-    for (const Record &rec : records_) {
+    for (size_t i = 0; i < records_.size(); i++) {
+        const Record &rec = records_[i];
         if (!rec.usable)
             continue;
         if (rec.type == 1 || rec.type == 2)
             allow(rec.primary, true);
-        if (rec.type == 4) {
+        bool countable;
+        CountBefore(rec.primary, &countable);
+        if (rec.type == 4 && lastReachedZero_ && i + 1 == releasedBefore_ && !countable) {
+            // An earlier run deleted its count and was ended before the DLL.
+            allow(rec.primary, true);
+        } else if (rec.type == 4) {
             // A DLL that only this record names may go when its count
             // reached 0: it held 1 to as many as the records naming it, and
             // its value went.
-            bool countable;
             DWORD count = CountBefore(rec.primary, &countable);
             if (countable && count >= 1 && count <= (DWORD)Releases(rec.primary) && CountReachedZero(rec.primary))
                 allow(rec.primary, true);
@@ -611,6 +650,8 @@ void RunCheck::CheckRegistry()
     for (const auto &key : registry_) {
         auto now = after.find(key.first);
         if (now == after.end()) {
+            if (key.first == kJournal)
+                continue;
             if (!removal || entries.count(key.first) == 0)
                 Fail("registry key deleted: " + key.first);
             continue;
@@ -626,6 +667,8 @@ void RunCheck::CheckRegistry()
             bool same = was != key.second.end() && is != now->second.end() &&
                         was->second.second.type == is->second.second.type &&
                         was->second.second.data == is->second.second.data;
+            if (key.first == kJournal)
+                continue;
             if (key.first != kSharedDlls) {
                 if (!same)
                     Fail("registry value changed: " + key.first + " " + Shown(name));
@@ -680,8 +723,9 @@ void RunCheck::CheckRegistry()
         }
     }
     for (const auto &key : after)
-        if (registry_.count(key.first) == 0)
+        if (registry_.count(key.first) == 0 && key.first != kJournal)
             Fail("registry key created: " + key.first);
+    CheckJournal(after);
 
     // Without a failure the application's entry goes when it can.
     if (removal && !faulted_ && entries.size() == 1) {
@@ -691,6 +735,49 @@ void RunCheck::CheckRegistry()
             hadSubkeys = hadSubkeys || key.first.compare(0, entry.size() + 1, entry + "\\") == 0;
         if (registry_.count(entry) && after.count(entry) && !hadSubkeys)
             Fail("the application's Uninstall entry stays: " + entry);
+    }
+}
+
+// The release journal: notes of other logs stay as they are; this log's
+// note names the log as it is and only ever grows, up to the records the
+// log holds; it goes with the log. Only a run that released something
+// writes one.
+void RunCheck::CheckJournal(const std::map<std::string, Values> &after)
+{
+    auto was = registry_.find(kJournal);
+    auto is = after.find(kJournal);
+    Values before = was != registry_.end() ? was->second : Values();
+    Values now = is != after.end() ? is->second : Values();
+    std::string ours = Upper(sim::FullPathName(setup_.commandTail));
+    for (const auto &v : before)
+        if (v.first != ours && (now.count(v.first) == 0 || now[v.first].second.data != v.second.second.data))
+            Fail("another log's release note changed: " + Shown(v.second.first));
+    for (const auto &v : now) {
+        if (v.first != ours) {
+            if (before.count(v.first) == 0)
+                Fail("a release note for another log: " + Shown(v.second.first));
+            continue;
+        }
+        bool unchanged = before.count(v.first) != 0 && before[v.first].second.data == v.second.second.data &&
+                         before[v.first].second.type == v.second.second.type;
+        if (unchanged)
+            continue;
+        DWORD released = LittleEndian(v.second.second.data, 16);
+        if (!NamesThisLog(v.second.first, v.second.second))
+            Fail("the release note does not hold the log's write time and size");
+        else if (outcome_ != RUN_COMPLETED)
+            Fail(std::string("a release note was written in a ") + OutcomeName(outcome_) + " run");
+        else if (released == 0 || released < releasedBefore_ || released > records_.size() ||
+                 records_[released - 1].type != 4)
+            Fail("the release note says " + std::to_string(released) + " records are released, after " +
+                 std::to_string(releasedBefore_) + ", in a log of " + std::to_string(records_.size()));
+    }
+    bool logGone = logIsFile_ && items_.count(logLong_) != 0 && !sim::ResolvePath(logLong_);
+    if (outcome_ == RUN_COMPLETED && logGone && !faulted_) {
+        if (now.count(ours) != 0)
+            Fail("the log is deleted, but its release note stays");
+        if (is != after.end() && now.empty())
+            Fail("the release journal's key stays empty");
     }
 }
 

@@ -13,7 +13,10 @@
 // - Registry: only the SharedDLLs values that the log names change, and only
 //   the Uninstall entry named by the log's application goes; a count is
 //   lowered by at most one per record, never wraps, and a count of 0, an
-//   empty value or one longer than 4 bytes stays as it is. A DLL that only a
+//   empty value or one longer than 4 bytes stays as it is. A record that an
+//   earlier run on the same log released (its note in the release journal
+//   says so) releases nothing. The journal changes only in the log's own
+//   note, which names the log as it is, and the note goes with the log. A DLL that only a
 //   shared-DLL record names goes only when its count reached 0: it was 1 to
 //   as many as the records naming it, and its value was deleted (or that
 //   deletion was made to fail, which the release does not look at).
@@ -106,7 +109,10 @@ private:
     std::string logBytes_;
     std::string logLong_;      // the log's long path in upper case; empty when missing
     bool logIsFile_ = false;
+    unsigned long long logWritten_ = 0;
     std::vector<Record> records_;
+    DWORD releasedBefore_ = 0;   // records an earlier run on this log released
+    bool lastReachedZero_ = false;   // and the last one's value and DLL were to go
     std::map<std::string, sim::ItemInfo> items_;          // by upper-case long path
     std::map<std::string, std::string> resolved_;          // names in the log -> upper-case long paths
     std::map<std::string, Values> registry_;              // by upper-case key path
@@ -124,6 +130,8 @@ private:
     DWORD CountBefore(const std::string &dllText, bool *countable) const;
     int Releases(const std::string &dllText) const;
     bool CountReachedZero(const std::string &dllText) const;
+    bool NamesThisLog(const std::string &noteName, const sim::RegValue &note) const;
+    void CheckJournal(const std::map<std::string, Values> &after);
 
     Outcome ReadOutcome();
     void CheckBoxes();

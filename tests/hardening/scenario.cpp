@@ -20,6 +20,7 @@ RunSetup BuildScenario(ScenarioKind kind)
 {
     const std::string app = SCENARIO_APP;
     const std::string common = "C:\\WINDOWS\\system32\\common.dll";
+    const std::string triple = "C:\\WINDOWS\\system32\\triple.dll";
     std::vector<TestRecord> records{
         {0, "Tool", ""},
         {7, app + "\\undo", "-q"},
@@ -28,8 +29,10 @@ RunSetup BuildScenario(ScenarioKind kind)
         {1, app + "\\busy.dll", ""},
         {1, app + "\\Sub Folder\\Long File Name.txt", ""},
         {4, common, ""},
+        {4, triple, ""},
         {4, app + "\\private.dll", ""},
         {5, "", "Tool Group"},
+        {4, triple, ""},
         {6, "", ""},
         {3, "", ""},
         {2, app + "\\Sub Folder", ""},
@@ -42,10 +45,12 @@ RunSetup BuildScenario(ScenarioKind kind)
     sim::HoldFile(app + "\\busy.dll");
     sim::AddFile(app + "\\Sub Folder\\Long File Name.txt", "text");
     sim::AddFile(common, "dll");
+    sim::AddFile(triple, "dll");
     sim::AddFile(app + "\\private.dll", "dll");
     sim::AddFile(app + "\\cleanup.bat", "@echo off");
     sim::AddFile("C:\\WINDOWS\\WININIT.INI", "[Rename]\r\nNUL=C:\\OTHER~1.TMP\r\n[Other]\r\nkey=value\r\n");
     sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, common, 2);
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, triple, 3);
     sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, app + "\\private.dll", 1);
     sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "C:\\WINDOWS\\system32\\other.dll", 1);
     sim::SetRegValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool", "DisplayName", REG_SZ, std::string("Tool\0", 5));

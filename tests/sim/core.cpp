@@ -78,12 +78,24 @@ void Hang(const std::string &what)
     abort();
 }
 
+void LeaveIfEnded()
+{
+    if (TheWorld().runEnded)
+        throw RunEnded();
+}
+
 DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file)
 {
     auto lock = Lock();
     World &w = TheWorld();
+    LeaveIfEnded();
     w.calls.push_back(Call{function, std::move(args), CurrentThread(), 0, "", 0, false});
     int index = (int)w.calls.size();
+    if (index == w.endAtCall) {
+        w.runEnded = true;
+        w.changed.notify_all();
+        throw RunEnded();
+    }
     Call &call = w.calls.back();
     auto handle = file != nullptr ? w.handles.find(file) : w.handles.end();
     if (handle != w.handles.end() && handle->second.kind == HANDLE_FILE) {
@@ -149,6 +161,8 @@ void Reset()
     World &w = TheWorld();
     w.calls.clear();
     w.faults.clear();
+    w.endAtCall = 0;
+    w.runEnded = false;
     w.handles.clear();
     w.nextHandle = 0x1000;
     w.queues.clear();
@@ -195,6 +209,38 @@ void FailNthCall(int n, DWORD error)
 {
     auto lock = Lock();
     TheWorld().faults.push_back(FaultRule{"", error, 0, "", n});
+}
+
+void EndRunAtCall(int n)
+{
+    auto lock = Lock();
+    TheWorld().endAtCall = n;
+}
+
+void EndProcess()
+{
+    JoinThreads();
+    auto lock = Lock();
+    World &w = TheWorld();
+    for (auto &h : w.handles)
+        if (h.second.kind == HANDLE_FILE && h.second.node != nullptr)
+            h.second.node->openCount--;
+    w.handles.clear();
+    CloseOpenKeys();
+    w.ddeObjects.clear();
+    w.ddeOwners.clear();
+    w.ddeExecuteData.clear();
+    w.programRuns.clear();
+    w.windows.clear();
+    w.boxes.clear();
+    w.queues.clear();
+    w.loadedLibraries.clear();
+    w.commonControlsLoaded = false;
+    w.calls.clear();
+    w.faults.clear();
+    w.endAtCall = 0;
+    w.runEnded = false;
+    w.mainThread = CurrentThread();
 }
 
 void ClearFailures()

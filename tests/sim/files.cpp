@@ -181,6 +181,12 @@ Node *CreateNode(Node *parent, const std::string &name, bool isDir)
     return raw;
 }
 
+void WriteContent(Node *node, std::string content)
+{
+    node->content = std::move(content);
+    node->written = ++TheWorld().fileClock;
+}
+
 void RemoveNode(Node *node)
 {
     auto &siblings = node->parent->children;
@@ -264,7 +270,7 @@ void AddFile(const std::string &path, const std::string &content)
     Node *node = MakePath(path, false);
     if (node->isDir)
         throw std::runtime_error("a directory is in the way: " + path);
-    node->content = content;
+    WriteContent(node, content);
 }
 
 void AddDir(const std::string &path)
@@ -442,6 +448,27 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWOR
     return (DWORD)h.position;
 }
 
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    if (CallFails("GetFileInformationByHandle", {Hex((uintptr_t)file)}, file))
+        return FALSE;
+    auto lock = Lock();
+    auto it = TheWorld().handles.find(file);
+    if (it == TheWorld().handles.end() || it->second.kind != HANDLE_FILE) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const Node *node = it->second.node;
+    memset(info, 0, sizeof(*info));
+    info->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    info->ftLastWriteTime.dwLowDateTime = (DWORD)node->written;
+    info->ftLastWriteTime.dwHighDateTime = (DWORD)(node->written >> 32);
+    info->nFileSizeLow = (DWORD)node->content.size();
+    info->nFileSizeHigh = (DWORD)((unsigned long long)node->content.size() >> 32);
+    info->nNumberOfLinks = 1;
+    return TRUE;
+}
+
 BOOL WINAPI CloseHandle(HANDLE object)
 {
     if (CallFails("CloseHandle", {Hex((uintptr_t)object)}, object))
@@ -533,23 +560,16 @@ DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
     return (DWORD)result.size();
 }
 
-// Pure text, as in Win32: the item need not exist. Both slashes separate,
-// "." and ".." are resolved, trailing dots and blanks of a component go; a
-// path without a drive is taken on C:, whose current folder is its root.
-DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *filePart)
+namespace sim {
+
+std::string FullPathName(const std::string &name)
 {
-    if (CallFails("GetFullPathNameA", {Str(name), Num(size)}))
-        return 0;
-    if (filePart != nullptr)
-        *filePart = nullptr;
-    std::string path = name != nullptr ? name : "";
+    std::string path = name;
     for (char &c : path)
         if (c == '/')
             c = '\\';
-    if (path.empty()) {
-        SetError(ERROR_INVALID_NAME);
-        return 0;
-    }
+    if (path.empty())
+        return "";
     std::string root = "C:";
     size_t start = 0;
     if (path.compare(0, 2, "\\\\") == 0) {
@@ -568,11 +588,27 @@ DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *file
         result += "\\" + part;
     if (parts.empty() || path.back() == '\\')
         result += "\\";
+    return result;
+}
+
+}  // namespace sim
+
+DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *filePart)
+{
+    if (CallFails("GetFullPathNameA", {Str(name), Num(size)}))
+        return 0;
+    if (filePart != nullptr)
+        *filePart = nullptr;
+    std::string result = sim::FullPathName(name != nullptr ? name : "");
+    if (result.empty()) {
+        SetError(ERROR_INVALID_NAME);
+        return 0;
+    }
     if (result.size() + 1 > size)
         return (DWORD)result.size() + 1;
     memcpy(buffer, result.c_str(), result.size() + 1);
-    if (filePart != nullptr && !parts.empty() && path.back() != '\\')
-        *filePart = buffer + result.size() - parts.back().size();
+    if (filePart != nullptr && result.back() != '\\')
+        *filePart = buffer + result.rfind('\\') + 1;
     return (DWORD)result.size();
 }
 
@@ -627,7 +663,8 @@ std::optional<std::string> ResolvePath(const std::string &path)
 static void CollectItems(const Node *node, std::vector<ItemInfo> *out)
 {
     for (auto &child : node->children) {
-        out->push_back(ItemInfo{LongPathOf(child.get()), ShortPathOf(child.get()), child->isDir, child->content});
+        out->push_back(ItemInfo{LongPathOf(child.get()), ShortPathOf(child.get()), child->isDir, child->content,
+                               child->written});
         CollectItems(child.get(), out);
     }
 }

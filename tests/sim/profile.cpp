@@ -130,7 +130,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
             s->lines.push_back(std::string(key) + "=" + value);
         }
     }
-    node->content = Serialise(ini);
+    WriteContent(node, Serialise(ini));
     return TRUE;
 }
 
@@ -193,6 +193,6 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fil
     for (const std::string &line : given)
         if (line.find('=') != std::string::npos)
             s->lines.push_back(line);
-    node->content = Serialise(ini);
+    WriteContent(node, Serialise(ini));
     return TRUE;
 }

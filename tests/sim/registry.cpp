@@ -61,6 +61,12 @@ static Key *FindKey(Key *base, const std::string &path, bool create)
     return key;
 }
 
+void CloseOpenKeys()
+{
+    TheWorld().openKeys.clear();
+    g_access.clear();
+}
+
 }  // namespace detail
 
 using namespace detail;
@@ -132,15 +138,15 @@ static LSTATUS KeyForValueChange(HKEY key, Key **k)
     return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
+// Opens subKey of key with access, creating it and its missing parents when
+// create is set.
+static LSTATUS OpenKey(HKEY key, LPCSTR subKey, REGSAM access, bool create, PHKEY result)
 {
-    if (DWORD e = Enter("RegOpenKeyExA", {KeyName(key), Str(subKey), Num(options), Hex(access)}))
-        return (LSTATUS)e;
     auto lock = Lock();
     Key *base = BaseKey(key);
     if (base == nullptr)
         return ERROR_INVALID_HANDLE;
-    Key *found = FindKey(base, subKey ? subKey : "", false);
+    Key *found = FindKey(base, subKey ? subKey : "", create);
     if (found == nullptr)
         return ERROR_FILE_NOT_FOUND;
     World &w = TheWorld();
@@ -148,6 +154,50 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM acce
     w.openKeys[handle] = found;
     g_access[handle] = access;
     *result = handle;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
+{
+    if (DWORD e = Enter("RegOpenKeyExA", {KeyName(key), Str(subKey), Num(options), Hex(access)}))
+        return (LSTATUS)e;
+    return OpenKey(key, subKey, access, false, result);
+}
+
+LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
+                               REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+{
+    (void)reserved;
+    (void)className;
+    (void)security;
+    if (DWORD e = Enter("RegCreateKeyExA", {KeyName(key), Str(subKey), Num(options), Hex(access)}))
+        return (LSTATUS)e;
+    if (disposition != nullptr)
+        return ERROR_INVALID_PARAMETER;   // not simulated
+    return OpenKey(key, subKey, access, true, result);
+}
+
+LSTATUS WINAPI RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classSize, LPDWORD reserved, LPDWORD subKeys,
+                                LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values,
+                                LPDWORD maxValueNameLength, LPDWORD maxValueLength, LPDWORD securityDescriptor,
+                                PFILETIME lastWriteTime)
+{
+    (void)reserved;
+    if (DWORD e = Enter("RegQueryInfoKeyA", {KeyName(key)}))
+        return (LSTATUS)e;
+    // Only the counts are simulated.
+    if (className != nullptr || classSize != nullptr || maxSubKeyLength != nullptr || maxClassLength != nullptr ||
+        maxValueNameLength != nullptr || maxValueLength != nullptr || securityDescriptor != nullptr ||
+        lastWriteTime != nullptr)
+        return ERROR_INVALID_PARAMETER;
+    auto lock = Lock();
+    Key *k = BaseKey(key);
+    if (k == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if (subKeys != nullptr)
+        *subKeys = (DWORD)k->subkeys.size();
+    if (values != nullptr)
+        *values = (DWORD)k->values.size();
     return ERROR_SUCCESS;
 }
 

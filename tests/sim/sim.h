@@ -61,6 +61,26 @@ void FailNthCall(int n, DWORD error);
 
 void ClearFailures();
 
+// ---- Ending the program ------------------------------------------------------
+
+// Thrown out of the platform call at which the run ends (EndRunAtCall) and
+// out of every later one, on every thread of the program, so that nothing
+// the program would do after that point reaches the world.
+struct RunEnded {};
+
+// Ends the run at its n-th platform call (counting from 1), as when the
+// process is killed just before that call: neither it nor any later call
+// happens.
+void EndRunAtCall(int n);
+
+// Ends the program's process as Windows ends a killed one: its threads are
+// joined; its handles, registry keys, DDE objects, windows and message
+// queues go; the call records, boxes and failures are cleared. Files, the
+// registry, deletions scheduled for the restart, programs, Program Manager,
+// dialog templates and the user's answers stay: the program can run again
+// on the world it left.
+void EndProcess();
+
 // ---- Files ---------------------------------------------------------------
 
 // Creates a file (and its missing parent directories).
@@ -87,11 +107,18 @@ std::vector<std::string> PendingDeletes();
 // it (case, 8.3 aliases, "..", both slashes); nothing when it does not exist.
 std::optional<std::string> ResolvePath(const std::string &path);
 
+// The full path that GetFullPathNameA makes of path: pure text, the item
+// need not exist. Both slashes separate, "." and ".." are resolved, trailing
+// dots and blanks of a component go; a path without a drive is taken on C:,
+// whose current folder is its root. "" for an empty path.
+std::string FullPathName(const std::string &path);
+
 struct ItemInfo {
     std::string longPath;
     std::string shortPath;
     bool isDir;
     std::string content;
+    unsigned long long written;   // last write time, as GetFileInformationByHandle gives it
 };
 
 // Every file and directory on every drive, drive roots excluded, parents

@@ -44,9 +44,11 @@ void RunOnWindowThread(Window *window, const std::function<void()> &fn)
     World &w = TheWorld();
     w.queues[owner].sent.push_back(task);
     w.changed.notify_all();
-    if (!w.changed.wait_for(lock, kHangLimit, [&] { return task->done; }))
+    if (!w.changed.wait_for(lock, kHangLimit, [&] { return task->done || w.runEnded; }))
         Hang("a window call from thread " + std::to_string(CurrentThread()) +
              " waits for thread " + std::to_string(owner) + ", which does not pump messages");
+    if (!task->done)
+        LeaveIfEnded();
 }
 
 // Carries out the window calls other threads wait on; true when it ran one.
@@ -239,6 +241,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND par
     for (int turn = 0;; turn++) {
         {
             auto lock = Lock();
+            LeaveIfEnded();
             if (window->state.ended)
                 break;
         }
@@ -431,6 +434,7 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
             continue;
         auto lock = Lock();
         World &w = TheWorld();
+        LeaveIfEnded();
         ThreadQueue &q = w.queues[me];
         if (!q.sent.empty())
             continue;
@@ -513,7 +517,11 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stackSize, LPT
     HANDLE handle = AddHandle(object);
     w.threads.emplace_back([id, start, parameter] {
         SetCurrentThread(id);
-        start(parameter);
+        try {
+            start(parameter);
+        } catch (const RunEnded &) {
+            // The thread ends with the run.
+        }
     });
     return handle;
 }

@@ -19,6 +19,7 @@ struct Node {
     std::string shortName;   // 8.3 alias
     bool isDir = false;
     std::string content;
+    unsigned long long written = 0;   // last write time, in the world's clock
     std::vector<std::unique_ptr<Node>> children;
     Node *parent = nullptr;
     int heldByOthers = 0;    // opened by other processes
@@ -84,8 +85,11 @@ struct World {
 
     std::vector<Call> calls;
     std::vector<FaultRule> faults;
+    int endAtCall = 0;      // 1-based index of the call that ends the run; 0: none
+    bool runEnded = false;
 
     std::unique_ptr<Node> drives;   // children are drive roots such as "C:"
+    unsigned long long fileClock = 0;   // ticks once per file write
     std::vector<std::string> pendingDeletes;
     std::map<std::string, Program> programs;
     std::function<bool(const std::string &)> programManager;
@@ -133,6 +137,7 @@ std::unique_lock<std::recursive_mutex> Lock();
 
 // Records a call and tells whether it must fail: the error to report, or 0.
 // A call on a handle of an open file records the file and its position.
+// Throws RunEnded at the call that ends the run and at every later one.
 DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file = nullptr);
 
 // Enter for the calls that report failure through the last error: when the
@@ -149,6 +154,13 @@ DWORD CurrentThread();
 void SetCurrentThread(DWORD id);
 void SetError(DWORD error);
 
+// Throws RunEnded when the run has been ended (world locked by the caller):
+// for the waits of a thread, which the end must break.
+void LeaveIfEnded();
+
+// Closes the registry keys the program holds open (world locked).
+void CloseOpenKeys();
+
 // Reports a run that can never end (a deadlock) and stops the test program.
 [[noreturn]] void Hang(const std::string &what);
 
@@ -161,6 +173,8 @@ struct PathLookup {
 };
 PathLookup LookUp(const std::string &path);
 Node *CreateNode(Node *parent, const std::string &name, bool isDir);
+// Replaces a file's content, as a write does: its write time moves on.
+void WriteContent(Node *node, std::string content);
 void RemoveNode(Node *node);
 std::string LongPathOf(const Node *node);
 std::string ShortPathOf(const Node *node);

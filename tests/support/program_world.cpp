@@ -6,10 +6,12 @@
 #include "removal/custom_program.h"
 #include "removal/delete_or_schedule.h"
 #include "removal/progman.h"
+#include "removal/release_journal.h"
 #include "res/resource.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
 
+#include <cstring>
 #include <vector>
 
 static void AddProgramTemplates()
@@ -62,6 +64,7 @@ static void ClearGlobals()
     g_outcome = OUTCOME_DECLINED;
     g_win32s = 0;
     g_ddeInst = 0;
+    memset(&g_journal, 0, sizeof(g_journal));
 }
 
 void PrepareProgramWorld()
@@ -84,7 +87,18 @@ int RunUninstaller(const std::string &commandTail)
 {
     std::vector<char> commandLine(commandTail.begin(), commandTail.end());
     commandLine.push_back('\0');
-    int result = WinMain((HINSTANCE)0x400000, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+    int result;
+    try {
+        result = WinMain((HINSTANCE)0x400000, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+    } catch (const sim::RunEnded &) {
+        result = RUN_ENDED_EXIT_CODE;
+    }
     sim::JoinThreads();
     return result;
+}
+
+void EndProgramProcess()
+{
+    sim::EndProcess();
+    ClearGlobals();
 }

@@ -18,8 +18,15 @@ void PrepareProgramWorld();
 // The program's executable with one byte changed, so that its self-check fails.
 std::string CorruptExecutable();
 
+// What RunUninstaller returns for a run ended by sim::EndRunAtCall.
+#define RUN_ENDED_EXIT_CODE (-2)
+
 // Runs the whole program with the command line's tail, as the process's
 // entry point would, and waits for its threads; returns WinMain's result.
 int RunUninstaller(const std::string &commandTail);
+
+// Ends the program's process as a kill does, keeping the world it changed,
+// and clears the globals: the program can then run again on that world.
+void EndProgramProcess();
 
 #endif

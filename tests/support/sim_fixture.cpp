@@ -1,6 +1,7 @@
 #include "sim_fixture.h"
 
 #include "log/install_log.h"
+#include "removal/release_journal.h"
 #include "shell/globals.h"
 
 #include <vector>
@@ -24,6 +25,7 @@ void SimTest::OpenAndScan(const std::string &path)
 {
     ASSERT_TRUE(OpenLog(path.c_str())) << path;
     ScanLog(g_caption, sizeof(g_caption));
+    IdentifyLog(path.c_str());
 }
 
 int SimTest::RunProgram(const std::string &commandTail)

@@ -21,8 +21,8 @@ protected:
     // Writes a log file into the simulated file system.
     void WriteLog(const std::string &path, const std::vector<TestRecord> &records);
 
-    // Opens the log at path into g_logFile and runs the start-up scan, as
-    // start-up does.
+    // Opens the log at path into g_logFile, runs the start-up scan and
+    // identifies the log, as start-up does.
     void OpenAndScan(const std::string &path);
 
     // Runs the whole program with the command line's tail and waits for its
