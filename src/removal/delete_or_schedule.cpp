@@ -77,10 +77,8 @@ static int AddWininitLine(const char *name)
 
 int DeleteOrSchedule(const char *path)
 {
-    if (DeleteFileA(path))
-        return 1;
-    if (RemoveDirectoryA(path))
-        return 1;
+    if (DeleteFileA(path) || RemoveDirectoryA(path))
+        return DELETED_AT_ONCE;
 
     char shortPath[PATH_SIZE];
     DWORD length = GetShortPathNameA(path, shortPath, sizeof(shortPath));
@@ -96,5 +94,5 @@ int DeleteOrSchedule(const char *path)
 
     MoveFileExA(shortPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
     g_rebootNeeded = 1;
-    return AddWininitLine(shortPath);
+    return AddWininitLine(shortPath) ? DELETE_SCHEDULED : 0;
 }

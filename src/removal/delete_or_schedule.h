@@ -10,8 +10,11 @@ extern int g_rebootNeeded;
 // schedules the deletion for the next restart, both with MoveFileExA and with
 // a "NUL=<short path>" line in WININIT.INI's [Rename] section, and sets
 // g_rebootNeeded. An item that no longer exists is not scheduled.
-// Returns 1 when the item was removed at once, otherwise whether the
-// WININIT.INI line is in place (0 when it is not).
+// Returns DELETED_AT_ONCE, or DELETE_SCHEDULED when it waits for the
+// restart with its WININIT.INI line in place, or 0 when that line is not.
 int DeleteOrSchedule(const char *path);
+
+#define DELETED_AT_ONCE 1
+#define DELETE_SCHEDULED 2
 
 #endif

@@ -40,7 +40,7 @@ void RunCompletion(const char *logPath)
 {
     CloseLog();
     // While the log stays, a run on it must still find what was released.
-    if (DeleteOrSchedule(logPath) == 1)
+    if (DeleteOrSchedule(logPath) == DELETED_AT_ONCE)
         ForgetReleases();
     MessageBoxA(NULL, kRemoved, g_caption, MB_OK | MB_ICONWARNING);
     if (g_rebootNeeded == 1)

@@ -773,12 +773,17 @@ void RunCheck::CheckJournal(const std::map<std::string, Values> &after)
                  std::to_string(releasedBefore_) + ", in a log of " + std::to_string(records_.size()));
     }
     bool logGone = logIsFile_ && items_.count(logLong_) != 0 && !sim::ResolvePath(logLong_);
+    bool noted = before.count(ours) != 0;
+    for (const sim::Call &call : sim::CallsTo("RegSetValueExA"))
+        noted = noted || Upper(call.args[1]) == ours;
     if (outcome_ == RUN_COMPLETED && logGone && !faulted_) {
         if (now.count(ours) != 0)
             Fail("the log is deleted, but its release note stays");
         if (is != after.end() && now.empty())
             Fail("the release journal's key stays empty");
     }
+    if (!logGone && noted && now.count(ours) == 0 && !faulted_)
+        Fail("the log stays, but its release note is gone");
 }
 
 // The kind of object a handle stands for, as far as which call closes it:

@@ -120,6 +120,34 @@ TEST_F(SharedDll, TheSamePathTwice)
     ExpectKeyClosed();
 }
 
+// A log that another program holds open can only be scheduled for deletion:
+// a run on it again before the restart must not release its counts again.
+// The application installed anew writes a new log at the same path, whose
+// counts are released, and whose note in the release journal goes with it.
+TEST_F(SharedDll, ARunAgainOnTheSameLogReleasesNothingButANewLogAtItsPathDoes)
+{
+    const std::string log = "C:\\Apps\\Tool\\install.log";
+    const std::vector<TestRecord> records{{0, "Tool", ""}, {4, DLL, ""}};
+    Count(Dword(3));
+    WriteLog(log, records);
+    sim::HoldFile(log, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    AnswerConfirmation(IDYES);
+    sim::SetModalDialogHandler([](HWND dialog, const std::string &) { sim::SendCommand(dialog, IDCANCEL); });
+    for (DWORD expected : {2, 2}) {
+        EXPECT_EQ(0, RunProgram(log));
+        EXPECT_EQ(Dword(expected), Stored()->data);
+        EXPECT_TRUE(sim::FileExists(log));
+        EndProgramProcess();
+    }
+
+    sim::ReleaseFile(log);
+    WriteLog(log, records);
+    EXPECT_EQ(0, RunProgram(log));
+    EXPECT_EQ(Dword(1), Stored()->data);
+    EXPECT_FALSE(sim::FileExists(log));
+    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvane Uninstall"));
+}
+
 TEST_F(SharedDll, AShortNameDoesNotMatchALongNameCount)
 {
     Count(Dword(1));
