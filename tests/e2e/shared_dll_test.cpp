@@ -5,12 +5,14 @@
 
 #include "files.h"
 #include "install_log.h"
+#include "progman.h"
 #include "registry.h"
 #include "restart.h"
 
 namespace {
 
 const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kReleaseJournalKey[] = "SOFTWARE\\Morvane Uninstall";
 
 class SharedDll : public UninstallerTest {
 protected:
@@ -82,6 +84,53 @@ TEST_F(SharedDll, CountsAreReleasedOnePerApplication)
     EXPECT_EQ("none", CountOf(uncounted));
     EXPECT_TRUE(e2e::FileExists(uncounted)) << uncounted;
     EXPECT_EQ(e2e::Describe(e2e::DwordValue(5)), CountOf(others));
+}
+
+// A removal ended from outside (Task Manager, a logoff) after its first
+// release, and then run again: each count is lowered once, and the note of
+// what was released goes with the log. The test's Program Manager ends the
+// uninstaller at the group between the two DLLs.
+TEST_F(SharedDll, ARemovalEndedHalfwayAndRunAgainLowersEachCountOnce)
+{
+    const e2e::RegistryValue two = e2e::DwordValue(2);
+    const std::string first = AddDll("First Shared.dll", &two);
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kProgramGroup, "", "Ended Here"});
+    const std::string second = AddDll("Second Shared.dll", &two);
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    std::string error;
+    e2e::ProgramManagerOutOfReach winesOwn;
+    ASSERT_TRUE(winesOwn.Hide(&error)) << error;
+    e2e::RecordingProgramManager progman;
+    int commands = 0;
+    ASSERT_TRUE(progman.Start(
+        [this, &commands](const std::string &) {
+            if (commands++ == 0)
+                TerminateProcess(program_.handle(), 1);
+        },
+        &error))
+        << error;
+
+    e2e::RunRecord ended = RunUninstaller(app_.logPath, AnswerYes);
+    ASSERT_TRUE(ended.ended) << ended.error;
+    EXPECT_EQ(1u, ended.exitCode) << "ended from outside";
+    EXPECT_EQ(e2e::Describe(e2e::DwordValue(1)), CountOf(first));
+    EXPECT_EQ(e2e::Describe(two), CountOf(second));
+    EXPECT_TRUE(e2e::FileExists(app_.logPath));
+
+    e2e::RunRecord again = RunUninstaller(app_.logPath, AnswerYes);
+    ASSERT_TRUE(again.ended) << again.error;
+    EXPECT_EQ(0u, again.exitCode);
+    ExpectCompletionBoxes(again, 1, app_.name + " Uninstall", false);
+    EXPECT_EQ(e2e::Describe(e2e::DwordValue(1)), CountOf(first));
+    EXPECT_EQ(e2e::Describe(e2e::DwordValue(1)), CountOf(second));
+    EXPECT_TRUE(e2e::FileExists(first)) << first;
+    EXPECT_TRUE(e2e::FileExists(second)) << second;
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file;
+    EXPECT_FALSE(e2e::FileExists(app_.logPath));
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey()));
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, kReleaseJournalKey));
+    EXPECT_EQ((std::vector<std::string>(2, std::string("[DeleteGroup(\"Ended Here\")]", 28))), progman.Commands());
 }
 
 TEST_F(SharedDll, CountsOfOtherSizesAndZero)

@@ -138,4 +138,93 @@ bool ProgramManagerOutOfReach::Restore(std::string *error)
     return ok && status == DMLERR_NO_ERROR;
 }
 
+static RecordingProgramManager *g_serving;
+
+HDDEDATA CALLBACK RecordingProgramManager::Answer(UINT type, UINT, HCONV, HSZ topic, HSZ, HDDEDATA data,
+                                                  ULONG_PTR, ULONG_PTR)
+{
+    RecordingProgramManager *self = g_serving;
+    if (type == XTYP_CONNECT)
+        return (HDDEDATA)(ULONG_PTR)(DdeCmpStringHandles(topic, self->service_) == 0);
+    if (type != XTYP_EXECUTE)
+        return NULL;
+    DWORD size = DdeGetData(data, NULL, 0, 0);
+    std::string command(size, '\0');
+    if (size != 0)
+        DdeGetData(data, (LPBYTE)&command[0], size, 0);
+    if (self->onCommand_)
+        self->onCommand_(command);
+    {
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->commands_.push_back(command);
+    }
+    return (HDDEDATA)DDE_FACK;
+}
+
+DWORD WINAPI RecordingProgramManager::Serve(LPVOID param)
+{
+    RecordingProgramManager *self = (RecordingProgramManager *)param;
+    UINT status = DdeInitializeA(&self->instance_, Answer, APPCLASS_STANDARD | CBF_SKIP_ALLNOTIFICATIONS, 0);
+    if (status == DMLERR_NO_ERROR) {
+        self->service_ = DdeCreateStringHandleA(self->instance_, "PROGMAN", CP_WINANSI);
+        if (self->service_ == NULL || DdeNameService(self->instance_, self->service_, NULL, DNS_REGISTER) == NULL)
+            status = DdeGetLastError(self->instance_);
+    }
+    if (status != DMLERR_NO_ERROR)
+        self->startError_ = "the test's Program Manager cannot serve PROGMAN: DDEML status " + std::to_string(status);
+    SetEvent(self->ready_);
+    if (status == DMLERR_NO_ERROR) {
+        MSG msg;
+        while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        DdeNameService(self->instance_, self->service_, NULL, DNS_UNREGISTER);
+    }
+    if (self->service_ != NULL)
+        DdeFreeStringHandle(self->instance_, self->service_);
+    if (self->instance_ != 0)
+        DdeUninitialize(self->instance_);
+    return 0;
+}
+
+bool RecordingProgramManager::Start(std::function<void(const std::string &)> onCommand, std::string *error)
+{
+    onCommand_ = std::move(onCommand);
+    g_serving = this;
+    ready_ = CreateEventA(NULL, TRUE, FALSE, NULL);
+    thread_ = CreateThread(NULL, 0, Serve, this, 0, &threadId_);
+    if (ready_ == NULL || thread_ == NULL) {
+        *error = "cannot start the test's Program Manager: error " + std::to_string(GetLastError());
+        return false;
+    }
+    WaitForSingleObject(ready_, INFINITE);
+    if (!startError_.empty()) {
+        *error = startError_;
+        return false;
+    }
+    return true;
+}
+
+void RecordingProgramManager::Stop()
+{
+    if (thread_ != NULL) {
+        PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = NULL;
+    }
+    if (ready_ != NULL) {
+        CloseHandle(ready_);
+        ready_ = NULL;
+    }
+    g_serving = nullptr;
+}
+
+std::vector<std::string> RecordingProgramManager::Commands()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return commands_;
+}
+
 }  // namespace e2e

@@ -5,7 +5,10 @@
 #define E2E_SUPPORT_PROGMAN_H
 
 #include <windows.h>
+#include <ddeml.h>
 
+#include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,6 +52,41 @@ public:
 
 private:
     std::vector<HWND> moved_;
+};
+
+// A Program Manager of the test's own, for what Wine's cannot show: it
+// serves PROGMAN on a thread of the test program, records the data of each
+// execute command and accepts it. onCommand, when given, runs first, on
+// that thread, with the command's bytes: it may end the program under test
+// at that point. Wine's own server must be out of reach meanwhile
+// (ProgramManagerOutOfReach). One at a time.
+class RecordingProgramManager {
+public:
+    RecordingProgramManager() = default;
+    ~RecordingProgramManager() { Stop(); }
+    RecordingProgramManager(const RecordingProgramManager &) = delete;
+    RecordingProgramManager &operator=(const RecordingProgramManager &) = delete;
+
+    bool Start(std::function<void(const std::string &command)> onCommand, std::string *error);
+    void Stop();
+
+    // The data of every execute transaction so far, in order, as bytes.
+    std::vector<std::string> Commands();
+
+private:
+    static DWORD WINAPI Serve(LPVOID self);
+    static HDDEDATA CALLBACK Answer(UINT type, UINT format, HCONV conversation, HSZ topic, HSZ service,
+                                    HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
+
+    std::function<void(const std::string &)> onCommand_;
+    std::mutex mutex_;
+    std::vector<std::string> commands_;
+    HANDLE thread_ = NULL;
+    DWORD threadId_ = 0;
+    HANDLE ready_ = NULL;
+    std::string startError_;
+    DWORD instance_ = 0;
+    HSZ service_ = NULL;
 };
 
 }  // namespace e2e
