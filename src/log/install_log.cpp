@@ -1,6 +1,7 @@
 #include "install_log.h"
 
 #include "platform/text.h"
+#include "record_check.h"
 
 static_assert(sizeof(LogRecord) == LOG_RECORD_SIZE, "a log record is 516 bytes");
 
@@ -23,14 +24,15 @@ int OpenLog(const char *path)
     return g_logFile != INVALID_HANDLE_VALUE;
 }
 
-void RewindLog(void)
+int ReadRecord(DWORD index, LogRecord *rec)
 {
-    SetFilePointer(g_logFile, 0, NULL, FILE_BEGIN);
-}
-
-int ReadRecord(LogRecord *rec)
-{
+    unsigned long long offset = (unsigned long long)index * LOG_RECORD_SIZE;
+    LONG high = (LONG)(offset >> 32);
     DWORD got = 0;
+    SetLastError(ERROR_SUCCESS);
+    if (SetFilePointer(g_logFile, (LONG)(DWORD)offset, &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+        GetLastError() != ERROR_SUCCESS)
+        return 0;
     return ReadFile(g_logFile, rec, LOG_RECORD_SIZE, &got, NULL) && got == LOG_RECORD_SIZE;
 }
 
@@ -41,12 +43,6 @@ void CloseLog(void)
     g_logFile = INVALID_HANDLE_VALUE;
 }
 
-int RecordIsUsable(const LogRecord *rec)
-{
-    return TextLength(rec->primary, LOG_TEXT_SIZE) < LOG_TEXT_SIZE &&
-           TextLength(rec->secondary, LOG_TEXT_SIZE) < LOG_TEXT_SIZE;
-}
-
 int ScanLog(char *caption, size_t size)
 {
     LogRecord rec;
@@ -54,7 +50,7 @@ int ScanLog(char *caption, size_t size)
     g_recordCount = 0;
     g_appName[0] = '\0';
     CopyText(caption, size, DEFAULT_CAPTION);
-    while (ReadRecord(&rec)) {
+    while (ReadRecord(g_recordCount, &rec)) {
         if (rec.type == LOGREC_APPNAME && RecordIsUsable(&rec)) {
             CopyText(g_appName, sizeof(g_appName), rec.primary);
             CopyText(caption, size > CAPTION_SUFFIX_LENGTH ? size - CAPTION_SUFFIX_LENGTH : 1, rec.primary);

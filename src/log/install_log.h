@@ -40,22 +40,17 @@ extern char g_appName[TEXT_SIZE];
 // it) into g_logFile. Returns 1 on success, 0 when it cannot be opened.
 int OpenLog(const char *path);
 
-// Sets the read position of g_logFile back to the first record.
-void RewindLog(void);
-
-// Reads the next whole record. Returns 1 for a record; 0 at the end of the
-// file, for a shorter tail and after a read error alike.
-int ReadRecord(LogRecord *rec);
+// Reads the index-th whole record (counted from 0), at its own offset:
+// the custom programs inherit the log's handle, and with it the file
+// position, which they may move. Returns 1 for a record; 0 past the end of
+// the file, for a shorter tail and after a read error alike.
+int ReadRecord(DWORD index, LogRecord *rec);
 
 void CloseLog(void);
 
-// 1 when both texts end within their 256 bytes. A record with a text that
-// does not is inert: counted, but never acted on, since a cut path would
-// name a different item.
-int RecordIsUsable(const LogRecord *rec);
-
-// The start-up scan, from the read position on: counts the records into
-// g_recordCount, takes g_appName from the last usable name record and forms
+// The start-up scan: counts the records into g_recordCount, takes
+// g_appName from the last name record whose name ends within its field
+// (RecordIsUsable) and forms
 // from it the caption of the boxes, "<name> Uninstall", the name cut so that
 // the whole fits in size. Without a usable name record the name is "" and
 // the caption DEFAULT_CAPTION. Returns 1 when a usable name record was read.

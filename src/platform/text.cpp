@@ -1,5 +1,12 @@
 #include "text.h"
 
+#include "platform.h"
+
+size_t CharLength(const char *text)
+{
+    return IsDBCSLeadByte((BYTE)text[0]) && text[1] != '\0' ? 2 : 1;
+}
+
 size_t TextLength(const char *text, size_t max)
 {
     size_t n = 0;
@@ -22,11 +29,13 @@ int AppendText(char *dst, size_t size, const char *src)
         return 0;
     size_t n = TextLength(dst, size - 1);
     while (*src != '\0') {
-        if (n == size - 1) {
+        size_t length = CharLength(src);
+        if (n + length > size - 1) {
             dst[n] = '\0';
             return 0;
         }
-        dst[n++] = *src++;
+        for (size_t i = 0; i < length; i++)
+            dst[n++] = *src++;
     }
     dst[n] = '\0';
     return 1;
@@ -48,17 +57,25 @@ static char UpperAscii(char c)
 
 int TextEqualNoCase(const char *a, const char *b)
 {
-    while (*a != '\0' && UpperAscii(*a) == UpperAscii(*b)) {
-        a++;
-        b++;
+    while (*a != '\0') {
+        size_t length = CharLength(a);
+        if (length == 2 ? a[0] != b[0] || a[1] != b[1] : UpperAscii(*a) != UpperAscii(*b))
+            return 0;
+        a += length;
+        b += length;
     }
-    return UpperAscii(*a) == UpperAscii(*b);
+    return *b == '\0';
 }
 
 int TextHasChar(const char *text, char c)
 {
-    for (; *text != '\0'; text++)
+    for (; *text != '\0'; text += CharLength(text))
         if (*text == c)
             return 1;
     return 0;
+}
+
+int IsPathSeparator(char c)
+{
+    return c == '\\' || c == '/';
 }

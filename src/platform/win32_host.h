@@ -237,6 +237,8 @@ typedef struct _TOKEN_PRIVILEGES {
 #define WAIT_OBJECT_0 0x00000000L
 #define WAIT_TIMEOUT 0x00000102L
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+#define QS_ALLINPUT 0x04FF
+#define PM_REMOVE 0x0001
 #define STILL_ACTIVE 259
 #define STARTF_USESHOWWINDOW 0x00000001
 
@@ -353,6 +355,7 @@ void WINAPI SetLastError(DWORD error);
 DWORD WINAPI GetVersion(void);
 void WINAPI Sleep(DWORD milliseconds);
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+BOOL WINAPI IsDBCSLeadByte(BYTE c);
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stackSize,
                            LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
                            LPDWORD threadId);
@@ -393,7 +396,9 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND par
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc,
                                LPARAM param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
-BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds,
+                                       DWORD wakeMask);
 BOOL WINAPI TranslateMessage(const MSG *msg);
 LRESULT WINAPI DispatchMessageA(const MSG *msg);
 BOOL WINAPI ShowWindow(HWND window, int command);

@@ -9,6 +9,7 @@
 #include "release_journal.h"
 #include "shared_dll.h"
 #include "log/install_log.h"
+#include "log/record_check.h"
 #include "platform/text.h"
 #include "res/resource.h"
 #include "uninstall_key.h"
@@ -75,20 +76,29 @@ static void ReleaseOnce(const char *path, DWORD index)
     }
 }
 
-// Shows the step and acts on the record, the index-th of the log. Returns 0
-// when a custom program failed, which stops the removal.
+static int StopForCustomRun(void)
+{
+    MessageBoxA(NULL, kCustomRunFailed, DEFAULT_CAPTION, MB_OK | MB_ICONWARNING);
+    return 0;
+}
+
+// Shows the step and acts on the record, the index-th of the log; a record
+// that names nothing to act on is passed over. Returns 0 when a custom
+// program failed, which stops the removal.
 static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index)
 {
+    // A custom program whose name or argument text is cut has not cleaned
+    // up what the removal deletes next: that stops it as a failure does.
+    if (!RecordIsUsable(rec))
+        return rec->type == LOGREC_CUSTOMRUN ? StopForCustomRun() : 1;
     if (step->detail != DETAIL_UNCHANGED) {
         SetStatus(step->status);
         SetDetail(step->detail == DETAIL_PRIMARY ? rec->primary : "");
     }
     switch (step->action) {
     case ACTION_RUN_PROGRAM:
-        if (RunCustomProgram(rec->primary, rec->secondary) != 0) {
-            MessageBoxA(NULL, kCustomRunFailed, DEFAULT_CAPTION, MB_OK | MB_ICONWARNING);
-            return 0;
-        }
+        if (RunCustomProgram(rec->primary, rec->secondary) != 0)
+            return StopForCustomRun();
         break;
     case ACTION_DELETE_FILE:
         DeleteOrSchedule(rec->primary);
@@ -109,17 +119,16 @@ static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index)
     return 1;
 }
 
-// One reading of the log, acting on each usable record the pass takes. With
+// One reading of the log, acting on each record the pass takes. With
 // progress, the bar shows it at every record; advancing, each record moves
 // it on. Returns 0 when a custom program stopped the removal.
 static int RunPass(RemovalPass pass, unsigned long long *progress, int advancing)
 {
     LogRecord rec;
-    RewindLog();
-    for (DWORD index = 0; ReadRecord(&rec); index++) {
+    for (DWORD index = 0; ReadRecord(index, &rec); index++) {
         if (progress != NULL)
             SetBar(*progress);
-        const RecordStep *step = RecordIsUsable(&rec) ? StepFor(pass, rec.type) : NULL;
+        const RecordStep *step = StepFor(pass, rec.type);
         if (step != NULL && !TakeStep(step, &rec, index))
             return 0;
         if (advancing) {
@@ -135,8 +144,7 @@ static void PrepareSystemFiles(void)
     LogRecord rec;
     SetStatus(kPreparingSystemFiles);
     SetDetail("");
-    RewindLog();
-    while (ReadRecord(&rec)) {
+    for (DWORD index = 0; ReadRecord(index, &rec); index++) {
     }
 }
 

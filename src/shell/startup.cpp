@@ -55,6 +55,9 @@ static int IsWin32s(DWORD version)
     return (version & 0x80000000) != 0 && LOBYTE(LOWORD(version)) < 4;
 }
 
+// The worker thread, waited for by the main loop.
+static HANDLE g_worker;
+
 static void ShowWarning(const char *text, const char *caption)
 {
     MessageBoxA(NULL, text, caption, MB_OK | MB_ICONWARNING);
@@ -81,12 +84,29 @@ int InitUninstall(char *logPath)
     g_win32s = IsWin32s(GetVersion());
 
     DWORD threadId;
-    HANDLE thread = CreateThread(NULL, WORKER_STACK_SIZE, UninstallThread,
-                                 (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0, &threadId);
-    if (thread == NULL)
-        return 0;
-    CloseHandle(thread);
-    return 1;
+    g_worker = CreateThread(NULL, WORKER_STACK_SIZE, UninstallThread, (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0,
+                            &threadId);
+    return g_worker != NULL;
+}
+
+// Serves the progress dialog and the worker's calls on it until the worker
+// is done: its quit message ends the loop, and so does its end, since a
+// modal loop of this thread (the user dragging the dialog by its caption)
+// may have taken that message.
+static void RunMessageLoop(void)
+{
+    MSG msg;
+    for (;;) {
+        int workerEnded = MsgWaitForMultipleObjects(1, &g_worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                return;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (workerEnded)
+            return;
+    }
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int showCommand)
@@ -105,16 +125,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int sh
         return 0;
     }
 
-    // Only the worker's quit message ends the loop: a failed GetMessageA
-    // (-1) must not, or the process would end while the worker removes.
-    MSG msg;
-    BOOL got;
-    while ((got = GetMessageA(&msg, NULL, 0, 0)) != 0) {
-        if (got == -1)
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    RunMessageLoop();
+    CloseHandle(g_worker);
     if (g_outcome == OUTCOME_COMPLETED)
         RunCompletion(cmdLine);
     return 0;

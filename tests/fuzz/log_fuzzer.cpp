@@ -1,8 +1,11 @@
 // Fuzz target: the install-log reader on arbitrary bytes. The input is the
 // whole log file; the start-up scan and a full pass must agree with an
-// independent reading of the same bytes, and nothing may be read or written
-// beyond a record's fields (AddressSanitizer watches that).
+// independent reading of the same bytes (the invariants' own reading of
+// which records may be acted on among it), and nothing may be read or
+// written beyond a record's fields (AddressSanitizer watches that).
+#include "hardening/invariants.h"
 #include "log/install_log.h"
+#include "log/record_check.h"
 #include "sim/sim.h"
 #include "shell/globals.h"
 
@@ -20,10 +23,9 @@ static void Violation(const char *what, const std::string &actual, const std::st
     abort();
 }
 
-// Both fields end within their 256 bytes.
 static bool Usable(const unsigned char *record)
 {
-    return memchr(record + 4, 0, LOG_TEXT_SIZE) != nullptr && memchr(record + 4 + LOG_TEXT_SIZE, 0, LOG_TEXT_SIZE);
+    return hardening::RecordIsActedOn(std::string((const char *)record, LOG_RECORD_SIZE));
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -59,10 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // A full pass reads the same records, and says of each whether it may
     // be acted on.
-    RewindLog();
     LogRecord rec;
     size_t read = 0;
-    while (ReadRecord(&rec)) {
+    while (ReadRecord((DWORD)read, &rec)) {
         if (read >= records)
             Violation("a pass reads more records than the file holds", std::to_string(read + 1),
                       std::to_string(records));

@@ -53,7 +53,8 @@ def program(options=0, log="C:\\Apps\\Tool\\install.log", fault=None, wininit=0,
             tail=b""):
     """fault: (kind, n, function, error); world entries:
     ("file", path) ("dir", path) ("held", path, share) ("helddir", path, share)
-    ("program", path, status, still_active_reads) ("dll", name, type, data) ("entry", name, with_subkey)"""
+    ("program", path, status, still_active_reads[, inherited_read]) ("dll", name, type, data)
+    ("entry", name, with_subkey); inherited_read: 1 rewinds the log and reads a record, 2 reads it to the end"""
     kind, n, function, error = fault or (0, 0, FUNCTIONS[0], "FILE_NOT_FOUND")
     out = bytes([options, LOGS[log], kind]) + struct.pack("<H", n)
     out += bytes([FUNCTIONS.index(function), ERRORS[error], wininit, len(world)])
@@ -66,7 +67,7 @@ def program(options=0, log="C:\\Apps\\Tool\\install.log", fault=None, wininit=0,
         elif what == "held":
             out += bytes([2, path, entry[2]])
         elif what == "program":
-            out += bytes([3, path, STATUS[entry[2]] | (entry[3] << 3)])
+            out += bytes([3, path, STATUS[entry[2]] | (entry[3] << 3) | ((entry[4] if len(entry) > 4 else 0) << 5)])
         elif what == "dll":
             data = entry[3]
             out += bytes([4, path, TYPES[entry[2]] | (len(data) << 2)]) + data
@@ -213,6 +214,19 @@ PROGRAM_SEEDS = {
     "directory_held": program(0, world=[("dir", APP + "\\Sub Folder"), ("helddir", APP + "\\Sub Folder", 0)],
                               records=[(DIR, APP + "\\Sub Folder", "")]),
     "other_drive": program(0, world=[("file", "D:\\Data\\x.txt")], records=[(FILE, "D:\\Data\\x.txt", "")]),
+    "relative_paths_name_nothing": program(0, world=[
+        ("file", "C:\\notes.ini"), ("file", "C:\\drive.ini"), ("file", "C:\\shared.dll"), ("dir", "C:\\sub"),
+        ("dll", "shared.dll", "REG_DWORD", dword(1))],
+        records=[(APPNAME, "Tool", ""), (FILE, "notes.ini", ""), (FILE, "C:drive.ini", ""), (DIR, "sub", ""),
+                 (SHAREDDLL, "shared.dll", "")]),
+    "group_names_naming_no_group": program(0, records=[(APPNAME, "Tool", "")] + [
+        (PMGROUP, "", name) for name in ["", ".", "..", "Keep\\..\\..", "\\Tools", "C:Group", "Tools*", " ",
+                                         "Tool Group"]]),
+    "custom_programs_reading_the_log": program(0, world=TOOL_WORLD + [
+        ("program", APP + "\\undo.exe", 0, 0, 1), ("program", APP + "\\undo.com", 0, 0, 2)],
+        records=TOOL_LOG + [(CUSTOMRUN, APP + "\\undo.exe", ""), (CUSTOMRUN, APP + "\\undo.com", "")]),
+    "custom_program_text_cut": program(0, world=TOOL_WORLD + [("program", APP + "\\undo.exe", 0, 0)],
+                                       records=TOOL_LOG + [(CUSTOMRUN, APP + "\\undo.exe", None)]),
 }
 
 
@@ -259,7 +273,7 @@ PROGRAM_SEEDS.update({
     "bad_input_no_name_record": program(0, world=TOOL_WORLD, records=TOOL_LOG[1:]),
 })
 
-FAULTS = [("GetMessageA", 1), ("PostThreadMessageA", 1), ("GetPrivateProfileSectionA", 1), ("GetWindowRect", 1),
+FAULTS = [("MsgWaitForMultipleObjects", 1), ("PostThreadMessageA", 1), ("GetPrivateProfileSectionA", 1), ("GetWindowRect", 1),
           ("CreateThread", 1), ("DdeInitializeA", 1), ("CreateDialogParamA", 1), ("ReadFile", 3),
           ("SetFilePointer", 1), ("GetShortPathNameA", 1), ("RegDeleteValueA", 1), ("CloseHandle", 2),
           ("MessageBoxA", 1), ("CreateProcessA", 1)]
@@ -290,6 +304,9 @@ LOG_SEEDS = {
     "long_name": record(0, b"N" * 255),
     "type_9": record(9) + record(0xFFFFFFFF, b"x", b"y"),
     "every_type": b"".join(record(t, b"C:\\Program Files\\Tool\\x", b"Group") for t in range(8)),
+    "records_naming_nothing": record(FILE, b"notes.ini") + record(DIR, b"C:sub") + record(PMGROUP, b"", b"..") +
+                              record(PMGROUP, b"", b"") + record(CUSTOMRUN, b"undo", b"A" * 256) +
+                              record(FILE, b"C:\\Tool\\a.txt", b"S" * 256),
     "bad_input_random_bytes": RANDOM_LOG,
     "bad_input_device_names_trailing_dots_and_blanks": record(0, b"Tool Odd") + b"".join(
         record(FILE, path.encode()) for path in DEVICES + ODD_ENDINGS) + record(DIR, (APP + "\\Sub Folder.").encode()),

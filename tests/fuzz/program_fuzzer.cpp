@@ -22,7 +22,8 @@
 //   8      number of world entries (% 32), then per entry: kind, text, arg
 //            kind % 8: 0 file; 1 directory; 2 file held (share = arg & 7);
 //            3 program ending with kStatuses[arg % 8] after (arg >> 3) & 3
-//            reads that find it running; 4 SharedDLLs value named by the
+//            reads that find it running, which reads the log it inherits
+//            as kInheritedReads[(arg >> 5) & 3] says; 4 SharedDLLs value named by the
 //            text, type kValueTypes[arg & 3], (arg >> 2) % 9 data bytes that
 //            follow; 5 Uninstall entry named by the text (with a subkey when
 //            arg & 1); 6 directory held; 7 nothing
@@ -107,6 +108,20 @@ const char *const kTexts[] = {
     "C:\\Program Files\\Tool\\nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn\\ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff.txt",
     "C:\\Program Files\\Tool\\ddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd",
     "Long Name",
+    ".",
+    "..",
+    "Keep\\..\\..",
+    "\\Tools",
+    "C:Group",
+    "Tools*",
+    "notes.ini",
+    "sub",
+    "shared.dll",
+    "C:drive.ini",
+    "C:\\notes.ini",
+    "C:\\sub",
+    "C:\\shared.dll",
+    "C:\\drive.ini",
 };
 // texts end
 
@@ -133,11 +148,12 @@ const char *const kFunctions[] = {
     "CreateProcessA", "CreateThread", "DdeClientTransaction", "DdeConnect", "DdeCreateDataHandle",
     "DdeCreateStringHandleA", "DdeDisconnect", "DdeFreeStringHandle", "DdeInitializeA", "DdeUninitialize",
     "DeleteFileA", "DialogBoxParamA", "EndDialog", "ExitWindowsEx", "GetEnvironmentVariableA",
-    "GetExitCodeProcess", "GetFileAttributesA", "GetMessageA", "GetModuleFileNameA", "GetModuleHandleA",
+    "GetExitCodeProcess", "GetFileAttributesA", "GetFileInformationByHandle", "GetModuleFileNameA", "GetModuleHandleA",
     "GetPrivateProfileSectionA", "GetProcAddress", "GetShortPathNameA", "GetSystemDirectoryA", "GetWindowRect",
     "GetWindowsDirectoryA", "LoadLibraryA", "LookupPrivilegeValueA", "MessageBeep", "MessageBoxA",
-    "MoveFileExA", "MoveWindow", "OpenProcessToken", "PostThreadMessageA", "ReadFile", "RegCloseKey",
-    "RegDeleteKeyA", "RegDeleteValueA", "RegOpenKeyExA", "RegQueryValueExA", "RegSetValueExA",
+    "MoveFileExA", "MoveWindow", "MsgWaitForMultipleObjects", "OpenProcessToken", "PostThreadMessageA", "ReadFile",
+    "RegCloseKey", "RegCreateKeyExA", "RegDeleteKeyA", "RegDeleteValueA", "RegOpenKeyExA", "RegQueryInfoKeyA",
+    "RegQueryValueExA", "RegSetValueExA",
     "RemoveDirectoryA", "SendDlgItemMessageA", "SetDefaultDllDirectories", "SetDlgItemTextA", "SetFilePointer",
     "ShowWindow", "WaitForSingleObject", "WritePrivateProfileSectionA",
 };
@@ -152,6 +168,11 @@ const DWORD kErrors[] = {
 const DWORD kStatuses[] = {0, 0, 0, 1, 2, 3, 0xFFFFFFFF, 255};
 
 const DWORD kValueTypes[] = {REG_DWORD, REG_BINARY, REG_SZ, REG_NONE};
+
+// Where a custom program leaves the position of the log's handle it
+// inherits: untouched, after rewinding and reading one record, at the end,
+// past the end.
+const long long kInheritedReads[] = {-1, 516, 64 * 516, 1 << 20};
 
 template <typename T, size_t N>
 constexpr size_t Count(T (&)[N])
@@ -260,12 +281,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     n |= (uint32_t)in.Byte() << 8;
     std::string function = kFunctions[in.Byte() % Count(kFunctions)];
     DWORD error = kErrors[in.Byte() % Count(kErrors)];
-    // A quit message that can never be posted, a message loop that can
-    // never get a message, or a modal dialog that can never be ended (the
-    // restart offer; EndDialog on a dialog's own window fails on no real
-    // system) leaves nothing that could end the run.
-    if (faultKind == 3 &&
-        (function == "PostThreadMessageA" || function == "GetMessageA" || function == "EndDialog"))
+    // A modal dialog that can never be ended (the restart offer; EndDialog
+    // on a dialog's own window fails on no real system) leaves nothing that
+    // could end the run, and a message loop whose wait always fails spins
+    // until the worker ends.
+    if (faultKind == 3 && (function == "MsgWaitForMultipleObjects" || function == "EndDialog"))
         faultKind = 2;
 
     static const char *const wininits[] = {
@@ -307,8 +327,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 }
                 break;
             case 3:
-                if (!isExe && CanCreate(path) && !sim::DirExists(path))
-                    hardening::AddCheckedProgram(path, kStatuses[arg % 8], (arg >> 3) & 3);
+                if (!isExe && CanCreate(path) && !sim::DirExists(path)) {
+                    long long position = kInheritedReads[(arg >> 5) & 3];
+                    hardening::AddCheckedProgram(path, kStatuses[arg % 8], (arg >> 3) & 3, [position] {
+                        if (position >= 0)
+                            sim::SetInheritedFilePositions((unsigned long long)position);
+                    });
+                }
                 break;
             case 4:
                 sim::SetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, path, kValueTypes[arg & 3], valueData);

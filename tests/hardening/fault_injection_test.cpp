@@ -341,6 +341,9 @@ TEST_P(FaultInjection, EveryCallFailingInTurnKeepsTheInvariantsAndShowsWhatIsPro
             std::vector<sim::Call> calls = sim::Calls();
             ASSERT_GE(calls.size(), n) << "call " << n << " was never made";
             const sim::Call &failed = calls[n - 1];
+            // A run makes its calls in the same order whatever the threads'
+            // timing, so each call of the clean run is the one made to fail.
+            ASSERT_EQ(clean.calls[n - 1].function, failed.function) << "call " << n;
             functions.insert(failed.function);
             std::string where = "call " + std::to_string(n) + " " + failed.function + "(" +
                                 (failed.args.empty() ? "" : failed.args[0]) + ") failing with " +

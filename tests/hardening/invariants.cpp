@@ -130,6 +130,76 @@ static DWORD LittleEndian(const std::string &bytes, size_t at)
 // found at 1.
 static const size_t kNoteSize = 24;
 
+// The components of a path or group name between its separators, stepping
+// over the second bytes of double-byte characters.
+static std::vector<std::string> Components(const std::string &text)
+{
+    std::vector<std::string> parts{""};
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '\\' || text[i] == '/') {
+            parts.push_back("");
+            continue;
+        }
+        parts.back() += text[i];
+        if (IsDBCSLeadByte((BYTE)text[i]) && i + 1 < text.size())
+            parts.back() += text[++i];
+    }
+    return parts;
+}
+
+// Names its item whatever the current folder: C:\... or \\server\share...
+static bool FullyQualified(const std::string &path)
+{
+    std::vector<std::string> parts = Components(path);
+    const std::string &first = parts[0];
+    if (first.size() == 2 && isalpha((unsigned char)first[0]) && first[1] == ':')
+        return parts.size() > 1;
+    return parts.size() >= 4 && first.empty() && parts[1].empty() && !parts[2].empty() && !parts[3].empty();
+}
+
+// Names one group below Programs.
+static bool OneGroup(const std::string &name)
+{
+    std::vector<std::string> parts = Components(name);
+    if (name.empty() || parts[0].empty())
+        return false;
+    for (const std::string &part : parts) {
+        if (!part.empty() && part.find_first_not_of(". ") == std::string::npos)
+            return false;
+        for (size_t i = 0; i < part.size(); i++) {
+            if (IsDBCSLeadByte((BYTE)part[i])) {
+                i++;
+                continue;
+            }
+            if (part[i] == ':' || part[i] == '*' || part[i] == '?')
+                return false;
+        }
+    }
+    return true;
+}
+
+bool RecordIsActedOn(const std::string &bytes)
+{
+    DWORD type = LittleEndian(bytes, 0);
+    bool primaryEnds = memchr(bytes.data() + 4, 0, kTextSize) != nullptr;
+    bool secondaryEnds = memchr(bytes.data() + 4 + kTextSize, 0, kTextSize) != nullptr;
+    std::string primary = bytes.c_str() + 4;
+    std::string secondary = bytes.c_str() + 4 + kTextSize;
+    switch (type) {
+    case 0:
+        return primaryEnds;
+    case 1:
+    case 2:
+    case 4:
+        return primaryEnds && FullyQualified(primary);
+    case 5:
+        return secondaryEnds && OneGroup(secondary);
+    case 7:
+        return primaryEnds && secondaryEnds;
+    }
+    return true;
+}
+
 // The text of a record field: up to its terminating zero; usable when that
 // zero lies within the field.
 static std::string FieldText(const std::string &bytes, size_t offset, bool *terminated)
@@ -197,7 +267,7 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
         bool primaryEnds, secondaryEnds;
         rec.primary = FieldText(bytes, 4, &primaryEnds);
         rec.secondary = FieldText(bytes, 4 + kTextSize, &secondaryEnds);
-        rec.usable = primaryEnds && secondaryEnds;
+        rec.usable = RecordIsActedOn(bytes);
         records_.push_back(rec);
         if (rec.usable) {
             std::optional<std::string> found = sim::ResolvePath(rec.primary);
@@ -443,9 +513,12 @@ void RunCheck::CheckExpectedOutcome()
     if (faulted_)
         return;
     size_t customRecords = 0;
-    for (const Record &rec : records_)
+    bool cutRun = false;   // a custom program record with a cut text stops the removal
+    for (const Record &rec : records_) {
         if (rec.type == 7 && rec.usable)
             customRecords++;
+        cutRun = cutRun || (rec.type == 7 && !rec.usable);
+    }
 
     Outcome expected;
     if (!setup_.exeIntact)
@@ -454,7 +527,7 @@ void RunCheck::CheckExpectedOutcome()
         expected = RUN_INIT_FAILED;
     else if (!setup_.confirm)
         expected = RUN_DECLINED;
-    else if (runs == customRecords && allSucceeded)
+    else if (runs == customRecords && allSucceeded && !cutRun)
         expected = RUN_COMPLETED;
     else
         expected = RUN_ABORTED;
@@ -833,6 +906,45 @@ void RunCheck::CheckHandles()
         Fail("left open after a " + std::string(OutcomeName(outcome_)) + " run:" + list);
 }
 
+// Program Manager gets a command only for a group record it may act on.
+void RunCheck::CheckGroupCommands()
+{
+    std::set<std::string> allowed;
+    for (const Record &rec : records_)
+        if (rec.type == 5 && rec.usable)
+            allowed.insert("[DeleteGroup(\"" + rec.secondary + "\")]" + std::string(1, '\0'));
+    for (const std::string &data : sim::DdeExecuteData())
+        if (allowed.count(data) == 0)
+            Fail("Program Manager was sent a command for no group the log may name: " + Shown(data));
+}
+
+// Every reading of the log (the start-up scan and each pass) reads its
+// records in file order from the first, each once, whatever the custom
+// programs do with the position of the handle they inherit.
+void RunCheck::CheckLogReads()
+{
+    std::map<DWORD, unsigned long long> next;   // each thread's next record offset
+    std::map<DWORD, int> readings;
+    for (const sim::Call &call : sim::CallsTo("ReadFile")) {
+        if (Upper(call.file) != logLong_ || logLong_.empty())
+            continue;
+        if (call.position == 0) {
+            readings[call.thread]++;
+        } else if (next.count(call.thread) == 0 || call.position != next[call.thread]) {
+            Fail("the log was read at offset " + std::to_string(call.position) + " out of turn");
+            return;
+        }
+        next[call.thread] = call.position + kRecordSize;
+    }
+    int total = 0;
+    for (const auto &r : readings)
+        total += r.second;
+    // The scan, then the custom programs, files, directories and the
+    // system-file step.
+    if (total > 5)
+        Fail("the log was read from its start " + std::to_string(total) + " times");
+}
+
 void RunCheck::CheckDialogs()
 {
     std::optional<sim::WindowState> progress = sim::FindWindowByTemplate("UNINSTDLG");
@@ -879,6 +991,8 @@ std::vector<std::string> RunCheck::Check(int exitCode)
     CheckRegistry();
     CheckHandles();
     CheckDialogs();
+    CheckGroupCommands();
+    CheckLogReads();
     return errors_;
 }
 

@@ -62,6 +62,13 @@ struct RunSetup {
     Progman progman = PROGMAN_ABSENT;
 };
 
+// Whether the uninstaller acts on a record (its 516 bytes), by the rules
+// read independently of the program: the texts its type uses end within
+// their fields; a file, directory or shared-DLL path is fully qualified
+// (C:\... or \\server\share...); a group name names one group below
+// Programs. A custom program record that is not acted on stops the removal.
+bool RecordIsActedOn(const std::string &bytes);
+
 // Installs the user's answers and Program Manager as setup says.
 void ApplySetup(const RunSetup &setup);
 
@@ -140,6 +147,8 @@ private:
     void CheckRegistry();
     void CheckHandles();
     void CheckDialogs();
+    void CheckGroupCommands();
+    void CheckLogReads();
 };
 
 }  // namespace hardening

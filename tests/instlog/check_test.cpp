@@ -1,6 +1,7 @@
 // check reports each kind of problem on a line naming its record, and tells
 // a clean log from one with problems by its exit code.
 #include "check.h"
+#include "log/record_check.h"
 #include "run_instlog.h"
 #include "support/log_builder.h"
 
@@ -41,21 +42,31 @@ TEST_F(Check, EachProblemOnItsOwnLine)
         {LogBytes({{0, "A", ""}}) + "abc",
          "tail: warning: 3 bytes at offset 516 after the last whole record: a truncated record that the "
          "uninstaller never reads\n"},
-        {LogBytes({{0, "A", ""}, {1, "C:\\a", full}}),
-         "record 1: error: FILE record is inert, never acted on: the secondary text has no terminating zero\n"},
+        {LogBytes({{0, "A", ""}, {1, full, ""}}),
+         "record 1: error: FILE record is inert, never acted on: the primary text has no terminating zero\n"},
+        {LogBytes({{0, "A", ""}, {7, "C:\\undo.exe", full}}),
+         "record 1: error: CUSTOMRUN record stops the removal, as a failing program does: the secondary text has "
+         "no terminating zero\n"},
         {LogBytes({{0, "A", ""}, {8, "", ""}}),
          "record 1: warning: unknown type 8: counted, but the uninstaller does nothing with it\n"},
         {LogBytes({{0, "A", ""}, {1, "a.txt", ""}}),
-         "record 1: error: file path \"a.txt\" is relative: only a drive letter with a backslash (C:\\...) or a "
-         "UNC path (\\\\server\\share\\...) names the same item whatever the uninstaller's current folder\n"},
-        {LogBytes({{0, "A", ""}, {2, "C:Acme", ""}}), "record 1: error: directory path \"C:Acme\" is relative"},
+         "record 1: error: FILE record is inert, never acted on: its path \"a.txt\" is not fully qualified: only a "
+         "drive letter with a backslash (C:\\...) or a UNC path (\\\\server\\share\\...) names the same item "
+         "whatever folder the uninstaller was started in\n"},
+        {LogBytes({{0, "A", ""}, {2, "C:Acme", ""}}),
+         "record 1: error: DIR record is inert, never acted on: its path \"C:Acme\" is not fully qualified"},
         {LogBytes({{0, "A", ""}, {4, "\\WINDOWS\\a.dll", ""}}),
-         "record 1: error: shared DLL path \"\\WINDOWS\\a.dll\" is relative"},
+         "record 1: error: SHAREDDLL record is inert, never acted on: its path \"\\WINDOWS\\a.dll\" is not fully "
+         "qualified"},
         {LogBytes({{0, "A", ""}, {7, "undo", "-q"}}), "record 1: error: custom program \"undo\" is relative"},
-        {LogBytes({{0, "A", ""}, {1, "", ""}}), "record 1: error: file path \"\" is empty"},
+        {LogBytes({{0, "A", ""}, {1, "", ""}}),
+         "record 1: error: FILE record is inert, never acted on: its path \"\" is not fully qualified"},
         {LogBytes({{0, "A", ""}, {5, "", ""}}),
-         "record 1: warning: PMGROUP record with an empty group name: Program Manager is asked to delete a "
-         "group named \"\"\n"},
+         "record 1: error: PMGROUP record is inert, never acted on: the group name \"\" names no one group below "
+         "Programs"},
+        {LogBytes({{0, "A", ""}, {5, "", "Keep\\..\\.."}}),
+         "record 1: error: PMGROUP record is inert, never acted on: the group name \"Keep\\..\\..\" names no one "
+         "group below Programs"},
         {LogBytes({{1, "C:\\a", ""}}),
          "log: error: no usable APPNAME record: the boxes keep the caption \"Uninstall (Morvane 1.30)\" and the "
          "application's Uninstall key is not deleted\n"},
@@ -90,7 +101,7 @@ TEST_F(Check, FindingsAreCounted)
     EXPECT_EQ("4 problems found\n", LinesWith(r.out, "found")) << r.out;
 }
 
-TEST(CheckPaths, OnlyDriveAndUncFormsAreAbsolute)
+TEST(CheckPaths, OnlyDriveAndUncFormsAreFullyQualified)
 {
     struct Case {
         const char *path;
@@ -98,10 +109,10 @@ TEST(CheckPaths, OnlyDriveAndUncFormsAreAbsolute)
     } cases[] = {
         {"C:\\", true},          {"c:\\x", true},           {"Z:\\a\\b", true},        {"\\\\srv\\share", true},
         {"\\\\srv\\share\\a", true}, {"", false},          {"C:", false},             {"C:x", false},
-        {"C:/x", false},         {"\\x", false},            {"/x", false},             {"x\\y", false},
+        {"C:/x", true},         {"\\x", false},            {"/x", false},             {"x\\y", false},
         {"\\\\", false},         {"\\\\srv", false},        {"\\\\srv\\", false},      {"\\\\\\share", false},
-        {"\\\\srv\\\\x", false}, {"1:\\x", false},          {"..\\x", false},
+        {"\\\\srv\\\\x", false}, {"1:\\x", false},          {"..\\x", false},        {"//srv/share", true},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(c.absolute, PathIsAbsolute(c.path)) << "path \"" << c.path << "\"";
+        EXPECT_EQ(c.absolute, PathIsFullyQualified(c.path) != 0) << "path \"" << c.path << "\"";
 }

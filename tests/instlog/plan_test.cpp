@@ -80,24 +80,21 @@ TEST_F(Plan, ACustomProgramAfterFilesStillRunsFirstAndDirectoriesComeAfterFiles)
 TEST_F(Plan, InertRecordsAreSkippedInTheirPass)
 {
     std::string full(256, 'x');
-    RunResult r = PlanOf({{0, "App", ""}, {7, full, ""}, {5, "", full}, {2, full, ""}, {6, "", full}});
-    EXPECT_EQ("  record 1: skipped, CUSTOMRUN record is inert: the primary text has no terminating zero\n",
+    RunResult r = PlanOf({{0, "App", ""}, {7, full, ""}, {5, "", full}, {2, full, ""}, {6, "", full},
+                          {1, "notes.ini", ""}, {5, "", "Keep\\..\\.."}, {5, "", "My \"Best\" Tools"}});
+    EXPECT_EQ("  record 1: the removal stops here, as after a failing program: the primary text has no terminating "
+              "zero\n",
               LinesWith(r.out, "record 1:"));
     EXPECT_EQ("  record 2: skipped, PMGROUP record is inert: the secondary text has no terminating zero\n",
               LinesWith(r.out, "record 2:"));
     EXPECT_EQ("  record 3: skipped, DIR record is inert: the primary text has no terminating zero\n",
               LinesWith(r.out, "record 3:"));
-    EXPECT_EQ("  record 4: skipped, SYSREG record is inert: the secondary text has no terminating zero\n",
-              LinesWith(r.out, "record 4:"));
+    EXPECT_EQ("  record 4: status only: \"Removing System Registry Entrys\"\n", LinesWith(r.out, "record 4:"));
+    EXPECT_NE("", LinesWith(r.out, "record 5: skipped, FILE record is inert: its path \"notes.ini\" is not fully"));
+    EXPECT_NE("", LinesWith(r.out, "record 6: skipped, PMGROUP record is inert: the group name \"Keep\\..\\..\""));
+    EXPECT_NE(std::string::npos, r.out.find("DDE command [DeleteGroup(\"My \"Best\" Tools\")]\n")) << r.out;
     EXPECT_LT(At(r.out, "record 1:"), At(r.out, "Pass B"));
     EXPECT_LT(At(r.out, "Pass C"), At(r.out, "record 3:"));
-}
-
-TEST_F(Plan, TheGroupCommandIsShownExactlyAsSent)
-{
-    RunResult r = PlanOf({{5, "", "My \"Best\" Tools"}, {5, "", ""}});
-    EXPECT_NE(std::string::npos, r.out.find("DDE command [DeleteGroup(\"My \"Best\" Tools\")]\n")) << r.out;
-    EXPECT_NE(std::string::npos, r.out.find("DDE command [DeleteGroup(\"\")]\n")) << r.out;
 }
 
 TEST_F(Plan, TheUninstallKeyStepAndItsSkips)

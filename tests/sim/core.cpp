@@ -44,11 +44,37 @@ std::string Hex(unsigned long long value)
     return buf;
 }
 
+bool IsLeadByte(unsigned char c)
+{
+    switch (TheWorld().codePage) {
+    case 932:
+        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+        return c >= 0x81 && c <= 0xFE;
+    }
+    return false;
+}
+
+size_t CharSize(const std::string &text, size_t at)
+{
+    return at + 1 < text.size() && IsLeadByte((unsigned char)text[at]) ? 2 : 1;
+}
+
+size_t FindChar(const std::string &text, char c, size_t start)
+{
+    for (size_t i = start; i < text.size(); i += CharSize(text, i))
+        if (text[i] == c)
+            return i;
+    return std::string::npos;
+}
+
 std::string Upper(std::string text)
 {
-    for (char &c : text)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 'a' + 'A');
+    for (size_t i = 0; i < text.size(); i += CharSize(text, i))
+        if (text[i] >= 'a' && text[i] <= 'z')
+            text[i] = (char)(text[i] - 'a' + 'A');
     return text;
 }
 
@@ -170,6 +196,7 @@ void Reset()
     w.windowsDirectory = "C:\\WINDOWS";
     w.systemDirectory = "C:\\WINDOWS\\system32";
     w.version = 0x1DB10106;
+    w.codePage = 1252;
     w.environment.clear();
     w.environment["COMSPEC"] = {"COMSPEC", "C:\\WINDOWS\\system32\\cmd.exe"};
     w.hasDefaultDllDirectories = true;
@@ -291,6 +318,12 @@ void SetVersion(DWORD version)
     TheWorld().version = version;
 }
 
+void SetCodePage(UINT codePage)
+{
+    auto lock = Lock();
+    TheWorld().codePage = codePage;
+}
+
 void SetEnvironmentVariable(const std::string &name, const std::optional<std::string> &value)
 {
     auto lock = Lock();
@@ -329,6 +362,13 @@ void WINAPI SetLastError(DWORD error)
 DWORD WINAPI GetCurrentThreadId(void)
 {
     return CurrentThread();
+}
+
+// A pure function of the code page, as on Windows: not recorded, never failed.
+BOOL WINAPI IsDBCSLeadByte(BYTE c)
+{
+    auto lock = Lock();
+    return IsLeadByte(c);
 }
 
 DWORD WINAPI GetVersion(void)

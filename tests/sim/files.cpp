@@ -562,6 +562,14 @@ DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 
 namespace sim {
 
+void SetInheritedFilePositions(unsigned long long position)
+{
+    auto lock = Lock();
+    for (auto &h : TheWorld().handles)
+        if (h.second.kind == HANDLE_FILE)
+            h.second.position = position;
+}
+
 std::string FullPathName(const std::string &name)
 {
     std::string path = name;

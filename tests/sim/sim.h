@@ -144,6 +144,11 @@ void AddProgram(const std::string &path, std::function<DWORD(const ProgramRun &)
 // Every program started, in order.
 std::vector<ProgramRun> ProgramRuns();
 
+// What a started program does with the files it inherited (ProgramRun's
+// openLogHandles), reading them: their handles are the ones the program
+// under test holds, so the file positions they share move for both.
+void SetInheritedFilePositions(unsigned long long position);
+
 // ---- Program Manager -------------------------------------------------------
 
 // Program Manager answers DDE conversations on "PROGMAN" and carries out
@@ -247,6 +252,11 @@ const ItemState *FindItem(const WindowState &window, int id);
 
 void SetScreenSize(int width, int height);
 
+// A modal loop of the main thread (the user dragging a window by its
+// caption) takes the quit messages posted to it and drops them, as Wine's
+// move and size loop does.
+void LoseQuitMessages();
+
 // Sends WM_COMMAND with wParam to a dialog's procedure on its own thread.
 void SendCommand(HWND dialog, WPARAM wParam);
 
@@ -275,6 +285,9 @@ std::vector<MessageBoxRecord> MessageBoxes();
 DWORD MainThreadId();
 void SetModuleFileName(const std::string &path);
 void SetVersion(DWORD version);
+// The ANSI code page, 1252 until set: 932, 936, 949 and 950 are double-byte
+// ones, in which the second byte of a character may be a backslash.
+void SetCodePage(UINT codePage);
 void SetEnvironmentVariable(const std::string &name, const std::optional<std::string> &value);
 // Whether KERNEL32 exports SetDefaultDllDirectories (it is missing before
 // Windows 8 without an update).

@@ -1,6 +1,6 @@
 // Simulated windows, dialogs, message boxes, threads and message queues.
 // A window call made from a thread other than the window's own is carried
-// out by the owning thread inside its GetMessageA while the caller waits, as
+// out by the owning thread inside its message calls while the caller waits, as
 // Windows does; a thread that never pumps leaves the caller waiting, which the
 // simulation reports as a hang.
 #include "world.h"
@@ -85,6 +85,13 @@ void ResetWindows()
     w.modalHandler = nullptr;
     w.boxes.clear();
     w.boxHandler = nullptr;
+    w.loseQuitMessages = false;
+}
+
+void LoseQuitMessages()
+{
+    auto lock = Lock();
+    TheWorld().loseQuitMessages = true;
 }
 
 void AddDialogTemplate(const std::string &name, const DialogTemplate &tmpl)
@@ -421,37 +428,74 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason)
     return TRUE;
 }
 
-BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
+// A message for thread me, taken from its queue when remove is set (world
+// unlocked by the caller). A window call that another thread waits on comes
+// first: it is carried out instead, and no message is given, so that a run
+// makes the same calls whatever the threads' timing.
+static bool TakeMessage(DWORD me, LPMSG msg, bool remove)
+{
+    if (RunSentTask())
+        return false;
+    auto lock = Lock();
+    ThreadQueue &q = TheWorld().queues[me];
+    if (!q.posted.empty()) {
+        *msg = q.posted.front();
+        if (remove)
+            q.posted.pop_front();
+        return true;
+    }
+    if (q.quitPending) {
+        if (remove)
+            q.quitPending = false;
+        *msg = MSG{nullptr, WM_QUIT, (WPARAM)q.quitCode, 0, 0, {0, 0}};
+        return true;
+    }
+    return false;
+}
+
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT remove)
 {
     (void)window;
-    (void)filterMin;
-    (void)filterMax;
-    if (CallFails("GetMessageA", {}))
-        return -1;
+    if (filterMin != 0 || filterMax != 0)
+        throw std::logic_error("PeekMessageA: only an unfiltered peek is simulated");
+    if (Enter("PeekMessageA", {Hex(remove)}))
+        return FALSE;
+    return TakeMessage(CurrentThread(), msg, (remove & PM_REMOVE) != 0);
+}
+
+// Recorded when it returns, not when it is called: what wakes it is always
+// another thread's call, so a run's calls come in the same order whatever
+// the threads' timing.
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds,
+                                       DWORD wakeMask)
+{
+    if (count != 1 || waitAll || milliseconds != INFINITE || wakeMask != QS_ALLINPUT)
+        throw std::logic_error("MsgWaitForMultipleObjects: only a wait for one thread and any input is simulated");
     DWORD me = CurrentThread();
-    for (;;) {
-        if (RunSentTask())
-            continue;
+    DWORD woke = WAIT_FAILED;
+    {
         auto lock = Lock();
         World &w = TheWorld();
-        LeaveIfEnded();
-        ThreadQueue &q = w.queues[me];
-        if (!q.sent.empty())
-            continue;
-        if (!q.posted.empty()) {
-            *msg = q.posted.front();
-            q.posted.pop_front();
-            return msg->message != WM_QUIT;
+        auto thread = w.handles.find(handles[0]);
+        DWORD waited = thread != w.handles.end() && thread->second.kind == HANDLE_THREAD ? thread->second.thread : 0;
+        while (waited != 0 && woke == WAIT_FAILED) {
+            LeaveIfEnded();
+            ThreadQueue &q = w.queues[me];
+            if (w.queues[waited].ended)
+                woke = WAIT_OBJECT_0;
+            else if (!q.sent.empty() || !q.posted.empty() || q.quitPending)
+                woke = WAIT_OBJECT_0 + 1;
+            else if (w.changed.wait_for(lock, kHangLimit) == std::cv_status::timeout && q.sent.empty() &&
+                     q.posted.empty() && !q.quitPending && !w.queues[waited].ended)
+                Hang("thread " + std::to_string(me) + " waits for a message or the end of a thread that never come");
         }
-        if (q.quitPending) {
-            q.quitPending = false;
-            *msg = MSG{nullptr, WM_QUIT, (WPARAM)q.quitCode, 0, 0, {0, 0}};
-            return FALSE;
-        }
-        if (w.changed.wait_for(lock, kHangLimit) == std::cv_status::timeout &&
-            q.sent.empty() && q.posted.empty() && !q.quitPending)
-            Hang("GetMessageA on thread " + std::to_string(me) + " waits for a message that never comes");
     }
+    if (CallFails("MsgWaitForMultipleObjects", {Num(count), Hex((uintptr_t)handles[0]), Num(waitAll),
+                                                Hex(milliseconds), Hex(wakeMask)}))
+        return WAIT_FAILED;
+    if (woke == WAIT_FAILED)
+        SetError(ERROR_INVALID_HANDLE);
+    return woke;
 }
 
 BOOL WINAPI TranslateMessage(const MSG *msg)
@@ -496,7 +540,8 @@ BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPAR
         SetError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
-    it->second.posted.push_back(MSG{nullptr, message, wParam, lParam, 0, {0, 0}});
+    if (message != WM_QUIT || !w.loseQuitMessages)
+        it->second.posted.push_back(MSG{nullptr, message, wParam, lParam, 0, {0, 0}});
     w.changed.notify_all();
     return TRUE;
 }
@@ -514,6 +559,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stackSize, LPT
     if (threadId != nullptr)
         *threadId = id;
     HandleObject object{HANDLE_THREAD, nullptr, 0, "thread " + std::to_string(id), 0};
+    object.thread = id;
     HANDLE handle = AddHandle(object);
     w.threads.emplace_back([id, start, parameter] {
         SetCurrentThread(id);
@@ -522,6 +568,9 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stackSize, LPT
         } catch (const RunEnded &) {
             // The thread ends with the run.
         }
+        auto lock = Lock();
+        TheWorld().queues[id].ended = true;
+        TheWorld().changed.notify_all();
     });
     return handle;
 }

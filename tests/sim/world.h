@@ -43,6 +43,7 @@ struct HandleObject {
     DWORD access = 0;
     DWORD exitCode = 0;         // a process's exit status
     int stillActiveReads = 0;   // reads that still find the process running
+    DWORD thread = 0;           // the program's thread a thread handle stands for
 };
 
 struct Program {
@@ -64,6 +65,7 @@ struct SentTask {
 };
 
 struct ThreadQueue {
+    bool ended = false;   // the thread has returned
     std::deque<MSG> posted;
     std::deque<std::shared_ptr<SentTask>> sent;
     bool quitPending = false;
@@ -118,6 +120,7 @@ struct World {
     std::function<int(const MessageBoxRecord &)> boxHandler;
 
     std::map<DWORD, ThreadQueue> queues;
+    bool loseQuitMessages = false;
     std::vector<std::thread> threads;
     DWORD mainThread = 0;
     DWORD nextThreadId = 100;
@@ -126,6 +129,7 @@ struct World {
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string systemDirectory = "C:\\WINDOWS\\system32";
     DWORD version = 0x1DB10106;   // Windows 7 SP1, NT family
+    UINT codePage = 1252;         // the ANSI code page
     std::map<std::string, std::pair<std::string, std::string>> environment;
     bool hasDefaultDllDirectories = true;
     std::vector<std::string> loadedLibraries;
@@ -144,9 +148,20 @@ DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file = n
 // call must fail, sets the last error to the chosen one and returns true.
 bool CallFails(const char *function, std::vector<std::string> args, HANDLE file = nullptr);
 
+// Whether c begins a double-byte character in the world's ANSI code page.
+bool IsLeadByte(unsigned char c);
+
+// The bytes of the character at text[at]: 2 for a double-byte one, else 1.
+size_t CharSize(const std::string &text, size_t at);
+
+// The first c at or after start that is a character of its own, not the
+// second byte of a double-byte one; npos when there is none.
+size_t FindChar(const std::string &text, char c, size_t start = 0);
+
 std::string Str(const char *text);
 std::string Num(unsigned long long value);
 std::string Hex(unsigned long long value);
+// Letters a to z in upper case, double-byte characters as they stand.
 std::string Upper(std::string text);
 
 // Thread identity and last error.

@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cstring>
 
 #include "log/install_log.h"
+#include "log/record_check.h"
 #include "platform/text.h"
 #include "shell/globals.h"
 #include "support/sim_fixture.h"
@@ -39,12 +41,25 @@ TEST_F(InstallLog, AShortTailIsNeverARecord)
     EXPECT_EQ(2u, g_recordCount);
 
     LogRecord rec;
-    RewindLog();
-    ASSERT_TRUE(ReadRecord(&rec));
-    EXPECT_STREQ("C:\\a", rec.primary);
-    ASSERT_TRUE(ReadRecord(&rec));
+    ASSERT_TRUE(ReadRecord(1, &rec));
     EXPECT_STREQ("C:\\b", rec.primary);
-    EXPECT_FALSE(ReadRecord(&rec));
+    ASSERT_TRUE(ReadRecord(0, &rec));
+    EXPECT_STREQ("C:\\a", rec.primary);
+    EXPECT_FALSE(ReadRecord(2, &rec));
+}
+
+// A custom program inherits the log's handle, and with it the file
+// position: whatever it leaves there, a record is read at its own offset.
+TEST_F(InstallLog, ARecordIsReadAtItsOwnOffsetWhereverThePositionStands)
+{
+    WriteLog(LOG, {{1, "C:\\a", ""}, {1, "C:\\b", ""}, {1, "C:\\c", ""}});
+    OpenAndScan(LOG);
+    LogRecord rec;
+    for (unsigned long long elsewhere : {0ull, 516ull, 3 * 516ull, 100000ull}) {
+        sim::SetInheritedFilePositions(elsewhere);
+        ASSERT_TRUE(ReadRecord(2, &rec)) << elsewhere;
+        EXPECT_STREQ("C:\\c", rec.primary) << elsewhere;
+    }
 }
 
 TEST_F(InstallLog, AnEmptyLogKeepsTheDefaultCaption)
@@ -85,10 +100,12 @@ TEST_F(InstallLog, ALongNameIsCutSoThatTheCaptionStillEndsInUninstall)
     EXPECT_EQ(std::string(245, 'N') + " Uninstall", caption);
 }
 
+// The name record uses its primary text alone: a cut second text does not
+// matter.
 TEST_F(InstallLog, ANameFillingItsWholeFieldIsNotUsed)
 {
     CopyText(g_caption, sizeof(g_caption), DEFAULT_CAPTION);
-    WriteLog(LOG, {{0, "Good", ""}, {0, std::string(256, 'X'), ""}, {0, "Other", std::string(256, 'Y')}});
+    WriteLog(LOG, {{0, "Other", std::string(256, 'Y')}, {0, "Good", std::string(256, 'Y')}, {0, std::string(256, 'X'), ""}});
     OpenAndScan(LOG);
     EXPECT_EQ(3u, g_recordCount);
     EXPECT_STREQ("Good", g_appName);
@@ -112,14 +129,56 @@ TEST_F(InstallLog, AReadErrorEndsTheScanAsIfTheFileEnded)
     EXPECT_STREQ("A", g_appName);
 }
 
-TEST_F(InstallLog, UsableRecordsHaveBothTextsTerminated)
+// Only the texts a record's type uses must end within their fields; paths
+// of files, folders and shared DLLs must name their item whatever the
+// current folder; a group name must name one group below Programs.
+TEST_F(InstallLog, WhichRecordsMayBeActedOn)
 {
-    LogRecord rec = {};
-    EXPECT_TRUE(RecordIsUsable(&rec));
-    memset(rec.secondary, 'z', sizeof(rec.secondary));
-    EXPECT_FALSE(RecordIsUsable(&rec));
-    rec.secondary[255] = '\0';
-    EXPECT_TRUE(RecordIsUsable(&rec));
-    memset(rec.primary, 'z', sizeof(rec.primary));
-    EXPECT_FALSE(RecordIsUsable(&rec));
+    const std::string cut(256, 'z');
+    struct Case {
+        DWORD type;
+        std::string primary, secondary;
+        RecordState state;
+    } cases[] = {
+        {LOGREC_APPNAME, "Tool", cut, RECORD_USABLE},
+        {LOGREC_APPNAME, cut, "", RECORD_TEXT_UNENDED},
+        {LOGREC_FILE, "C:\\Tool\\a.txt", cut, RECORD_USABLE},
+        {LOGREC_FILE, cut, "", RECORD_TEXT_UNENDED},
+        {LOGREC_FILE, "notes.ini", "", RECORD_PATH_NOT_QUALIFIED},
+        {LOGREC_FILE, "C:drive.ini", "", RECORD_PATH_NOT_QUALIFIED},
+        {LOGREC_FILE, "\\Tool\\a.txt", "", RECORD_PATH_NOT_QUALIFIED},
+        {LOGREC_FILE, "", "", RECORD_PATH_NOT_QUALIFIED},
+        {LOGREC_DIR, "sub", "", RECORD_PATH_NOT_QUALIFIED},
+        {LOGREC_DIR, "C:\\Tool", cut, RECORD_USABLE},
+        {LOGREC_SHAREDDLL, "shared.dll", "", RECORD_PATH_NOT_QUALIFIED},
+        {LOGREC_SHAREDDLL, "C:\\WINDOWS\\shared.dll", cut, RECORD_USABLE},
+        {LOGREC_PMGROUP, cut, "Tool Group", RECORD_USABLE},
+        {LOGREC_PMGROUP, "", cut, RECORD_TEXT_UNENDED},
+        {LOGREC_PMGROUP, "", "Tools, \"Extra\" (Old)\\Sub", RECORD_USABLE},
+        {LOGREC_PMGROUP, "", "Tool...s\\", RECORD_USABLE},
+        {LOGREC_PMGROUP, "", std::string(255, 'g'), RECORD_USABLE},
+        {LOGREC_PMGROUP, "", "", RECORD_GROUP_NOT_ONE},
+        {LOGREC_PMGROUP, "", ".", RECORD_GROUP_NOT_ONE},
+        {LOGREC_PMGROUP, "", "..", RECORD_GROUP_NOT_ONE},
+        {LOGREC_PMGROUP, "", "Keep\\..\\..", RECORD_GROUP_NOT_ONE},
+        {LOGREC_PMGROUP, "", "Keep/. .", RECORD_GROUP_NOT_ONE},
+        {LOGREC_PMGROUP, "", " ", RECORD_GROUP_NOT_ONE},
+        {LOGREC_PMGROUP, "", "\\Tools", RECORD_GROUP_NOT_ONE},
+        {LOGREC_PMGROUP, "", "/Tools", RECORD_GROUP_NOT_ONE},
+        {LOGREC_PMGROUP, "", "C:Tools", RECORD_GROUP_NOT_ONE},
+        {LOGREC_PMGROUP, "", "Tools*", RECORD_GROUP_NOT_ONE},
+        {LOGREC_CUSTOMRUN, "undo", "", RECORD_USABLE},
+        {LOGREC_CUSTOMRUN, "undo", cut, RECORD_TEXT_UNENDED},
+        {LOGREC_CUSTOMRUN, cut, "", RECORD_TEXT_UNENDED},
+        {LOGREC_SYSREG, cut, cut, RECORD_USABLE},
+        {9, cut, cut, RECORD_USABLE},
+    };
+    for (const Case &c : cases) {
+        LogRecord rec = {};
+        rec.type = c.type;
+        memcpy(rec.primary, c.primary.data(), std::min<size_t>(c.primary.size(), LOG_TEXT_SIZE));
+        memcpy(rec.secondary, c.secondary.data(), std::min<size_t>(c.secondary.size(), LOG_TEXT_SIZE));
+        EXPECT_EQ(c.state, ExamineRecord(&rec)) << "type " << c.type << " [" << c.primary.substr(0, 40) << "] ["
+                                                << c.secondary.substr(0, 40) << "]";
+    }
 }

@@ -85,7 +85,7 @@ TEST_F(ProgressDialog, DestroyingItEndsTheThreadsLoop)
     HWND dlg = Create();
     EXPECT_EQ(FALSE, ProgressDlgProc(dlg, WM_DESTROY, 0, 0));
     MSG msg;
-    EXPECT_EQ(FALSE, GetMessageA(&msg, nullptr, 0, 0));
+    EXPECT_EQ(TRUE, PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ((UINT)WM_QUIT, msg.message);
     EXPECT_EQ(0u, msg.wParam);
 }

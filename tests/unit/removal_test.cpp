@@ -153,18 +153,37 @@ TEST_F(Removal, ADirectoryHoldingAFileInUseIsScheduled)
     EXPECT_EQ(1, g_rebootNeeded);
 }
 
-TEST_F(Removal, ARecordWithAnUnterminatedTextIsCountedButNotActedOn)
+// A record is acted on only when the texts its action uses end within their
+// fields, and when its path names its item whatever the current folder: one
+// started from the list of installed programs stands in System32. The rest
+// are counted and passed over.
+TEST_F(Removal, RecordsThatNameNothingExactlyAreCountedButNotActedOn)
 {
     std::string cut = APP "\\" + std::string(256, 'a');
-    std::string wouldBeNamed = cut.substr(0, 256);
-    sim::AddFile(APP "\\kept.txt");
-    Start({{1, wouldBeNamed, ""}, {1, APP "\\kept.txt", std::string(256, 's')}, {2, cut, ""}});
+    sim::AddFile(cut.substr(0, 255));
+    sim::AddFile(APP "\\unused text cut.txt");
+    for (const char *inCurrentFolder : {"C:\\notes.ini", "C:\\drive.ini", "C:\\shared.dll"})
+        sim::AddFile(inCurrentFolder);
+    sim::AddDir("C:\\sub");
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "shared.dll", 1);
+    Start({{1, cut.substr(0, 256), ""},
+           {2, cut, ""},
+           {1, APP "\\unused text cut.txt", std::string(256, 's')},
+           {1, "notes.ini", ""},
+           {1, "C:drive.ini", ""},
+           {2, "sub", ""},
+           {4, "shared.dll", ""}});
 
     EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
-    EXPECT_TRUE(sim::FileExists(APP "\\kept.txt"));
+    EXPECT_TRUE(sim::FileExists(cut.substr(0, 255)));
+    EXPECT_FALSE(sim::FileExists(APP "\\unused text cut.txt"));
+    for (const char *inCurrentFolder : {"C:\\notes.ini", "C:\\drive.ini", "C:\\shared.dll"})
+        EXPECT_TRUE(sim::FileExists(inCurrentFolder)) << inCurrentFolder;
+    EXPECT_TRUE(sim::DirExists("C:\\sub"));
+    EXPECT_EQ(std::string("\x01\0\0\0", 4),
+              sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "shared.dll")->data);
+    EXPECT_TRUE(sim::PendingDeletes().empty());
     EXPECT_EQ(100, sim::FindItem(Dialog(), IDC_PROGRESS)->position);
-    EXPECT_TRUE(sim::CallsTo("DeleteFileA").empty());
-    EXPECT_TRUE(sim::CallsTo("RemoveDirectoryA").empty());
 }
 
 TEST_F(Removal, TheApplicationsOwnUninstallEntryGoesAndNoOther)
@@ -228,22 +247,44 @@ TEST_F(Removal, FailingActionsNeitherStopNorShowAnything)
     EXPECT_EQ("Deleting Uninstall Key", sim::FindItem(Dialog(), IDC_STATUS)->text);
 }
 
+// The programs inherit the open log, and with it its file position: one
+// that reads the log through it (rewinding and reading one record, or
+// reading to the end) changes neither which records the passes read nor
+// how often.
 TEST_F(Removal, CustomProgramsRunBeforeAnythingIsRemoved)
 {
     bool fileWasThere = false;
     sim::AddProgram(APP "\\undo.exe", [&](const sim::ProgramRun &) {
+        // Once only, so that a pass that followed the position would run it
+        // twice, not for ever.
+        if (!fileWasThere)
+            sim::SetInheritedFilePositions(516);
         fileWasThere = sim::FileExists(APP "\\data.txt");
         return 0u;
     });
+    sim::AddProgram(APP "\\reader.exe", [](const sim::ProgramRun &) {
+        sim::SetInheritedFilePositions(5 * 516);
+        return 0u;
+    });
+    sim::AddProgram(APP "\\last.exe", [](const sim::ProgramRun &) { return 0u; });
     sim::AddFile(APP "\\data.txt");
-    Start({{0, "Tool", ""}, {1, APP "\\data.txt", ""}, {7, APP "\\undo.exe", "/quiet"}});
+    sim::AddFile(APP "\\more.txt");
+    Start({{0, "Tool", ""},
+           {1, APP "\\data.txt", ""},
+           {7, APP "\\undo.exe", "/quiet"},
+           {7, APP "\\reader.exe", ""},
+           {7, APP "\\last.exe", ""},
+           {1, APP "\\more.txt", ""}});
 
     EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
     EXPECT_TRUE(fileWasThere);
     EXPECT_FALSE(sim::FileExists(APP "\\data.txt"));
-    ASSERT_EQ(1u, sim::ProgramRuns().size());
-    EXPECT_EQ(std::vector<std::string>{LOG}, sim::ProgramRuns()[0].openLogHandles)
-        << "the program inherits the open log";
+    EXPECT_FALSE(sim::FileExists(APP "\\more.txt"));
+    std::vector<sim::ProgramRun> runs = sim::ProgramRuns();
+    ASSERT_EQ(3u, runs.size());
+    EXPECT_EQ(APP "\\last.exe", runs[2].path);
+    EXPECT_EQ(std::vector<std::string>{LOG}, runs[0].openLogHandles) << "the program inherits the open log";
+    EXPECT_EQ(100, sim::FindItem(Dialog(), IDC_PROGRESS)->position);
 }
 
 TEST_F(Removal, AFailingCustomProgramStopsTheRemovalBeforePassB)
@@ -276,12 +317,18 @@ TEST_F(Removal, AFailingCustomProgramStopsTheRemovalBeforePassB)
     EXPECT_TRUE(Dialog().visible);
 }
 
-TEST_F(Removal, ACustomProgramRecordWithAnUnterminatedTextDoesNotRun)
+// A program whose name or argument text is cut has not cleaned up what the
+// removal would delete next: the removal stops as after a failing one.
+TEST_F(Removal, ACustomProgramRecordWithACutTextStopsTheRemoval)
 {
     sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; });
-    Start({{7, APP "\\undo.exe", std::string(256, 'q')}});
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    sim::AddFile(APP "\\data.txt");
+    Start({{1, APP "\\data.txt", ""}, {7, APP "\\undo.exe", std::string(256, 'q')}});
+    EXPECT_EQ(0, RemoveApplication(g_hProgressDlg));
     EXPECT_TRUE(sim::ProgramRuns().empty());
+    EXPECT_TRUE(sim::FileExists(APP "\\data.txt"));
+    EXPECT_EQ(std::vector<std::string>{"Custom uninstall run failed. Morvane will stop application removal."},
+              BoxTexts());
 }
 
 TEST_F(Removal, SharedDllsAreReleasedInPassB)

@@ -1,6 +1,7 @@
 // The few file calls of the log reader and the image check (CreateFileA,
 // ReadFile, SetFilePointer, CloseHandle, GetLastError, SetLastError) over
-// POSIX files, for the tools on the Linux host. Windows builds use the real
+// POSIX files, and IsDBCSLeadByte for the texts, for the tools on the Linux
+// host. Windows builds use the real
 // calls. Only
 // reading an existing file is provided; results and error codes follow what
 // Windows gives for the same situations.
@@ -185,4 +186,11 @@ BOOL WINAPI CloseHandle(HANDLE object)
         return FALSE;
     }
     return TRUE;
+}
+
+// The tools on the host read texts in a single-byte code page.
+BOOL WINAPI IsDBCSLeadByte(BYTE c)
+{
+    (void)c;
+    return FALSE;
 }

@@ -7,6 +7,7 @@
 #include "log_input.h"
 #include "record_view.h"
 #include "log/install_log.h"
+#include "log/record_check.h"
 #include "uninstall_key.h"
 
 namespace {
@@ -29,30 +30,6 @@ static std::string Where(unsigned long long index)
     return "record " + std::to_string(index);
 }
 
-bool PathIsAbsolute(const std::string &path)
-{
-    char c = path.size() > 0 ? path[0] : '\0';
-    if (((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path.size() >= 3 && path[1] == ':' &&
-        path[2] == '\\')
-        return true;
-    if (path.size() < 5 || path[0] != '\\' || path[1] != '\\')
-        return false;
-    size_t shareStart = path.find('\\', 2);
-    return shareStart != std::string::npos && shareStart > 2 && shareStart + 1 < path.size() &&
-           path[shareStart + 1] != '\\';
-}
-
-static void CheckPath(Findings &f, unsigned long long index, const LogRecord &rec, const char *what)
-{
-    std::string path = rec.primary;
-    if (PathIsAbsolute(path))
-        return;
-    Report(f, Where(index), "error",
-           std::string(what) + " " + Quoted(path) + (path.empty() ? " is empty" : " is relative") +
-               ": only a drive letter with a backslash (C:\\...) or a UNC path (\\\\server\\share\\...) names "
-               "the same item whatever the uninstaller's current folder");
-}
-
 static void CheckRecord(Findings &f, unsigned long long index, const LogRecord &rec)
 {
     if (!RecordTypeName(rec.type))
@@ -60,29 +37,17 @@ static void CheckRecord(Findings &f, unsigned long long index, const LogRecord &
                "unknown type " + std::to_string(rec.type) + ": counted, but the uninstaller does nothing with it");
     if (!RecordIsUsable(&rec)) {
         Report(f, Where(index), "error",
-               DescribeType(rec.type) + " record is inert, never acted on: " + InertReason(rec));
+               DescribeType(rec.type) +
+                   (rec.type == LOGREC_CUSTOMRUN ? " record stops the removal, as a failing program does: "
+                                                 : " record is inert, never acted on: ") +
+                   InertReason(rec));
         return;
     }
-    switch (rec.type) {
-    case LOGREC_FILE:
-        CheckPath(f, index, rec, "file path");
-        break;
-    case LOGREC_DIR:
-        CheckPath(f, index, rec, "directory path");
-        break;
-    case LOGREC_SHAREDDLL:
-        CheckPath(f, index, rec, "shared DLL path");
-        break;
-    case LOGREC_CUSTOMRUN:
-        CheckPath(f, index, rec, "custom program");
-        break;
-    case LOGREC_PMGROUP:
-        if (rec.secondary[0] == '\0')
-            Report(f, Where(index), "warning",
-                   "PMGROUP record with an empty group name: Program Manager is asked to delete a group named "
-                   "\"\"");
-        break;
-    }
+    // A custom program's name may be relative: the system searches for it.
+    if (rec.type == LOGREC_CUSTOMRUN && !PathIsFullyQualified(rec.primary))
+        Report(f, Where(index), "error",
+               "custom program " + Quoted(rec.primary) +
+                   " is relative: it is searched for from whatever folder the uninstaller was started in");
 }
 
 int RunCheck(const char *path, std::ostream &out, std::ostream &err)
@@ -98,8 +63,7 @@ int RunCheck(const char *path, std::ostream &out, std::ostream &err)
     bool named = false;
     unsigned long long nameIndex = 0;
     std::string name;
-    RewindLog();
-    for (; ReadRecord(&rec); index++) {
+    for (; ReadRecord((DWORD)index, &rec); index++) {
         CheckRecord(f, index, rec);
         if (rec.type != LOGREC_APPNAME || !RecordIsUsable(&rec))
             continue;

@@ -11,9 +11,4 @@
 // found, or another InstlogExit code when the log cannot be read.
 int RunCheck(const char *path, std::ostream &out, std::ostream &err);
 
-// True for the two path forms that name the same item whatever the current
-// drive and folder: a drive letter, a colon and a backslash (C:\...), or a
-// UNC path (\\server\share...).
-bool PathIsAbsolute(const std::string &path);
-
 #endif

@@ -38,9 +38,8 @@ int RunDump(const char *path, std::ostream &out, std::ostream &err)
     out << "# install log " << Quoted(path) << '\n';
     LogRecord rec;
     unsigned long long count = 0;
-    RewindLog();
-    while (ReadRecord(&rec))
-        DumpRecord(out, count++, rec);
+    for (; ReadRecord((DWORD)count, &rec); count++)
+        DumpRecord(out, count, rec);
 
     std::string tail;
     if (!FinishInput(path, count, tail, err))

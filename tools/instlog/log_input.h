@@ -1,7 +1,7 @@
 // An install log read through the uninstaller's own reader (OpenLog,
-// RewindLog, ReadRecord, CloseLog), so that the tool sees exactly the records
-// the uninstaller sees. A command opens the log, makes its passes with
-// RewindLog and ReadRecord, and asks for the tail after the last pass.
+// ReadRecord, CloseLog), so that the tool sees exactly the records the
+// uninstaller sees. A command opens the log, makes its passes with
+// ReadRecord, and asks for the tail after the last pass.
 #ifndef INSTLOG_LOG_INPUT_H
 #define INSTLOG_LOG_INPUT_H
 

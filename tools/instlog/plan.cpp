@@ -6,6 +6,7 @@
 #include "escape.h"
 #include "exit_codes.h"
 #include "log_input.h"
+#include "log/record_check.h"
 #include "record_view.h"
 #include "removal/passes.h"
 #include "uninstall_key.h"
@@ -17,6 +18,8 @@ static void Line(std::ostream &out, unsigned long long index, const std::string 
 
 static std::string Skipped(const LogRecord &rec)
 {
+    if (rec.type == LOGREC_CUSTOMRUN)
+        return "the removal stops here, as after a failing program: " + InertReason(rec);
     return "skipped, " + DescribeType(rec.type) + " record is inert: " + InertReason(rec);
 }
 
@@ -49,8 +52,7 @@ static void Pass(std::ostream &out, const char *title, RemovalPass pass)
     LogRecord rec;
     unsigned long long index = 0;
     int any = 0;
-    RewindLog();
-    for (; ReadRecord(&rec); index++) {
+    for (; ReadRecord((DWORD)index, &rec); index++) {
         const RecordStep *step = StepFor(pass, rec.type);
         if (step == NULL)
             continue;
@@ -73,8 +75,7 @@ static void NoAction(std::ostream &out, unsigned long long nameIndex)
     LogRecord rec;
     unsigned long long index = 0;
     int any = 0;
-    RewindLog();
-    for (; ReadRecord(&rec); index++) {
+    for (; ReadRecord((DWORD)index, &rec); index++) {
         if (!NoPassTakes(rec.type))
             continue;
         any = 1;
@@ -99,7 +100,6 @@ int RunPlan(const char *path, std::ostream &out, std::ostream &err)
         return INSTLOG_UNREADABLE;
     }
     // The start-up scan, as the uninstaller runs it, and the caption it gives.
-    RewindLog();
     char caption[TEXT_SIZE];
     const bool named = ScanLog(caption, sizeof(caption)) != 0;
 
@@ -107,8 +107,7 @@ int RunPlan(const char *path, std::ostream &out, std::ostream &err)
     LogRecord rec;
     unsigned long long index = 0;
     unsigned long long nameIndex = 0;
-    RewindLog();
-    for (; ReadRecord(&rec); index++)
+    for (; ReadRecord((DWORD)index, &rec); index++)
         if (rec.type == LOGREC_APPNAME && RecordIsUsable(&rec))
             nameIndex = index;
 

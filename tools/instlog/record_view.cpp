@@ -1,5 +1,7 @@
 #include "record_view.h"
 
+#include "escape.h"
+#include "log/record_check.h"
 #include "platform/text.h"
 
 static const char *const kTypeNames[] = {
@@ -49,9 +51,26 @@ std::string DescribeType(DWORD type)
 
 std::string InertReason(const LogRecord &rec)
 {
-    bool primary = TextLength(rec.primary, LOG_TEXT_SIZE) == LOG_TEXT_SIZE;
-    bool secondary = TextLength(rec.secondary, LOG_TEXT_SIZE) == LOG_TEXT_SIZE;
-    if (primary && secondary)
-        return "neither text has a terminating zero";
-    return primary ? "the primary text has no terminating zero" : "the secondary text has no terminating zero";
+    switch (ExamineRecord(&rec)) {
+    case RECORD_TEXT_UNENDED: {
+        bool primary = TextLength(rec.primary, LOG_TEXT_SIZE) == LOG_TEXT_SIZE;
+        bool secondary = TextLength(rec.secondary, LOG_TEXT_SIZE) == LOG_TEXT_SIZE &&
+                         (rec.type == LOGREC_PMGROUP || rec.type == LOGREC_CUSTOMRUN);
+        if (primary && secondary)
+            return "neither text has a terminating zero";
+        return primary ? "the primary text has no terminating zero" : "the secondary text has no terminating zero";
+    }
+    case RECORD_PATH_NOT_QUALIFIED:
+        return "its path " + Quoted(rec.primary) +
+               " is not fully qualified: only a drive letter with a backslash (C:\\...) or a UNC path "
+               "(\\\\server\\share\\...) names the same item whatever folder the uninstaller was started in";
+    case RECORD_GROUP_NOT_ONE:
+        return "the group name " + Quoted(rec.secondary) +
+               " names no one group below Programs (empty, starting with a separator, with a colon or a "
+               "wildcard, or with a part of dots and blanks alone, it could name the Programs folder, the Start "
+               "Menu or many groups)";
+    case RECORD_USABLE:
+        break;
+    }
+    return "";
 }

@@ -26,8 +26,8 @@ bool RecordTypeFromName(const std::string &name, DWORD &type);
 // "FILE", or "type 9" for an unknown code.
 std::string DescribeType(DWORD type);
 
-// For a record the uninstaller never acts on (RecordIsUsable gives 0): which
-// of its texts has no terminating zero.
+// For a record the uninstaller never acts on (RecordIsUsable gives 0): why,
+// in words.
 std::string InertReason(const LogRecord &rec);
 
 #endif
