@@ -75,6 +75,15 @@ int TextHasChar(const char *text, char c)
     return 0;
 }
 
+const char *FindLastChar(const char *text, char c)
+{
+    const char *last = NULL;
+    for (; *text != '\0'; text += CharLength(text))
+        if (*text == c)
+            last = text;
+    return last;
+}
+
 int IsPathSeparator(char c)
 {
     return c == '\\' || c == '/';

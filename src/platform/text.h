@@ -36,6 +36,9 @@ int TextEqualNoCase(const char *a, const char *b);
 // 1 when text contains the single-byte character c.
 int TextHasChar(const char *text, char c);
 
+// The last c in text, or NULL when there is none.
+const char *FindLastChar(const char *text, char c);
+
 // 1 for a backslash or a slash, both of which separate path components.
 int IsPathSeparator(char c);
 

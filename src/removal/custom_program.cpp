@@ -62,18 +62,15 @@ static const char *ExtensionOf(const char *name)
     const char *component = name;
     if (name[0] != '\0' && name[1] == ':')
         component = name + 2;
-    if ((name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/')) {
+    if (IsPathSeparator(name[0]) && IsPathSeparator(name[1])) {
         component = name + 2;
-        while (*component != '\0' && *component != '\\' && *component != '/')
-            component++;
+        while (*component != '\0' && !IsPathSeparator(*component))
+            component += CharLength(component);
     }
-    for (const char *p = component; *p != '\0'; p++)
-        if (*p == '\\' || *p == '/')
+    for (const char *p = component; *p != '\0'; p += CharLength(p))
+        if (IsPathSeparator(*p))
             component = p + 1;
-    const char *dot = NULL;
-    for (const char *p = component; *p != '\0'; p++)
-        if (*p == '.')
-            dot = p;
+    const char *dot = FindLastChar(component, '.');
     return dot ? dot : "";
 }
 

@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "platform/text.h"
+
 static int IsWhiteSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -11,12 +13,12 @@ char *SkipProgramName(char *commandLine)
     if (*p == '"') {
         p++;
         while (*p != '\0' && *p != '"')
-            p++;
+            p += CharLength(p);
         if (*p == '"')
             p++;
     } else {
         while (*p != '\0' && !IsWhiteSpace(*p))
-            p++;
+            p += CharLength(p);
     }
     while (IsWhiteSpace(*p))
         p++;

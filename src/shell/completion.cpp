@@ -2,6 +2,7 @@
 
 #include "globals.h"
 #include "log/install_log.h"
+#include "platform/text.h"
 #include "removal/delete_or_schedule.h"
 #include "removal/release_journal.h"
 #include "restart_dialog.h"
@@ -18,21 +19,19 @@ static int IsBareDrive(const char *path, size_t length)
 }
 
 // The log's path is resolved first, so that "." and ".." name no folder
-// that does not hold the log.
+// that does not hold the log. Its backslashes are found from the start, for
+// read backwards the second byte of a double-byte character may pass for one.
 void RemoveLogFolders(const char *logPath)
 {
     char path[PATH_SIZE];
     DWORD length = GetFullPathNameA(logPath, sizeof(path), path, NULL);
     if (length == 0 || length >= sizeof(path))
         return;
-    while (length > 0) {
-        if (path[length - 1] == '\\') {
-            path[length - 1] = '\0';
-            if (!IsBareDrive(path, length - 1))
-                RemoveDirectoryA(path);
-        }
-        length--;
-        path[length] = '\0';
+    char *separator;
+    while ((separator = (char *)FindLastChar(path, '\\')) != NULL) {
+        *separator = '\0';
+        if (!IsBareDrive(path, (size_t)(separator - path)))
+            RemoveDirectoryA(path);
     }
 }
 

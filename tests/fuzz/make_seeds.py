@@ -27,7 +27,7 @@ ERRORS = {"FILE_NOT_FOUND": 0, "PATH_NOT_FOUND": 1, "ACCESS_DENIED": 2, "NOT_ENO
 STATUS = {0: 0, 1: 3, 2: 4, 3: 5, -1: 6, 255: 7}
 TYPES = {"REG_DWORD": 0, "REG_BINARY": 1, "REG_SZ": 2, "REG_NONE": 3}
 LOGS = {"C:\\Apps\\Tool\\install.log": 0, "C:\\Program Files\\Tool\\install.log": 1, "C:\\A\\install.log": 2,
-        "C:\\install.log": 3, "install.log": 4, "quoted": 5, "": 6, "short": 7}
+        "C:\\install.log": 3, "install.log": 4, "quoted": 5, "": 6, "short": 7, "double-byte": 8}
 APP = "C:\\Program Files\\Tool"
 
 # Record types
@@ -225,6 +225,17 @@ PROGRAM_SEEDS = {
     "custom_programs_reading_the_log": program(0, world=TOOL_WORLD + [
         ("program", APP + "\\undo.exe", 0, 0, 1), ("program", APP + "\\undo.com", 0, 0, 2)],
         records=TOOL_LOG + [(CUSTOMRUN, APP + "\\undo.exe", ""), (CUSTOMRUN, APP + "\\undo.com", "")]),
+    # "ソフト表示" in code page 932, whose second bytes 5C are backslashes.
+    "double_byte_names": program(0, log="double-byte", wininit=0x80, world=[
+        ("file", "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6.txt"),
+        ("file", "C:\\WINDOWS\\system32\\\x83\x5C\x83\x74\x83\x67.dll"),
+        ("dll", "C:\\WINDOWS\\system32\\\x83\x5C\x83\x74\x83\x67.dll", "REG_DWORD", dword(1)),
+        ("entry", "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6", False), ("entry", "Other App", False)],
+        records=[(APPNAME, "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6", ""),
+                 (FILE, "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6.txt", ""),
+                 (SHAREDDLL, "C:\\WINDOWS\\system32\\\x83\x5C\x83\x74\x83\x67.dll", ""),
+                 (PMGROUP, "", "\x83\x5C\x83\x74\x83\x67"),
+                 (DIR, "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67", "")]),
     "custom_program_text_cut": program(0, world=TOOL_WORLD + [("program", APP + "\\undo.exe", 0, 0)],
                                        records=TOOL_LOG + [(CUSTOMRUN, APP + "\\undo.exe", None)]),
 }

@@ -18,7 +18,9 @@
 //   3-4    n, little-endian
 //   5      function: kFunctions[b % count]
 //   6      error: kErrors[b % count]
-//   7      WININIT.INI: 0 absent; 1 with others' lines; 2 empty; 3 [Rename] only
+//   7      WININIT.INI (b % 4): 0 absent; 1 with others' lines; 2 empty; 3
+//          [Rename] only; bit 7: the ANSI code page is 932 (Japanese), in
+//          which the second byte of a character may be a backslash
 //   8      number of world entries (% 32), then per entry: kind, text, arg
 //            kind % 8: 0 file; 1 directory; 2 file held (share = arg & 7);
 //            3 program ending with kStatuses[arg % 8] after (arg >> 3) & 3
@@ -122,6 +124,13 @@ const char *const kTexts[] = {
     "C:\\sub",
     "C:\\shared.dll",
     "C:\\drive.ini",
+    // ソフト表示 (software display) in code page 932: 83 5C 83 74 83 67 95 5C 8E A6
+    "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6",
+    "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67",
+    "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6.txt",
+    "C:\\WINDOWS\\system32\\\x83\x5C\x83\x74\x83\x67.dll",
+    "\x83\x5C\x83\x74\x83\x67",
+    "C:\\\x83\x5C\x83\x74\x83\x67",
 };
 // texts end
 
@@ -134,6 +143,7 @@ const char *const kLogPaths[] = {
     "\"C:\\Apps\\Tool\\install.log\"",
     "",
     "C:\\PROGRA~1\\Tool\\Uninst Data\\install.log",
+    "C:\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6\\install.log",
 };
 
 const char *const kComspecs[] = {
@@ -294,7 +304,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         "",
         "[Rename]\r\n",
     };
-    const char *wininit = wininits[in.Byte() % 4];
+    uint8_t wininitByte = in.Byte();
+    const char *wininit = wininits[wininitByte % 4];
+    if (wininitByte & 0x80)
+        sim::SetCodePage(932);
     if (wininit != nullptr)
         sim::AddFile("C:\\WINDOWS\\WININIT.INI", wininit);
     if (!setup.exeIntact)

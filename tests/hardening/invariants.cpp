@@ -41,11 +41,16 @@ static const size_t kTextSize = 256;
 static std::mutex g_runsMutex;
 static std::vector<DWORD> g_runs;
 
+// As Windows compares names: letters a to z without regard to case, the
+// bytes of a double-byte character as they stand.
 static std::string Upper(std::string text)
 {
-    for (char &c : text)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 'a' + 'A');
+    for (size_t i = 0; i < text.size(); i++) {
+        if (IsDBCSLeadByte((BYTE)text[i]))
+            i++;
+        else if (text[i] >= 'a' && text[i] <= 'z')
+            text[i] = (char)(text[i] - 'a' + 'A');
+    }
     return text;
 }
 
@@ -145,6 +150,19 @@ static std::vector<std::string> Components(const std::string &text)
             parts.back() += text[++i];
     }
     return parts;
+}
+
+// Holds a backslash of its own, not the second byte of a double-byte
+// character.
+static bool HoldsBackslash(const std::string &text)
+{
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '\\')
+            return true;
+        if (IsDBCSLeadByte((BYTE)text[i]))
+            i++;
+    }
+    return false;
 }
 
 // Names its item whatever the current folder: C:\... or \\server\share...
@@ -714,10 +732,10 @@ void RunCheck::CheckRegistry()
             continue;
         lastName = rec.primary;
         named = true;
-        if (faulted_ && !rec.primary.empty() && rec.primary.find('\\') == std::string::npos)
+        if (faulted_ && !rec.primary.empty() && !HoldsBackslash(rec.primary))
             entries.insert(std::string(kUninstall) + "\\" + Upper(rec.primary));
     }
-    if (named && !lastName.empty() && lastName.find('\\') == std::string::npos)
+    if (named && !lastName.empty() && !HoldsBackslash(lastName))
         entries.insert(std::string(kUninstall) + "\\" + Upper(lastName));
 
     for (const auto &key : registry_) {

@@ -70,6 +70,15 @@ size_t FindChar(const std::string &text, char c, size_t start)
     return std::string::npos;
 }
 
+size_t FindLastOf(const std::string &text, const char *chars)
+{
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < text.size(); i += CharSize(text, i))
+        if (strchr(chars, text[i]) != nullptr && text[i] != '\0')
+            last = i;
+    return last;
+}
+
 std::string Upper(std::string text)
 {
     for (size_t i = 0; i < text.size(); i += CharSize(text, i))

@@ -22,7 +22,7 @@ static void ResolveComponents(const std::string &path, size_t start, std::vector
 {
     parts->clear();
     while (start < path.size()) {
-        size_t end = path.find('\\', start);
+        size_t end = FindChar(path, '\\', start);
         if (end == std::string::npos)
             end = path.size();
         std::string part = path.substr(start, end - start);
@@ -72,8 +72,8 @@ static bool SplitPath(const std::string &raw, std::string *drive, std::vector<st
     }
     ResolveComponents(path, start, parts);
     for (const std::string &part : *parts)
-        for (char c : part)
-            if (!IsValidNameChar(c)) {
+        for (size_t i = 0; i < part.size(); i += CharSize(part, i))
+            if (!IsValidNameChar(part[i])) {
                 *error = ERROR_INVALID_NAME;
                 return false;
             }
@@ -581,8 +581,8 @@ std::string FullPathName(const std::string &name)
     std::string root = "C:";
     size_t start = 0;
     if (path.compare(0, 2, "\\\\") == 0) {
-        size_t server = path.find('\\', 2);
-        size_t share = server == std::string::npos ? std::string::npos : path.find('\\', server + 1);
+        size_t server = FindChar(path, '\\', 2);
+        size_t share = server == std::string::npos ? std::string::npos : FindChar(path, '\\', server + 1);
         root = path.substr(0, share);
         start = share == std::string::npos ? path.size() : share;
     } else if (path.size() >= 2 && path[1] == ':' && isalpha((unsigned char)path[0])) {
@@ -616,7 +616,7 @@ DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *file
         return (DWORD)result.size() + 1;
     memcpy(buffer, result.c_str(), result.size() + 1);
     if (filePart != nullptr && result.back() != '\\')
-        *filePart = buffer + result.rfind('\\') + 1;
+        *filePart = buffer + FindLastOf(result, "\\") + 1;
     return (DWORD)result.size();
 }
 

@@ -7,14 +7,14 @@ namespace detail {
 
 static bool HasExtension(const std::string &name)
 {
-    size_t slash = name.find_last_of("\\/");
-    size_t dot = name.find_last_of('.');
+    size_t slash = FindLastOf(name, "\\/");
+    size_t dot = FindLastOf(name, ".");
     return dot != std::string::npos && (slash == std::string::npos || dot > slash);
 }
 
 static std::string DirectoryOf(const std::string &path)
 {
-    size_t slash = path.find_last_of('\\');
+    size_t slash = FindLastOf(path, "\\");
     return slash == std::string::npos ? "C:\\" : path.substr(0, slash);
 }
 

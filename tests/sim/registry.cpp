@@ -16,7 +16,7 @@ static std::vector<std::string> SplitKey(const std::string &path)
     std::vector<std::string> parts;
     size_t start = 0;
     while (start <= path.size()) {
-        size_t end = path.find('\\', start);
+        size_t end = FindChar(path, '\\', start);
         if (end == std::string::npos)
             end = path.size();
         if (end > start)

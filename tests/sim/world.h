@@ -158,6 +158,9 @@ size_t CharSize(const std::string &text, size_t at);
 // second byte of a double-byte one; npos when there is none.
 size_t FindChar(const std::string &text, char c, size_t start = 0);
 
+// The last character of text that is one of chars; npos when there is none.
+size_t FindLastOf(const std::string &text, const char *chars);
+
 std::string Str(const char *text);
 std::string Num(unsigned long long value);
 std::string Hex(unsigned long long value);

@@ -143,6 +143,50 @@ TEST_F(Startup, AnsweringYesRemovesTheApplication)
     EXPECT_EQ(100, sim::FindItem(dlg, IDC_PROGRESS)->position);
 }
 
+// On Japanese Windows (code page 932) the second byte of many characters is
+// a backslash: "ソフト表示" is 83 5C 83 74 83 67 95 5C 8E A6. Names are read by
+// character: the name holds no backslash, so its Uninstall entry goes; a
+// custom program whose name ends in ".表" has that extension and is started
+// as it is; the log's own folders go; the group is sent as it stands.
+TEST_F(Startup, OnADoubleByteCodePageNamesAreReadByCharacter)
+{
+    const std::string software = "\x83\x5C\x83\x74\x83\x67";   // ソフト
+    const std::string display = "\x95\x5C\x8E\xA6";              // 表示
+    const std::string app = "C:\\Program Files\\" + software + display;
+    const std::string log = "C:\\" + software + "\\" + display + "\\install.log";
+    const std::string dll = "C:\\WINDOWS\\system32\\" + software + ".dll";
+    sim::SetCodePage(932);
+    std::vector<std::string> commands;
+    sim::SetProgramManager([&commands](const std::string &command) {
+        commands.push_back(command);
+        return true;
+    });
+    sim::AddProgram(app + "\\undo." + display.substr(0, 2), [](const sim::ProgramRun &) { return 0u; });
+    sim::AddFile(app + "\\" + display + ".txt");
+    sim::AddFile(dll);
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, dll, 1);
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\" + software + display);
+    WriteLog(log, {{0, software + display, ""},
+                   {7, app + "\\undo." + display.substr(0, 2), ""},
+                   {1, app + "\\" + display + ".txt", ""},
+                   {1, app + "\\undo." + display.substr(0, 2), ""},
+                   {4, dll, ""},
+                   {5, "", software},
+                   {2, app, ""}});
+    AnswerConfirmation(IDYES);
+    EXPECT_EQ(0, RunProgram(log));
+
+    EXPECT_EQ(OUTCOME_COMPLETED, g_outcome);
+    EXPECT_EQ(1u, sim::ProgramRuns().size());
+    EXPECT_FALSE(sim::DirExists(app));
+    EXPECT_FALSE(sim::FileExists(dll));
+    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\" + software + display));
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
+    EXPECT_EQ(std::vector<std::string>{"[DeleteGroup(\"" + software + "\")]"}, commands);
+    EXPECT_FALSE(sim::DirExists("C:\\" + software));
+    EXPECT_EQ(software + display + " Uninstall", BoxTexts().empty() ? "" : sim::MessageBoxes()[0].caption);
+}
+
 TEST_F(Startup, TheWorkerKnowsTheMainThreadAndEndsItsLoop)
 {
     WriteToolLog();
