@@ -36,8 +36,11 @@ def checked(text, origin):
 
 
 def git(source, *arguments):
-    return subprocess.run(['git', '-C', source, *arguments], capture_output=True, text=True,
-                          check=True).stdout.strip()
+    # The build runs this folder's own code anyway, so git need not refuse
+    # it for belonging to another user (as CI checkouts often do).
+    safe = f'safe.directory={os.path.realpath(source)}'
+    return subprocess.run(['git', '-c', safe, '-C', source, *arguments], capture_output=True,
+                          text=True, check=True).stdout.strip()
 
 
 def commit_time(source):
