@@ -74,18 +74,18 @@ check_stamps() {
 # The build in BUILD_ROOT is of this checkout's files, which are the last
 # commit's unless they have been changed since: then the first build
 # compared is a rebuild too.
-first=$builds
+first=$builds hint=" (is it built from $commit?)"
 if [ -n "$(git -C "$root" status --porcelain --untracked-files=no)" ]; then
     echo "The working tree differs from its last commit: both builds compared are rebuilds of $commit."
     rebuild "$work/first"
-    first=$work/first/build
+    first=$work/first/build hint=
 fi
 rebuild "$work/second"
 wanted=${SOURCE_DATE_EPOCH:-$committed}
 for preset in "${PRESETS[@]}"; do
     for exe in "${EXES[@]}"; do
         cmp -s "$first/$preset/$exe" "$work/second/build/$preset/$exe" ||
-            fail "$preset/$exe rebuilt from $commit differs from $first/$preset/$exe (built from another commit?): $(cmp -l "$first/$preset/$exe" "$work/second/build/$preset/$exe" 2>&1 | wc -l) bytes"
+            fail "$preset/$exe rebuilt from $commit differs from $first/$preset/$exe$hint: $(cmp -l "$first/$preset/$exe" "$work/second/build/$preset/$exe" 2>&1 | wc -l) bytes"
     done
     check_stamps "$work/second" "$preset" "$wanted" "when built from $commit"
 done
