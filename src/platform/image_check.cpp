@@ -165,7 +165,7 @@ static void TakeByte(ImageWalk *w, const ImageLayout *layout, DWORD at, BYTE byt
     }
 }
 
-int ImageFileIsIntact(HANDLE file)
+DWORD ImageFileChecksum(HANDLE file)
 {
     BYTE chunk[CHUNK_SIZE];
     DWORD got = 0;
@@ -185,6 +185,7 @@ int ImageFileIsIntact(HANDLE file)
         if (total > layout.tableEnd || !ReadFile(file, chunk, sizeof(chunk), &got, NULL))
             return 0;
     }
-    return !walk.damaged && total == layout.tableEnd && walk.entryAt == layout.tableEnd &&
-           FinishSum(&walk, layout.imageEnd) == walk.stamp;
+    int intact = !walk.damaged && total == layout.tableEnd && walk.entryAt == layout.tableEnd &&
+                 FinishSum(&walk, layout.imageEnd) == walk.stamp;
+    return intact ? walk.stamp : 0;
 }

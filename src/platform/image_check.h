@@ -8,13 +8,15 @@
 // The section whose first four bytes hold the value the build stamps.
 #define IMAGE_SUM_SECTION ".imgsum"
 
-// 1 when the open file is a PE image whose stamped value equals the checksum
-// of its image (the bytes up to the end of its last section, with the header
-// CheckSum, the certificate table's directory entry and the stamp counting
-// as zero), and which ends where the image ends or, when it is signed, where
-// its certificate table ends. Those are the bytes an Authenticode signature
-// covers: signing keeps a copy intact, while a flipped byte, a cut or an
-// extended file fails.
-int ImageFileIsIntact(HANDLE file);
+// The open file is intact when it is a PE image whose stamped value equals
+// the checksum of its image (the bytes up to the end of its last section,
+// with the header CheckSum, the certificate table's directory entry and the
+// stamp counting as zero), and which ends where the image ends or, when it is
+// signed, where its certificate table ends. Those are the bytes an
+// Authenticode signature covers: signing keeps a copy intact, with the
+// checksum of its unsigned build, while a flipped byte, a cut or an extended
+// file fails. Returns that checksum for an intact file, 0 for any other: the
+// checksum adds the image's length, so it is never 0.
+DWORD ImageFileChecksum(HANDLE file);
 
 #endif

@@ -17,7 +17,7 @@ int CheckOwnIntegrity(void)
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    int intact = ImageFileIsIntact(file);
+    int intact = ImageFileChecksum(file) != 0;
     CloseHandle(file);
     return intact;
 }

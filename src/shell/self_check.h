@@ -3,7 +3,7 @@
 #define SHELL_SELF_CHECK_H
 
 // 1 when the program's own executable file, named by GetModuleFileNameA,
-// passes ImageFileIsIntact.
+// passes ImageFileChecksum.
 int CheckOwnIntegrity(void);
 
 #endif

@@ -3,7 +3,9 @@
 # certificates: it signs with PEM files, an encrypted key or a PKCS#12 file,
 # and the copies verify and pass the program's own check; every bad key,
 # certificate, password or input ends with a message and a nonzero exit,
-# leaving an earlier release in the output folder as it was.
+# leaving an earlier release in the output folder as it was. A signed copy
+# and its unsigned build have the same image checksum, the one scripts/sign
+# prints, and without its signature it is the build's bytes again.
 #   tests/sign/sign_test.sh BUILD_ROOT   (holds win32/ and win64/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -74,21 +76,41 @@ sign() {
 }
 
 # Checks the release: both copies signed by the author, verified, and
-# intact by the program's own check; nothing else beside them.
+# intact by the program's own check; nothing else beside them. Each copy's
+# image checksum, as scripts/sign printed it and image_check --sum prints it,
+# is the unsigned build's, as the stamper computes it; removing the
+# signature gives back the build's bytes.
 check_release() {
-    local what=$1 arch
+    local what=$1 arch wanted sums
     [ "$(cd release && find . -type f | sort | tr '\n' ' ')" = "./win32/uninstall.exe ./win64/uninstall.exe " ] ||
         fail "$what: the release holds $(cd release && find . -type f | tr '\n' ' ')"
     for arch in win32 win64; do
         osslsigncode verify -in "release/$arch/uninstall.exe" -CAfile author.crt >verify.log 2>&1 ||
             fail "$what: release/$arch/uninstall.exe does not verify: $(tail -n 3 verify.log)"
-        "$root/build/sign-tools/tools/image_check/image_check" "release/$arch/uninstall.exe" >/dev/null ||
+        "$check" "release/$arch/uninstall.exe" >/dev/null ||
             fail "$what: release/$arch/uninstall.exe fails the image check"
         python3 "$root/tools/pe_stamp.py" --check "release/$arch/uninstall.exe" >/dev/null ||
             fail "$what: release/$arch/uninstall.exe has a wrong header CheckSum"
+        wanted=$(python3 - "$root/tools" "good/$arch/uninstall.exe" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+import pe_stamp
+print(f'{pe_stamp.image_sum(open(sys.argv[2], "rb").read()):08x}')
+PY
+)
+        grep -qxF "signed and verified: release/$arch/uninstall.exe, image checksum $wanted" output ||
+            fail "$what: scripts/sign printed no image checksum $wanted for $arch: $(grep -F "$arch/" output)"
+        sums=$("$check" --sum "release/$arch/uninstall.exe" "good/$arch/uninstall.exe" | cut -d' ' -f1 | tr '\n' ' ') || true
+        [ "$sums" = "$wanted $wanted " ] ||
+            fail "$what: image_check --sum prints $sums for the signed copy and its build, not $wanted for both"
+        osslsigncode remove-signature -in "release/$arch/uninstall.exe" -out unsigned.exe >/dev/null 2>&1 &&
+            cmp -s unsigned.exe "good/$arch/uninstall.exe" ||
+            fail "$what: without its signature, release/$arch/uninstall.exe is not its build"
+        rm -f unsigned.exe
     done
 }
 
+check=$root/build/sign-tools/tools/image_check/image_check
 mkdir release
 sign 0 "signed and verified: release/win64/uninstall.exe" -- --cert author.crt --key author.pem --build good
 check_release "PEM files"
@@ -101,8 +123,7 @@ check_release "a PKCS#12 file"
 # check in the copies the end-to-end tests run under Wine: signed, signed
 # again, with a nested signature, or with the header CheckSum as before
 # signing, a copy passes; with a byte changed or bytes after the signature,
-# it fails.
-check=$root/build/sign-tools/tools/image_check/image_check
+# it fails, and --sum prints no checksum for it.
 for arch in win32 win64; do
     "$root/tests/e2e/make_signed_copies.sh" "$builds/$arch/uninstall.exe" "copies-$arch" >/dev/null
     (cd "copies-$arch" && "$check" signed.exe resigned.exe nested.exe stale.exe >/dev/null) ||
@@ -119,6 +140,10 @@ PY
         status=0
         "$check" "$changed" >/dev/null || status=$?
         [ "$status" -eq 1 ] || fail "$arch: the check gives $status, not 1, for $changed"
+        status=0
+        "$check" --sum "$changed" >sum.txt || status=$?
+        [ "$status" -eq 1 ] && [ "$(cat sum.txt)" = "$changed: damaged: the program would refuse to run from it" ] ||
+            fail "$arch: image_check --sum gives $status and \"$(cat sum.txt)\" for $changed"
     done
 done
 

@@ -13,7 +13,7 @@ protected:
         HANDLE file = CreateFileA(IMAGE, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(INVALID_HANDLE_VALUE, file);
-        bool intact = ImageFileIsIntact(file) != 0;
+        bool intact = ImageFileChecksum(file) != 0;
         CloseHandle(file);
         return intact;
     }

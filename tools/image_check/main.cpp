@@ -1,6 +1,7 @@
 // image_check: judges copies of uninstall.exe as the program judges its own
 // file at start-up, so that a copy that would show the corrupt-executable
-// alert is caught on the build machine, before it ships.
+// alert is caught on the build machine, before it ships; and prints the
+// checksum that a signed release shares with an unsigned rebuild.
 #include <stdio.h>
 #include <string.h>
 
@@ -13,9 +14,13 @@
 
 static const char kUsage[] =
     "Usage: image_check FILE.exe...\n"
+    "       image_check --sum FILE.exe...\n"
     "\n"
     "Checks each FILE as uninstall.exe checks itself at start-up: its image\n"
     "checksum and, when it is signed, the layout of its certificate table.\n"
+    "With --sum it prints that checksum for each intact FILE, before its name:\n"
+    "it covers the bytes an Authenticode signature covers, so a signed release\n"
+    "and an unsigned rebuild of its commit print the same.\n"
     "\n"
     "Exit codes: 0 every FILE is intact; 1 some FILE is damaged, and the\n"
     "program would refuse to run from it; 2 bad command line; 3 some FILE\n"
@@ -27,12 +32,14 @@ int main(int argc, char **argv)
         fputs(kUsage, stdout);
         return CHECK_INTACT;
     }
-    if (argc < 2 || argv[1][0] == '-') {
+    int printSum = argc > 1 && strcmp(argv[1], "--sum") == 0;
+    int first = printSum ? 2 : 1;
+    if (argc <= first || argv[first][0] == '-') {
         fputs(kUsage, stderr);
         return CHECK_USAGE;
     }
     int result = CHECK_INTACT;
-    for (int i = 1; i < argc; i++) {
+    for (int i = first; i < argc; i++) {
         HANDLE file = CreateFileA(argv[i], GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, NULL);
         if (file == INVALID_HANDLE_VALUE) {
@@ -41,10 +48,13 @@ int main(int argc, char **argv)
             result = CHECK_UNREADABLE;
             continue;
         }
-        int intact = ImageFileIsIntact(file);
+        DWORD sum = ImageFileChecksum(file);
         CloseHandle(file);
-        printf("%s: %s\n", argv[i], intact ? "intact" : "damaged: the program would refuse to run from it");
-        if (!intact && result == CHECK_INTACT)
+        if (sum != 0 && printSum)
+            printf("%08lx  %s\n", (unsigned long)sum, argv[i]);
+        else
+            printf("%s: %s\n", argv[i], sum != 0 ? "intact" : "damaged: the program would refuse to run from it");
+        if (sum == 0 && result == CHECK_INTACT)
             result = CHECK_DAMAGED;
     }
     return result;
