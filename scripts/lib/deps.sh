@@ -10,7 +10,7 @@
 PACKAGES=(cmake ninja-build g++ git googletest libgtest-dev python3
           clang-14 libclang-rt-14-dev llvm-14
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-preloader fonts-wine xvfb x11-utils
-          imagemagick osslsigncode openssl)
+          imagemagick osslsigncode openssl locales)
 
 # ensure_packages [PACKAGE...]: the packages given, or all of the above.
 ensure_packages() {
@@ -24,6 +24,14 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     as_root apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# The Japanese locale, under which Wine gives its programs the double-byte
+# code page 932 (one end-to-end test runs so).
+ensure_japanese_locale() {
+    locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+    echo "Making the locale ja_JP.UTF-8"
+    as_root localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 }
 
 # as_root COMMAND...: runs it as root, through sudo unless this is root.

@@ -128,7 +128,12 @@ std::string ShortPath(const std::string &path)
 
 std::string ParentOf(const std::string &path)
 {
-    size_t slash = path.find_last_of('\\');
+    // Found by character: on a double-byte code page the second byte of a
+    // character may be a backslash.
+    size_t slash = std::string::npos;
+    for (size_t i = 0; i < path.size(); i += IsDBCSLeadByte((BYTE)path[i]) && i + 1 < path.size() ? 2 : 1)
+        if (path[i] == '\\')
+            slash = i;
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
