@@ -7,6 +7,7 @@
 // is the cost of one record, free of the noise of timing.
 #include "log/install_log.h"
 #include "sim/sim.h"
+#include "removal/progress_view.h"
 #include "removal/remove_app.h"
 #include "shell/globals.h"
 #include "shell/progress_dialog.h"
@@ -43,7 +44,7 @@ int main(int argc, char **argv)
     if (!OpenLog("C:\\bench\\install.log"))
         return 1;
     ScanLog(g_caption, sizeof(g_caption));
-    int result = RemoveApplication(g_hProgressDlg);
+    int result = RemoveApplication();
     CloseLog();
     return result == 1 ? 0 : 1;
 }

@@ -8,6 +8,14 @@
 
 int g_win32s;
 
+// Win32s marks itself with the top bit (not Windows NT) and a major version
+// below 4.
+void InitCustomPrograms(void)
+{
+    DWORD version = GetVersion();
+    g_win32s = (version & 0x80000000) != 0 && LOBYTE(LOWORD(version)) < 4;
+}
+
 #define POLL_FIRST_PAUSE 1000
 #define POLL_PAUSE 100
 

@@ -6,6 +6,11 @@
 
 int g_rebootNeeded;
 
+void InitDeletions(void)
+{
+    g_rebootNeeded = 0;
+}
+
 #define WININIT_NAME "\\WININIT.INI"
 #define RENAME_SECTION "Rename"
 #define RENAME_KEY "NUL="

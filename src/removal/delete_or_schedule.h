@@ -6,6 +6,9 @@
 // start-up, read after the removal.
 extern int g_rebootNeeded;
 
+// Nothing waits for a restart yet: called at start-up.
+void InitDeletions(void);
+
 // Deletes the file or empty directory at path. When that is not possible it
 // schedules the deletion for the next restart, both with MoveFileExA and with
 // a "NUL=<short path>" line in WININIT.INI's [Rename] section, and sets

@@ -1,16 +1,14 @@
 #include "remove_app.h"
 
-#include <string.h>
-
 #include "custom_program.h"
 #include "delete_or_schedule.h"
 #include "passes.h"
 #include "progman.h"
+#include "progress_view.h"
 #include "release_journal.h"
 #include "shared_dll.h"
 #include "log/install_log.h"
 #include "log/record_check.h"
-#include "platform/text.h"
 #include "res/resource.h"
 #include "uninstall_key.h"
 
@@ -18,47 +16,6 @@ static const char kCustomRunFailed[] =
     "Custom uninstall run failed. Morvane will stop application removal.";
 static const char kPreparingSystemFiles[] = "Preparing SystemFile removal";
 static const char kDeletingUninstallKey[] = "Deleting Uninstall Key";
-
-// The progress dialog, and what this removal last set in it. A call that
-// would set a text or the bar to what it already shows changes nothing on
-// screen, yet each is a window call the main thread has to carry out: it is
-// skipped.
-static struct {
-    HWND dialog;
-    const char *status;             // one of the status texts; NULL: not set yet
-    int detailSet;
-    char detail[LOG_TEXT_SIZE];
-    int positionSet;
-    WPARAM position;
-} g_shown;
-
-static void SetStatus(const char *text)
-{
-    if (g_shown.status == text)
-        return;
-    g_shown.status = text;
-    SetDlgItemTextA(g_shown.dialog, IDC_STATUS, text);
-}
-
-static void SetDetail(const char *text)
-{
-    if (g_shown.detailSet && TextEqual(g_shown.detail, text))
-        return;
-    g_shown.detailSet = CopyText(g_shown.detail, sizeof(g_shown.detail), text);
-    SetDlgItemTextA(g_shown.dialog, IDC_DETAIL, text);
-}
-
-// The bar shows how many of the counted records pass B has handled, as a
-// share of 100.
-static void SetBar(unsigned long long progress)
-{
-    WPARAM position = g_recordCount ? (WPARAM)(progress / g_recordCount) : 0;
-    if (g_shown.positionSet && g_shown.position == position)
-        return;
-    g_shown.positionSet = 1;
-    g_shown.position = position;
-    SendDlgItemMessageA(g_shown.dialog, IDC_PROGRESS, PBM_SETPOS, position, 0);
-}
 
 // An earlier run on this log, ended halfway, may have released the record
 // already: no count is lowered twice.
@@ -158,12 +115,9 @@ static void DeleteUninstallKey(void)
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
 }
 
-int RemoveApplication(HWND dialog)
+int RemoveApplication(void)
 {
-    memset(&g_shown, 0, sizeof(g_shown));
-    g_shown.dialog = dialog;
-    g_shown.positionSet = 1;   // the dialog's bar starts at 0
-    ShowWindow(dialog, SW_SHOW);
+    ShowProgress();
     if (!RunPass(PASS_CUSTOM_PROGRAMS, NULL, 0))
         return 0;
     unsigned long long progress = 0;
@@ -171,6 +125,6 @@ int RemoveApplication(HWND dialog)
     RunPass(PASS_DIRECTORIES, &progress, 0);
     PrepareSystemFiles();
     DeleteUninstallKey();
-    EndDialog(dialog, 0);
+    EndProgress();
     return 1;
 }

@@ -8,6 +8,6 @@
 // dialog, runs the custom programs, deletes files, removes directories and
 // deletes the application's Uninstall key, then hides the dialog.
 // Returns 1 when every step ran, 0 when a custom program stopped the removal.
-int RemoveApplication(HWND dialog);
+int RemoveApplication(void);
 
 #endif

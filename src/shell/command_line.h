@@ -6,7 +6,7 @@
 // own name (a name in double quotes ends at its closing quote, any other at
 // the first white space) and the white space after it. Quotes around the
 // rest and blanks inside or after it stay; the result points into
-// commandLine itself, which the completion steps shorten in place.
+// commandLine itself.
 char *SkipProgramName(char *commandLine);
 
 #endif

@@ -16,7 +16,6 @@ enum Outcome {
 };
 
 extern HINSTANCE g_hInstance;
-extern HWND g_hProgressDlg;
 extern char g_caption[TEXT_SIZE];
 extern int g_outcome;
 

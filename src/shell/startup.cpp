@@ -7,6 +7,7 @@
 #include "progress_dialog.h"
 #include "removal/custom_program.h"
 #include "removal/delete_or_schedule.h"
+#include "removal/progress_view.h"
 #include "removal/release_journal.h"
 #include "self_check.h"
 #include "worker.h"
@@ -48,13 +49,6 @@ static void LoadCommonControls(void)
     LoadLibraryA(path);
 }
 
-// Win32s marks itself with the top bit (not Windows NT) and a major version
-// below 4.
-static int IsWin32s(DWORD version)
-{
-    return (version & 0x80000000) != 0 && LOBYTE(LOWORD(version)) < 4;
-}
-
 // The worker thread, waited for by the main loop.
 static HANDLE g_worker;
 
@@ -63,7 +57,7 @@ static void ShowWarning(const char *text, const char *caption)
     MessageBoxA(NULL, text, caption, MB_OK | MB_ICONWARNING);
 }
 
-int InitUninstall(char *logPath)
+int InitUninstall(const char *logPath)
 {
     g_recordCount = 0;
     CopyText(g_caption, sizeof(g_caption), DEFAULT_CAPTION);
@@ -80,8 +74,8 @@ int InitUninstall(char *logPath)
     }
     ScanLog(g_caption, sizeof(g_caption));
     IdentifyLog(logPath);
-    g_rebootNeeded = 0;
-    g_win32s = IsWin32s(GetVersion());
+    InitDeletions();
+    InitCustomPrograms();
 
     DWORD threadId;
     g_worker = CreateThread(NULL, WORKER_STACK_SIZE, UninstallThread, (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0,

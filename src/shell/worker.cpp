@@ -2,6 +2,7 @@
 
 #include "globals.h"
 #include "log/install_log.h"
+#include "removal/progress_view.h"
 #include "removal/remove_app.h"
 
 static const char kConfirm[] =
@@ -18,7 +19,7 @@ DWORD WINAPI UninstallThread(LPVOID param)
 {
     DWORD mainThreadId = (DWORD)(ULONG_PTR)param;
 
-    ShowWindow(g_hProgressDlg, SW_HIDE);
+    HideProgress();
     // Shared input state lets the boxes of this thread take the focus from
     // the main thread's windows.
     if (!AttachThreadInput(GetCurrentThreadId(), mainThreadId, TRUE))
@@ -26,7 +27,7 @@ DWORD WINAPI UninstallThread(LPVOID param)
 
     int outcome = OUTCOME_DECLINED;
     if (MessageBoxA(NULL, kConfirm, g_caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        if (RemoveApplication(g_hProgressDlg)) {
+        if (RemoveApplication()) {
             outcome = OUTCOME_COMPLETED;
         } else {
             MessageBoxA(NULL, kAborted, g_caption, MB_OK | MB_ICONWARNING);

@@ -6,6 +6,7 @@
 #include "removal/custom_program.h"
 #include "removal/delete_or_schedule.h"
 #include "removal/progman.h"
+#include "removal/progress_view.h"
 #include "removal/release_journal.h"
 #include "res/resource.h"
 #include "shell/globals.h"

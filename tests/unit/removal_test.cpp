@@ -1,8 +1,8 @@
 #include "log/install_log.h"
+#include "removal/progress_view.h"
 #include "removal/remove_app.h"
 #include "res/resource.h"
 #include "removal/delete_or_schedule.h"
-#include "shell/globals.h"
 #include "shell/progress_dialog.h"
 #include "support/sim_fixture.h"
 
@@ -47,7 +47,7 @@ protected:
 TEST_F(Removal, ThreeRecordsMoveTheBarTo33_66And100)
 {
     Start({{0, "Tool", ""}, {3, "", ""}, {9, "", ""}});
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_EQ((std::vector<int>{0, 33, 66, 100}), Shown(Positions()));
 }
 
@@ -55,7 +55,7 @@ TEST_F(Removal, TenRecordsEndAt100Of120)
 {
     std::vector<TestRecord> records(10, TestRecord{3, "", ""});
     Start(records);
-    RemoveApplication(g_hProgressDlg);
+    RemoveApplication();
     EXPECT_EQ((std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}), Shown(Positions()));
     EXPECT_EQ(100, sim::FindItem(Dialog(), IDC_PROGRESS)->position);
     EXPECT_EQ(120, sim::FindItem(Dialog(), IDC_PROGRESS)->rangeMax);
@@ -69,7 +69,7 @@ TEST_F(Removal, NothingIsSentThatTheDialogAlreadyShows)
     records.push_back({6, "", ""});
     records.push_back({6, "", ""});
     Start(records);
-    RemoveApplication(g_hProgressDlg);
+    RemoveApplication();
     // Every file's path shows before it goes; the status shows once for
     // them all; the bar moves 100 times over 502 records.
     std::vector<std::string> details = Texts(IDC_DETAIL);
@@ -86,7 +86,7 @@ TEST_F(Removal, NothingIsSentThatTheDialogAlreadyShows)
 TEST_F(Removal, AnEmptyLogMovesNothing)
 {
     Start({});
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_EQ(std::vector<int>{0}, Positions());
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
 }
@@ -106,7 +106,7 @@ TEST_F(Removal, EveryRecordTypeShowsItsTextsInPassOrder)
     sim::AddFile("C:\\WINDOWS\\system32\\shared.dll");
     sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; });
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_EQ((std::vector<std::string>{"Loading install-log", "Removing File:", "Unregistering DLL",
                                         "Removing Progman Item", "Removing System Registry Entrys",
                                         "Removing Directory:", "Preparing SystemFile removal",
@@ -129,7 +129,7 @@ TEST_F(Removal, FilesGoBeforeTheirDirectoriesWhateverTheLogOrder)
     sim::AddFile(APP "\\tool.exe");
     sim::AddFile("C:\\Program Files\\Other\\keep.txt");
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));
     EXPECT_FALSE(sim::DirExists(APP "\\Sub Folder"));
     // The parent was listed before its subfolder, so it still held it when
@@ -146,7 +146,7 @@ TEST_F(Removal, ADirectoryHoldingAFileInUseIsScheduled)
     sim::AddFile(APP "\\busy.dll");
     sim::HoldFile(APP "\\busy.dll");
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::FileExists(APP "\\busy.dll"));
     EXPECT_EQ((std::vector<std::string>{sim::ShortPath(APP "\\busy.dll"), sim::ShortPath(APP)}),
               sim::PendingDeletes());
@@ -174,7 +174,7 @@ TEST_F(Removal, RecordsThatNameNothingExactlyAreCountedButNotActedOn)
            {2, "sub", ""},
            {4, "shared.dll", ""}});
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::FileExists(cut.substr(0, 255)));
     EXPECT_FALSE(sim::FileExists(APP "\\unused text cut.txt"));
     for (const char *inCurrentFolder : {"C:\\notes.ini", "C:\\drive.ini", "C:\\shared.dll"})
@@ -192,7 +192,7 @@ TEST_F(Removal, TheApplicationsOwnUninstallEntryGoesAndNoOther)
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App");
     Start({{0, "Tool", ""}});
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App"));
     std::vector<sim::Call> deletes = sim::CallsTo("RegDeleteKeyA");
@@ -205,7 +205,7 @@ TEST_F(Removal, WithoutANameTheUninstallKeyStepDeletesNothing)
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App");
     Start({{1, APP "\\a.txt", ""}});
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App"));
     EXPECT_TRUE(sim::CallsTo("RegDeleteKeyA").empty());
     EXPECT_EQ("Deleting Uninstall Key", sim::FindItem(Dialog(), IDC_STATUS)->text);
@@ -216,7 +216,7 @@ TEST_F(Removal, ANameThatReachesIntoAnotherEntryDeletesNothing)
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub");
     Start({{0, "Other App\\Sub", ""}});
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub"));
 }
 
@@ -224,7 +224,7 @@ TEST_F(Removal, TheDialogIsShownForTheRunAndHiddenAtItsEnd)
 {
     Start({{0, "Tool", ""}});
     EXPECT_FALSE(Dialog().everShown);
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(Dialog().everShown);
     EXPECT_FALSE(Dialog().visible);
     EXPECT_TRUE(Dialog().ended);
@@ -240,7 +240,7 @@ TEST_F(Removal, FailingActionsNeitherStopNorShowAnything)
     sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1);
     sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::FileExists(APP "\\a.txt"));
     EXPECT_FALSE(sim::FileExists(APP "\\b.txt"));
     EXPECT_TRUE(sim::MessageBoxes().empty());
@@ -276,7 +276,7 @@ TEST_F(Removal, CustomProgramsRunBeforeAnythingIsRemoved)
            {7, APP "\\last.exe", ""},
            {1, APP "\\more.txt", ""}});
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(fileWasThere);
     EXPECT_FALSE(sim::FileExists(APP "\\data.txt"));
     EXPECT_FALSE(sim::FileExists(APP "\\more.txt"));
@@ -302,7 +302,7 @@ TEST_F(Removal, AFailingCustomProgramStopsTheRemovalBeforePassB)
            {7, APP "\\third.exe", ""},
            {2, APP, ""}});
 
-    EXPECT_EQ(0, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(0, RemoveApplication());
     EXPECT_EQ((std::vector<std::string>{"first", "second"}), order);
     EXPECT_TRUE(sim::FileExists(APP "\\data.txt"));
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
@@ -324,7 +324,7 @@ TEST_F(Removal, ACustomProgramRecordWithACutTextStopsTheRemoval)
     sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; });
     sim::AddFile(APP "\\data.txt");
     Start({{1, APP "\\data.txt", ""}, {7, APP "\\undo.exe", std::string(256, 'q')}});
-    EXPECT_EQ(0, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(0, RemoveApplication());
     EXPECT_TRUE(sim::ProgramRuns().empty());
     EXPECT_TRUE(sim::FileExists(APP "\\data.txt"));
     EXPECT_EQ(std::vector<std::string>{"Custom uninstall run failed. Morvane will stop application removal."},
@@ -342,7 +342,7 @@ TEST_F(Removal, SharedDllsAreReleasedInPassB)
     sim::SetRegDword(HKEY_LOCAL_MACHINE, key, ownOnly, 1);
     Start({{0, "Tool", ""}, {4, sharedWithOther, ""}, {4, ownOnly, ""}, {2, APP, ""}});
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::FileExists(sharedWithOther));
     EXPECT_EQ(std::string("\x01\0\0\0", 4), sim::GetRegValue(HKEY_LOCAL_MACHINE, key, sharedWithOther)->data);
     EXPECT_FALSE(sim::FileExists(ownOnly));
@@ -360,7 +360,7 @@ TEST_F(Removal, ProgramGroupsAreDeletedInLogOrderAndAFailureStopsNothing)
     sim::AddFile(APP "\\tool.exe");
     Start({{0, "Tool", ""}, {5, "ignored", "Tool Group"}, {5, "", "Broken Group"}, {1, APP "\\tool.exe", ""}});
 
-    EXPECT_EQ(1, RemoveApplication(g_hProgressDlg));
+    EXPECT_EQ(1, RemoveApplication());
     EXPECT_EQ((std::vector<std::string>{"[DeleteGroup(\"Tool Group\")]", "[DeleteGroup(\"Broken Group\")]"}), commands);
     EXPECT_EQ(1u, sim::MessageBoxes().size());
     EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));

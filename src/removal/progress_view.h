@@ -1,0 +1,31 @@
+// The progress dialog as the removal drives it: shown, hidden and ended,
+// its status and detail lines and its bar. The main thread creates the
+// dialog and owns it; the worker's calls here are carried out by the main
+// thread's message loop.
+#ifndef REMOVAL_PROGRESS_VIEW_H
+#define REMOVAL_PROGRESS_VIEW_H
+
+#include "platform/platform.h"
+
+// The dialog, created hidden at start-up.
+extern HWND g_hProgressDlg;
+
+void HideProgress(void);
+
+// Shows the dialog as it was created: texts and bar as its procedure set
+// them up.
+void ShowProgress(void);
+
+// Hides the dialog at the end of a completed removal.
+void EndProgress(void);
+
+// The status line: one of the removal's fixed texts.
+void SetStatus(const char *text);
+
+// The detail line.
+void SetDetail(const char *text);
+
+// The bar, at progress divided by the number of records.
+void SetBar(unsigned long long progress);
+
+#endif
