@@ -189,3 +189,36 @@ DWORD ImageFileChecksum(HANDLE file)
                  FinishSum(&walk, layout.imageEnd) == walk.stamp;
     return intact ? walk.stamp : 0;
 }
+
+#ifdef IMAGE_CHECK_TOOLS
+DWORD ImageBytesChecksum(const BYTE *bytes, DWORD size, DWORD *stampAt, int *isSigned)
+{
+    BYTE headers[CHUNK_SIZE];
+    DWORD headerSize = size < CHUNK_SIZE ? size : CHUNK_SIZE;
+    for (DWORD i = 0; i < headerSize; i++)
+        headers[i] = bytes[i];
+    ImageLayout layout;
+    if (!ParseHeaders(headers, headerSize, &layout))
+        return 0;
+    ImageWalk walk = {0, 0, 0, 0, layout.tableAt, 0, 0};
+    for (DWORD i = 0; i < size; i++)
+        TakeByte(&walk, &layout, i, i < headerSize ? headers[i] : bytes[i]);
+    if (walk.damaged || size != layout.tableEnd || walk.entryAt != layout.tableEnd)
+        return 0;
+    *stampAt = layout.stampAt;
+    *isSigned = layout.tableEnd != layout.imageEnd;
+    return FinishSum(&walk, layout.imageEnd);
+}
+
+DWORD HeaderChecksum(const BYTE *bytes, DWORD size, DWORD *checksumAt)
+{
+    DWORD pe = size >= 0x40 ? ReadDword(bytes + 0x3C) : size;
+    if (pe >= size || size - pe < 24 + 64 + 4)
+        return 0;
+    *checksumAt = pe + 24 + 64;
+    ImageWalk walk = {0, 0, 0, 0, 0, 0, 0};
+    for (DWORD i = 0; i < size; i++)
+        AddByte(&walk, Within(i, *checksumAt, 4) ? 0 : bytes[i]);
+    return FinishSum(&walk, size);
+}
+#endif

@@ -19,4 +19,17 @@
 // checksum adds the image's length, so it is never 0.
 DWORD ImageFileChecksum(HANDLE file);
 
+#ifdef IMAGE_CHECK_TOOLS
+// For the build machine's stamper and the tests, never in the program: the
+// same checksum computed over a whole file in memory, whatever it stamps,
+// with where its stamp lies and whether the file is signed; 0 when the check
+// could not read the file.
+DWORD ImageBytesChecksum(const BYTE *bytes, DWORD size, DWORD *stampAt, int *isSigned);
+
+// The PE header CheckSum of a whole file in memory: the same 16-bit sum over
+// all its bytes, the field itself counting as zero, plus the file's length;
+// 0 when the file has no PE header. *checksumAt is where the field lies.
+DWORD HeaderChecksum(const BYTE *bytes, DWORD size, DWORD *checksumAt);
+#endif
+
 #endif

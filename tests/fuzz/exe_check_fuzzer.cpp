@@ -11,7 +11,8 @@
 // zero, or else holds after the image, within 7 zero bytes, on an 8-byte
 // boundary, the certificate table that the entry names, which ends the file
 // and whose entries' lengths (each at least 8) add up to its size when each
-// is rounded up to 8.
+// is rounded up to 8. This reading is written apart from the check on
+// purpose: it is the one checksum that does not share the program's code.
 #include "sim/sim.h"
 #include "shell/self_check.h"
 

@@ -67,7 +67,7 @@ check_stamps() {
         [ "$(time_stamp "$1/build/$2/$exe")" = "$3" ] ||
             fail "$2/$exe has the time stamp $(time_stamp "$1/build/$2/$exe"), not $3, $4"
     done
-    python3 "$root/tools/pe_stamp.py" --check "$1/build/$2/uninstall.exe" >/dev/null ||
+    "$1/build/$2/host/image_check" "$1/build/$2/uninstall.exe" >/dev/null ||
         fail "$2/uninstall.exe is not stamped again $4"
 }
 

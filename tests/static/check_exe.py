@@ -15,7 +15,6 @@ import xml.etree.ElementTree as ET
 import pe_resources
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-STAMP = os.path.join(HERE, '..', '..', 'tools', 'pe_stamp.py')
 
 ALLOWED = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL', 'MSVCRT.DLL'}
 REQUIRED = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL'}
@@ -80,9 +79,11 @@ def check(build_root, preset, objdump, fmt):
         problems.append(f'{exe} is not a GUI program (subsystem {subsystem and subsystem.group(1)})')
     if f'file format {fmt}' not in dump:
         problems.append(f'{exe} is not {fmt}')
-    stamp = subprocess.run([sys.executable, STAMP, '--check', exe], capture_output=True, text=True)
+    # The build's stamper, image_check, judges the stamp as the program does.
+    stamp = subprocess.run([os.path.join(build_root, preset, 'host', 'image_check'), exe], capture_output=True,
+                           text=True)
     if stamp.returncode != 0:
-        problems.append(stamp.stdout.strip())
+        problems.append((stamp.stdout + stamp.stderr).strip())
     problems += check_resources(exe)
     print(f'{preset}: {exe}: {os.path.getsize(exe)} bytes, imports {", ".join(sorted(dlls))}')
     return problems

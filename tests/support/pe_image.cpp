@@ -1,5 +1,7 @@
 #include "pe_image.h"
 
+#include "platform/image_check.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -87,33 +89,17 @@ std::string UnstampedImage(bool pe32, uint32_t stampSectionSize)
     return image;
 }
 
-// 16-bit words added with end-around carry, plus the length; the bytes of
-// [skip, skip + skipSize) count as zero.
-static uint32_t WordSum(const std::string &bytes, const std::vector<std::pair<size_t, size_t>> &skip)
-{
-    uint64_t sum = 0;
-    for (size_t i = 0; i < bytes.size(); i++) {
-        bool skipped = false;
-        for (const auto &field : skip)
-            skipped = skipped || (i >= field.first && i < field.first + field.second);
-        if (!skipped)
-            sum += (uint32_t)(unsigned char)bytes[i] << (i % 2 ? 8 : 0);
-    }
-    while (sum >> 16)
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    return (uint32_t)sum + (uint32_t)bytes.size();
-}
-
 uint32_t ComputeChecksum(const std::string &image)
 {
-    return WordSum(image, {{ChecksumOffset(), 4}});
+    DWORD at;
+    return HeaderChecksum((const BYTE *)image.data(), (DWORD)image.size(), &at);
 }
 
 std::string Stamped(std::string image)
 {
-    Put32(image, StampOffset(),
-          WordSum(image.substr(0, ImageEnd(image)),
-                  {{ChecksumOffset(), 4}, {SecurityEntryOffset(image), 8}, {StampOffset(), 4}}));
+    DWORD stampAt = (DWORD)StampOffset();
+    int isSigned;
+    Put32(image, stampAt, ImageBytesChecksum((const BYTE *)image.data(), (DWORD)image.size(), &stampAt, &isSigned));
     Put32(image, ChecksumOffset(), ComputeChecksum(image));
     return image;
 }

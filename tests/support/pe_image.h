@@ -1,5 +1,6 @@
-// Minimal PE images for the self-check tests, with their checksums computed
-// here independently of the program's own code, and signed forms of them
+// Minimal PE images for the self-check tests, stamped with the checksum of
+// the program's own check as the build stamps uninstall.exe (the fuzzer's
+// reading of the rule is the independent one), and signed forms of them
 // with certificate tables laid out as signing tools lay them out.
 #ifndef TESTS_SUPPORT_PE_IMAGE_H
 #define TESTS_SUPPORT_PE_IMAGE_H
@@ -23,7 +24,8 @@ size_t ImageEnd(const std::string &image);
 // The header CheckSum's value: over the whole file, the field as zero.
 uint32_t ComputeChecksum(const std::string &image);
 
-// image with its stamp and its header CheckSum set.
+// image with its stamp and its header CheckSum set; a stamp of 0 where the
+// check cannot read the image.
 std::string Stamped(std::string image);
 
 // image signed: zero padding to an 8-byte boundary, then one certificate
