@@ -45,6 +45,13 @@ std::vector<unsigned char> PseudoRandomBytes(size_t count, uint32_t seed)
 
 class BadInput : public UninstallerTest {
 protected:
+    void TearDown() override
+    {
+        std::string error;
+        EXPECT_TRUE(seededDll_.empty() || e2e::DeleteValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, seededDll_, &error))
+            << error;
+    }
+
     // Runs on the log at logPath, answering Yes, OK, and "&No" to the
     // restart dialog.
     e2e::RunRecord RunOn(const std::string &logPath, DWORD limitMs = kRunLimitMs,
@@ -65,6 +72,8 @@ protected:
         ASSERT_TRUE(e2e::RunConsoleProgram("\"" + instlog + "\" " + arguments, kRunLimitMs, exitCode, output, &error))
             << error;
     }
+
+    std::string seededDll_;  // a SharedDLLs value this test made
 };
 
 TEST_F(BadInput, RandomBytes)
@@ -262,12 +271,17 @@ TEST_F(BadInput, FormatDirectivesAreShownAsTheyStand)
     EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
 }
 
-TEST_F(BadInput, RelativePathsNameTheCurrentFolder)
+TEST_F(BadInput, RelativePathsAreLeftAlone)
 {
-    // A relative path is taken in the uninstaller's current folder; files
-    // of the same name elsewhere stay.
+    // A relative path would name an item in whatever folder the uninstaller
+    // was started from (System32, from the list of installed programs): a
+    // file, a folder, a shared DLL counted under its relative name and a
+    // drive-relative file in that folder all stay, with the count; so do
+    // files of the same name elsewhere.
     const std::string working = folder_ + "\\Working Folder";
     const std::string name = "Relative File.txt";
+    const std::string dll = "Relative Shared.dll";
+    const std::string driveRelative = "Drive Relative.txt";
     ASSERT_NO_FATAL_FAILURE(InstallTestApp());
     std::string error;
     ASSERT_TRUE(e2e::CreateDirectories(working + "\\Relative Folder", &error)) << error;
@@ -275,15 +289,23 @@ TEST_F(BadInput, RelativePathsNameTheCurrentFolder)
                                              e2e::ParentOf(exe_) + "\\" + name, folder_ + "\\" + name};
     for (const std::string &path : others)
         ASSERT_TRUE(e2e::WriteText(path, "same name\r\n", &error)) << error;
-    ASSERT_TRUE(e2e::WriteText(working + "\\" + name, "relative\r\n", &error)) << error;
-    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kFile, name, ""});
-    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kDirectory, "Relative Folder", ""});
+    for (const std::string &file : {name, dll, driveRelative})
+        ASSERT_TRUE(e2e::WriteText(working + "\\" + file, "relative\r\n", &error)) << error;
+    seededDll_ = dll;
+    ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll, e2e::DwordValue(1), &error)) << error;
+    app_.log.insert(app_.log.end() - 1, {{e2e::kFile, name, ""},
+                                         {e2e::kDirectory, "Relative Folder", ""},
+                                         {e2e::kSharedDll, dll, ""},
+                                         {e2e::kFile, "C:" + driveRelative, ""}});
     ASSERT_TRUE(e2e::WriteLog(app_.logPath, app_.log, &error)) << error;
 
     e2e::RunRecord run = RunOn(app_.logPath, kRunLimitMs, working);
     ASSERT_FALSE(HasFatalFailure());
     ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
-    EXPECT_EQ(std::vector<std::string>(), e2e::FolderEntries(working));
+    EXPECT_EQ((std::vector<std::string>{driveRelative, name, "Relative Folder", dll}), e2e::FolderEntries(working));
+    e2e::RegistryValue count;
+    ASSERT_TRUE(e2e::ReadValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll, &count)) << dll << "'s count is gone";
+    EXPECT_EQ(e2e::Describe(e2e::DwordValue(1)), e2e::Describe(count));
     for (const std::string &path : others)
         EXPECT_TRUE(e2e::FileExists(path)) << path;
     ExpectNothingScheduled();
