@@ -202,10 +202,16 @@ TEST_F(CustomProgram, FailingProgramStopsTheRemoval)
     EXPECT_FALSE(e2e::HasRun(programs[2]));
 }
 
-TEST_F(CustomProgram, ProgramThatCannotBeFoundStopsTheRemoval)
+TEST_F(CustomProgram, ProgramThatCannotBeFoundOrWhoseTextIsCutStopsTheRemoval)
 {
     // Neither gone.exe nor gone.exe.com, .exe or .bat exists: nothing runs.
     AddProgram(plain_ + "\\gone.exe", "-q");
+    ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
+    // undo.exe is there, but its argument text fills its 256 bytes with no
+    // terminating zero: it is not started.
+    const std::string program = plain_ + "\\undo.exe";
+    ASSERT_NO_FATAL_FAILURE(Place(program, 0));
+    app_.log[1] = e2e::LogRecord{e2e::kCustomProgram, program, std::string(e2e::kTextSize, 'q')};
     ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
     EXPECT_EQ(std::vector<std::string>(), Journal());
 }
