@@ -44,12 +44,13 @@ protected:
     }
 
     void Place(const std::string &path, int exitStatus, const std::vector<std::string> &probeFiles = {},
-               const std::string &logToInspect = "")
+               const std::string &logToInspect = "", int recordsToRead = 0)
     {
         e2e::RecordingProgram program;
         program.exitStatus = exitStatus;
         program.probeFiles = probeFiles;
         program.logToInspect = logToInspect;
+        program.recordsToRead = recordsToRead;
         std::string error;
         ASSERT_TRUE(e2e::PlaceRecordingProgram(path, program, &error)) << error;
     }
@@ -202,10 +203,16 @@ TEST_F(CustomProgram, FailingProgramStopsTheRemoval)
     EXPECT_FALSE(e2e::HasRun(programs[2]));
 }
 
-TEST_F(CustomProgram, ProgramThatCannotBeFoundStopsTheRemoval)
+TEST_F(CustomProgram, ProgramThatCannotBeFoundOrWhoseTextIsCutStopsTheRemoval)
 {
     // Neither gone.exe nor gone.exe.com, .exe or .bat exists: nothing runs.
     AddProgram(plain_ + "\\gone.exe", "-q");
+    ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
+    // undo.exe is there, but its argument text fills its 256 bytes with no
+    // terminating zero: it is not started.
+    const std::string program = plain_ + "\\undo.exe";
+    ASSERT_NO_FATAL_FAILURE(Place(program, 0));
+    app_.log[1] = e2e::LogRecord{e2e::kCustomProgram, program, std::string(e2e::kTextSize, 'q')};
     ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
     EXPECT_EQ(std::vector<std::string>(), Journal());
 }
@@ -323,19 +330,34 @@ TEST_F(CustomProgram, NameWithBlankIsQuoted)
     ExpectRemovalCompleted(run);
 }
 
-TEST_F(CustomProgram, ProgramInheritsTheOpenLog)
+TEST_F(CustomProgram, ProgramsReadingTheInheritedLogRunOnceEach)
 {
-    // The program runs while the uninstaller holds the log open, and reads
-    // the application's name through the handle it inherited.
-    const std::string program = plain_ + "\\undo.exe";
-    ASSERT_NO_FATAL_FAILURE(Place(program, 0, {}, app_.logPath));
-    AddProgram(program, "");
+    // The first program runs while the uninstaller holds the log open, and
+    // reads the application's name through the handle it inherited. The
+    // handle shares its position with the uninstaller's: the second leaves
+    // it after the first record, the third at the end of the log. Each runs
+    // once, in log order, and so does the fourth.
+    const std::vector<std::string> programs = {plain_ + "\\undo.exe", plain_ + "\\rewinds.exe",
+                                               plain_ + "\\reads-all.exe", plain_ + "\\follows.exe"};
+    ASSERT_NO_FATAL_FAILURE(Place(programs[0], 0, {}, app_.logPath));
+    ASSERT_NO_FATAL_FAILURE(Place(programs[1], 0, {}, app_.logPath, 1));
+    ASSERT_NO_FATAL_FAILURE(Place(programs[2], 0, {}, app_.logPath, 1000));
+    ASSERT_NO_FATAL_FAILURE(Place(programs[3], 0));
+    for (const std::string &program : programs)
+        AddProgram(program, "");
 
     e2e::RunRecord run = InstallAndRemove();
     ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ((std::vector<std::string>{"command line: " + program + " ", "log in use: yes",
+    EXPECT_EQ((std::vector<std::string>{"command line: " + programs[0] + " ", "log in use: yes",
                                         "inherited log: " + app_.name}),
-              e2e::RecordedLines(program));
+              e2e::RecordedLines(programs[0]));
+    EXPECT_EQ((std::vector<std::string>{"command line: " + programs[1] + " ",
+                                        "records read through the inherited log: 1"}),
+              e2e::RecordedLines(programs[1]));
+    EXPECT_EQ((std::vector<std::string>{"command line: " + programs[2] + " ",
+                                        "records read through the inherited log: " + std::to_string(app_.log.size())}),
+              e2e::RecordedLines(programs[2]));
+    EXPECT_EQ(programs, Journal());
     ExpectRemovalCompleted(run);
 }
 

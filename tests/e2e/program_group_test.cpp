@@ -2,6 +2,7 @@
 // the session's virtual desktop (explorer) serves PROGMAN, and a group is
 // a folder under the per-user Start Menu\Programs. A command that fails is
 // reported in a "Setup" box without an icon, and the removal goes on.
+// Names that must never reach Wine's are sent to one of the test's own.
 #include "uninstaller_test.h"
 
 #include <ddeml.h>
@@ -188,6 +189,28 @@ TEST_F(ProgramGroup, GroupProgramManagerRefusesIsReported)
     ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
     ExpectSetupBox(run.boxes[1], group);
     ExpectCompletionBoxes(run, 2, app_.name + " Uninstall", false);
+    ExpectRestRemoved();
+}
+
+TEST_F(ProgramGroup, NamesOfNoOneGroupAreNeverSent)
+{
+    // Wine's Program Manager takes "" for the whole Programs folder and "."
+    // or ".." for the Start Menu, so such names are never sent, nor names
+    // with a leading separator or a drive colon; they get no box either.
+    // The test's own Program Manager records what is sent: the one real
+    // name, quotes, commas and parentheses as they stand.
+    const std::string real = "E2E Tools \"2.0\", Extras (Beta)";
+    for (const char *group : {"", ".", "..", real.c_str(), "Keep\\..\\..", "\\Tools", "C:Tools"})
+        ListGroup(group);
+    std::string error;
+    ASSERT_TRUE(outOfReach_.Hide(&error)) << error;
+    e2e::RecordingProgramManager progman;
+    ASSERT_TRUE(progman.Start(nullptr, &error)) << error;
+
+    e2e::RunRecord run = Remove();
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    EXPECT_EQ(std::vector<std::string>{"[DeleteGroup(\"" + real + "\")]" + '\0'}, progman.Commands());
     ExpectRestRemoved();
 }
 

@@ -11,7 +11,6 @@
 
 namespace {
 
-const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char kReleaseJournalKey[] = "SOFTWARE\\Morvane Uninstall";
 
 class SharedDll : public UninstallerTest {
@@ -20,7 +19,7 @@ protected:
     {
         std::string error;
         for (const std::string &name : seeded_)
-            EXPECT_TRUE(e2e::DeleteValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, name, &error)) << error;
+            EXPECT_TRUE(e2e::DeleteValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, name, &error)) << error;
     }
 
     // A DLL file of the application, listed in the log, with its count
@@ -33,7 +32,7 @@ protected:
         EXPECT_TRUE(e2e::WriteText(path, "a shared library of the tests\r\n", &error)) << error;
         app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kSharedDll, path, ""});
         // Whatever an earlier run left is replaced.
-        EXPECT_TRUE(e2e::DeleteValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, path, &error)) << error;
+        EXPECT_TRUE(e2e::DeleteValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, path, &error)) << error;
         if (count != nullptr)
             Seed(path, *count);
         return path;
@@ -42,7 +41,7 @@ protected:
     void Seed(const std::string &name, const e2e::RegistryValue &count)
     {
         std::string error;
-        EXPECT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, name, count, &error)) << error;
+        EXPECT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, name, count, &error)) << error;
         seeded_.push_back(name);
     }
 
@@ -50,7 +49,7 @@ protected:
     std::string CountOf(const std::string &path)
     {
         e2e::RegistryValue value;
-        return e2e::ReadValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, path, &value) ? e2e::Describe(value) : "none";
+        return e2e::ReadValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, path, &value) ? e2e::Describe(value) : "none";
     }
 
     e2e::RunRecord Remove(const e2e::BoxAnswer &answer = AnswerYes) { return InstallAndRun(answer); }

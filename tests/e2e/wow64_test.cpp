@@ -12,7 +12,6 @@
 
 namespace {
 
-const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char kSystemDll[] = "C:\\windows\\system32\\Morvane E2E WOW64.dll";
 
 // While it lives, this thread's file calls reach the real System32, not
@@ -39,7 +38,7 @@ protected:
         std::string error;
         EXPECT_TRUE(e2e::DeleteKeyTree(HKEY_LOCAL_MACHINE, app_.UninstallKey(), &error, KEY_WOW64_64KEY)) << error;
         for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-            EXPECT_TRUE(e2e::DeleteValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, shared_, &error, view)) << error;
+            EXPECT_TRUE(e2e::DeleteValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, shared_, &error, view)) << error;
         RealSystem32 real;
         DeleteFileA(kSystemDll);
     }
@@ -47,7 +46,7 @@ protected:
     std::string CountOf(const std::string &path, REGSAM view)
     {
         e2e::RegistryValue value;
-        return e2e::ReadValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, path, &value, view) ? e2e::Describe(value)
+        return e2e::ReadValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, path, &value, view) ? e2e::Describe(value)
                                                                                      : "none";
     }
 
@@ -62,8 +61,8 @@ TEST_F(Wow64, TheSetupsViewIsRemovedAndTheSixtyFourBitNamesakesStay)
     shared_ = folder_ + "\\Common Files\\Shared Library.dll";
     ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(shared_), &error)) << error;
     ASSERT_TRUE(e2e::WriteText(shared_, "a shared library\r\n", &error)) << error;
-    ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, shared_, e2e::DwordValue(1), &error)) << error;
-    ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, shared_, e2e::DwordValue(3), &error,
+    ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, shared_, e2e::DwordValue(1), &error)) << error;
+    ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, shared_, e2e::DwordValue(3), &error,
                               KEY_WOW64_64KEY))
         << error;
     app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kSharedDll, shared_, ""});

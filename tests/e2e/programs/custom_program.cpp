@@ -14,10 +14,16 @@
 //                 and "inherited log: NAME" with the application's name
 //                 read through a handle on PATH inherited from the parent
 //                 ("inherited log: none" when there is no such handle)
+//   read N PATH   read N records of PATH, the install log, from its start
+//                 through the inherited handle (to its end when it holds
+//                 fewer), and leave the position the handle shares with the
+//                 parent there: write "records read through the inherited
+//                 log: COUNT" ("none" for COUNT without such a handle)
 //
 // Lines of the .out file, in this order:
 //   command line: <the command line exactly as the program received it>
-//   then one line for each exists and log line of the .in file.
+//   then one line for each exists and read line and two for each log line
+//   of the .in file.
 #include <windows.h>
 
 #include <cstdlib>
@@ -89,14 +95,13 @@ bool HeldElsewhere(const std::string &path)
 }
 
 // Looks through this process's handle values for a file handle on path
-// that the program did not open itself, so one it inherited, and reads the
-// first record's name through it. The handle shares its file position with
-// the parent's, which is reading the log too, so the position is put back.
-std::string NameThroughInheritedHandle(const std::string &path)
+// that the program did not open itself, so one it inherited; NULL when
+// there is none.
+HANDLE InheritedHandle(const std::string &path)
 {
     char wanted[MAX_PATH];
     if (!GetFullPathNameA(path.c_str(), sizeof(wanted), wanted, NULL))
-        return "none";
+        return NULL;
     for (ULONG_PTR value = 4; value < 0x2000; value += 4) {
         HANDLE handle = reinterpret_cast<HANDLE>(value);
         if (GetFileType(handle) != FILE_TYPE_DISK)
@@ -108,20 +113,46 @@ std::string NameThroughInheritedHandle(const std::string &path)
         std::string found(name, length);
         if (found.compare(0, 4, "\\\\?\\") == 0)
             found = found.substr(4);
-        if (lstrcmpiA(found.c_str(), wanted) != 0)
-            continue;
-        LONG high = 0;
-        DWORD position = SetFilePointer(handle, 0, &high, FILE_CURRENT);
-        char record[516];
-        DWORD got = 0;
-        bool read = SetFilePointer(handle, 0, NULL, FILE_BEGIN) == 0 &&
-                    ReadFile(handle, record, sizeof(record), &got, NULL) && got == sizeof(record);
-        SetFilePointer(handle, static_cast<LONG>(position), &high, FILE_BEGIN);
-        if (!read)
-            return "unreadable";
-        return std::string(record + 4, strnlen(record + 4, 256));
+        if (lstrcmpiA(found.c_str(), wanted) == 0)
+            return handle;
     }
-    return "none";
+    return NULL;
+}
+
+// The first record's name, read through the inherited handle. The handle
+// shares its file position with the parent's, which is reading the log
+// too, so the position is put back.
+std::string NameThroughInheritedHandle(const std::string &path)
+{
+    HANDLE handle = InheritedHandle(path);
+    if (handle == NULL)
+        return "none";
+    LONG high = 0;
+    DWORD position = SetFilePointer(handle, 0, &high, FILE_CURRENT);
+    char record[516];
+    DWORD got = 0;
+    bool read = SetFilePointer(handle, 0, NULL, FILE_BEGIN) == 0 &&
+                ReadFile(handle, record, sizeof(record), &got, NULL) && got == sizeof(record);
+    SetFilePointer(handle, static_cast<LONG>(position), &high, FILE_BEGIN);
+    if (!read)
+        return "unreadable";
+    return std::string(record + 4, strnlen(record + 4, 256));
+}
+
+// Reads up to count records from the start through the inherited handle,
+// leaving the shared position after the last one read.
+std::string RecordsReadThroughInheritedHandle(const std::string &path, int count)
+{
+    HANDLE handle = InheritedHandle(path);
+    if (handle == NULL)
+        return "none";
+    char record[516];
+    DWORD got = 0;
+    int read = 0;
+    SetFilePointer(handle, 0, NULL, FILE_BEGIN);
+    while (read < count && ReadFile(handle, record, sizeof(record), &got, NULL) && got == sizeof(record))
+        read++;
+    return std::to_string(read);
 }
 
 }  // namespace
@@ -149,6 +180,11 @@ int main()
                 std::string path = line.substr(4);
                 out += std::string("log in use: ") + (HeldElsewhere(path) ? "yes" : "no") + "\r\n";
                 out += "inherited log: " + NameThroughInheritedHandle(path) + "\r\n";
+            } else if (line.compare(0, 5, "read ") == 0) {
+                size_t blank = line.find(' ', 5);
+                std::string path = blank == std::string::npos ? "" : line.substr(blank + 1);
+                out += "records read through the inherited log: " +
+                       RecordsReadThroughInheritedHandle(path, atoi(line.c_str() + 5)) + "\r\n";
             }
         }
     }

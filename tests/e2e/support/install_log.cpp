@@ -6,7 +6,7 @@ namespace e2e {
 
 static void PutText(std::vector<unsigned char> *out, const std::string &text)
 {
-    size_t length = text.size() < kTextSize - 1 ? text.size() : kTextSize - 1;
+    size_t length = text.size() < kTextSize ? text.size() : kTextSize;
     out->insert(out->end(), text.begin(), text.begin() + length);
     out->insert(out->end(), kTextSize - length, 0);
 }

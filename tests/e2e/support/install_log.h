@@ -30,8 +30,9 @@ struct LogRecord {
     std::string secondary;
 };
 
-// The file's bytes for these records. Texts longer than 255 characters are
-// cut to fit; the rest of each text field is zero.
+// The file's bytes for these records. The rest of each text field is zero;
+// a text of 256 characters or more fills its field with its first 256,
+// without a terminating zero, as no setup program should write it.
 std::vector<unsigned char> EncodeLog(const std::vector<LogRecord> &records);
 
 // Writes the encoded records to path (replacing the file). Returns false and

@@ -35,7 +35,8 @@ bool PlaceRecordingProgram(const std::string &path, const RecordingProgram &prog
     for (const std::string &file : program.probeFiles)
         instructions += "exists " + file + "\r\n";
     if (!program.logToInspect.empty())
-        instructions += "log " + program.logToInspect + "\r\n";
+        instructions += (program.recordsToRead != 0 ? "read " + std::to_string(program.recordsToRead) + " " : "log ") +
+                        program.logToInspect + "\r\n";
     const std::string out = path + ".out";
     if (FileExists(out) && !DeleteFileA(out.c_str())) {
         *error = "cannot delete " + out + ": " + ErrorText(GetLastError());

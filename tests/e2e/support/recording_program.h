@@ -19,6 +19,7 @@ struct RecordingProgram {
     int exitStatus = 0;
     std::vector<std::string> probeFiles;  // "exists" lines: report whether each exists
     std::string logToInspect;             // "log" line: the install log to look at, if any
+    int recordsToRead = 0;                // when not 0, a "read" line on logToInspect instead
 };
 
 // Copies the recording program to path (creating its folder) with its

@@ -5,6 +5,7 @@
 namespace e2e {
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 bool KeyExists(HKEY root, const std::string &subkey, REGSAM view)
 {

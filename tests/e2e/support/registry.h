@@ -12,6 +12,8 @@ namespace e2e {
 
 // Where installed applications register their uninstall entries.
 extern const char kUninstallKey[];
+// Where setup programs count the applications that use each shared DLL.
+extern const char kSharedDllsKey[];
 
 using StringValues = std::vector<std::pair<std::string, std::string>>;
 
