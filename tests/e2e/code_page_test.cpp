@@ -14,7 +14,6 @@ namespace {
 // "ソフト" (software) and "表示" (display) in code page 932.
 const std::string kSoftware = "\x83\x5C\x83\x74\x83\x67";
 const std::string kDisplay = "\x95\x5C\x8E\xA6";
-const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 class DoubleByteCodePage : public UninstallerTest {
 protected:
@@ -31,7 +30,7 @@ protected:
     void TearDown() override
     {
         std::string error;
-        EXPECT_TRUE(e2e::DeleteValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, dll_, &error)) << error;
+        EXPECT_TRUE(e2e::DeleteValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll_, &error)) << error;
         SetEnvironmentVariableA(e2e::kJournalVariable, NULL);
     }
 
@@ -55,7 +54,7 @@ TEST_F(DoubleByteCodePage, AnApplicationWithJapaneseNamesIsRemovedWhole)
     app_.log.push_back({e2e::kSharedDll, dll_, ""});
     ASSERT_NO_FATAL_FAILURE(InstallTestApp());
     ASSERT_TRUE(e2e::PlaceRecordingProgram(undo + ".exe", e2e::RecordingProgram(), &error)) << error;
-    ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, dll_, e2e::DwordValue(1), &error)) << error;
+    ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll_, e2e::DwordValue(1), &error)) << error;
     SetEnvironmentVariableA(e2e::kJournalVariable, journal.c_str());
 
     e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
@@ -63,7 +62,7 @@ TEST_F(DoubleByteCodePage, AnApplicationWithJapaneseNamesIsRemovedWhole)
     ASSERT_FALSE(HasFatalFailure());
     ExpectCompletionBoxes(run, 1, kSoftware + kDisplay + " Uninstall", false);
     e2e::RegistryValue count;
-    EXPECT_FALSE(e2e::ReadValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, dll_, &count)) << "the count is released";
+    EXPECT_FALSE(e2e::ReadValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll_, &count)) << "the count is released";
     for (const std::string &file : app_.files)
         EXPECT_FALSE(e2e::FileExists(file)) << file;
     std::vector<unsigned char> ran;
