@@ -121,7 +121,8 @@ void UninstallerTest::ExpectAppUntouched()
     std::vector<unsigned char> log;
     std::string error;
     ASSERT_TRUE(e2e::ReadBytes(app_.logPath, &log, &error)) << error;
-    EXPECT_TRUE(log == e2e::EncodeLog(app_.log)) << "the log changed; " << log.size() << " bytes now";
+    EXPECT_TRUE(std::string(log.begin(), log.end()) == LogBytes(app_.log))
+        << "the log changed; " << log.size() << " bytes now";
 }
 
 void ExpectWarningBox(const e2e::MessageBoxView &box, const std::string &text, const std::string &caption)

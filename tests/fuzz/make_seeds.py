@@ -3,14 +3,17 @@
 the input layouts that log_fuzzer.cpp and program_fuzzer.cpp describe, and
 executables for exe_check_fuzzer.cpp.
 
-Run from anywhere; it rewrites tests/fuzz/corpus/log, .../program and
-.../exe_check. The
-tables it needs (kTexts, kFunctions) are read from program_fuzzer.cpp, so the
-two cannot drift apart."""
+Run from anywhere, after building the host preset's instlog, which writes
+the logs; it rewrites tests/fuzz/corpus/log, .../program and .../exe_check.
+The tables it needs (kTexts, kFunctions) are read from program_fuzzer.cpp,
+so the two cannot drift apart."""
 import ast
+import os
 import pathlib
 import re
 import struct
+import subprocess
+import tempfile
 
 HERE = pathlib.Path(__file__).resolve().parent
 SOURCE = (HERE / "program_fuzzer.cpp").read_text()
@@ -299,27 +302,50 @@ for function, occurrence in FAULTS:
                                       world=EVERYTHING_WORLD, records=EVERYTHING_LOG)
 
 
+# Logs are written by instlog build from its text form, the one writer of
+# install logs; the host build's instlog, or the one INSTLOG names.
+INSTLOG = os.environ.get("INSTLOG") or str(HERE.parents[1] / "build" / "host" / "tools" / "instlog" / "instlog")
+TYPE_NAMES = ["APPNAME", "FILE", "DIR", "TYPE3", "SHAREDDLL", "PMGROUP", "SYSREG", "CUSTOMRUN"]
+
+
+def text_form(data):
+    return '"' + "".join(chr(b) if 0x20 <= b <= 0x7E and b not in b'"<' else "<%02X>" % b for b in data) + '"'
+
+
 def record(rtype, primary=b"", secondary=b""):
-    def pad(b):
-        return (b + b"\0" * 256)[:256]
-    return struct.pack("<I", rtype) + pad(primary) + pad(secondary)
+    """A record in the text form; a text of 256 bytes fills its field with no zero."""
+    lines = ["record " + (TYPE_NAMES[rtype] if rtype < len(TYPE_NAMES) else "type %d" % rtype)]
+    for name, value in (("primary", primary), ("secondary", secondary)):
+        if value:
+            lines.append("  %s %s%s" % (name, text_form(value), " unterminated" if len(value) == 256 else ""))
+    return "\n".join(lines) + "\n"
 
 
-LOG_SEEDS = {
-    "empty": b"",
-    "one_byte": b"x",
-    "two_records_and_one_byte": record(0, b"Tool") + record(1, b"C:\\APP\\a.txt") + b"\x07",
+def tail(data):
+    return "tail %d bytes %s\n" % (len(data), text_form(data))
+
+
+def built(text):
+    with tempfile.TemporaryDirectory() as work:
+        log = os.path.join(work, "log")
+        subprocess.run([INSTLOG, "build", "-", log], input=text.encode("ascii"), check=True)
+        return pathlib.Path(log).read_bytes()
+
+
+LOG_TEXTS = {
+    "empty": "",
+    "one_byte": tail(b"x"),
+    "two_records_and_one_byte": record(0, b"Tool") + record(1, b"C:\\APP\\a.txt") + tail(b"\x07"),
     "alpha_then_beta": record(0, b"Alpha") + record(0, b"Beta"),
     "percent_name": record(0, b"50% Tool"),
     "unterminated_name": record(0, b"N" * 256) + record(0, b"Kept", b"S" * 256),
     "long_name": record(0, b"N" * 255),
     "type_9": record(9) + record(0xFFFFFFFF, b"x", b"y"),
-    "every_type": b"".join(record(t, b"C:\\Program Files\\Tool\\x", b"Group") for t in range(8)),
+    "every_type": "".join(record(t, b"C:\\Program Files\\Tool\\x", b"Group") for t in range(8)),
     "records_naming_nothing": record(FILE, b"notes.ini") + record(DIR, b"C:sub") + record(PMGROUP, b"", b"..") +
                               record(PMGROUP, b"", b"") + record(CUSTOMRUN, b"undo", b"A" * 256) +
                               record(FILE, b"C:\\Tool\\a.txt", b"S" * 256),
-    "bad_input_random_bytes": RANDOM_LOG,
-    "bad_input_device_names_trailing_dots_and_blanks": record(0, b"Tool Odd") + b"".join(
+    "bad_input_device_names_trailing_dots_and_blanks": record(0, b"Tool Odd") + "".join(
         record(FILE, path.encode()) for path in DEVICES + ODD_ENDINGS) + record(DIR, (APP + "\\Sub Folder.").encode()),
     "bad_input_format_directives": record(0, PERCENT_NAME.encode()) + record(FILE, b"C:\\Percent %s %n %d.txt") +
                                    record(PMGROUP, b"", b"%s %n Group"),
@@ -328,6 +354,9 @@ LOG_SEEDS = {
     "bad_input_no_name_record": record(FILE, b"C:\\Program Files\\Tool\\tool.exe") +
                                 record(DIR, b"C:\\Program Files\\Tool"),
 }
+# Random bytes are no records: they stand as they are.
+LOG_SEEDS = {name: built(text) for name, text in LOG_TEXTS.items()}
+LOG_SEEDS["bad_input_random_bytes"] = RANDOM_LOG
 
 
 def pe_image(pe32=False, stamp_section_size=0x200):

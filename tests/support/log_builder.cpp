@@ -1,5 +1,6 @@
 #include "log_builder.h"
 
+#include <algorithm>
 #include <cstring>
 
 static void PutText(std::string &out, size_t offset, const std::string &text)

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/log_builder.h"
+
 namespace e2e {
 
 enum RecordType : uint32_t {
@@ -24,19 +26,10 @@ enum RecordType : uint32_t {
 constexpr size_t kRecordSize = 516;
 constexpr size_t kTextSize = 256;
 
-struct LogRecord {
-    uint32_t type;
-    std::string primary;
-    std::string secondary;
-};
+using LogRecord = ::TestRecord;
 
-// The file's bytes for these records. The rest of each text field is zero;
-// a text of 256 characters or more fills its field with its first 256,
-// without a terminating zero, as no setup program should write it.
-std::vector<unsigned char> EncodeLog(const std::vector<LogRecord> &records);
-
-// Writes the encoded records to path (replacing the file). Returns false and
-// sets *error when it cannot.
+// Writes the records to path (replacing the file), as LogBytes encodes them.
+// Returns false and sets *error when it cannot.
 bool WriteLog(const std::string &path, const std::vector<LogRecord> &records, std::string *error);
 
 }  // namespace e2e

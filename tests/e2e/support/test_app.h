@@ -36,7 +36,7 @@ TestApp DescribeApp(const std::string &folder, const std::string &name);
 // is touched.
 bool InstallApp(const TestApp &app, std::string *error);
 
-// What a file of the application holds; the log's bytes are EncodeLog(log).
+// What a file of the application holds; the log's bytes are LogBytes(log).
 std::string FileContent(const std::string &path);
 
 }  // namespace e2e
