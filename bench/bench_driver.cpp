@@ -18,8 +18,8 @@
 #include "clock.h"
 #include "process.h"
 #include "ui.h"
+#include "support/program_texts.h"
 
-static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
 static const DWORD kLimitMs = 600000;
 
 // The first visible message box of the process other than skip; NULL when

@@ -98,7 +98,7 @@ TEST_F(BadInput, RandomBytes)
     e2e::RunRecord run = RunOn(logPath);
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_EQ(kConfirmText, run.boxes[0].text);
+    EXPECT_EQ(kConfirm, run.boxes[0].text);
     EXPECT_EQ(kDefaultCaption, run.boxes[0].caption);
     ExpectCompletionBoxes(run, 1, kDefaultCaption, false);
     EXPECT_FALSE(e2e::FileExists(logPath));
@@ -262,7 +262,7 @@ TEST_F(BadInput, FormatDirectivesAreShownAsTheyStand)
     const std::string caption = "50%s %n %x%% Tool Uninstall";
     ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
     EXPECT_EQ(caption, run.boxes[0].caption);
-    EXPECT_EQ("Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"%s %n Group\")]]",
+    EXPECT_EQ(DdeFailedText("[DeleteGroup(\"%s %n Group\")]"),
               run.boxes[1].text);
     ExpectCompletionBoxes(run, 2, caption, false);
     EXPECT_FALSE(e2e::FileExists(file)) << file;

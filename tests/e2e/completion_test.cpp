@@ -20,7 +20,7 @@ protected:
     e2e::RunRecord Remove()
     {
         return InstallAndRun([this](const e2e::MessageBoxView &box) {
-            if (box.text == kRemovedText) {
+            if (box.text == kRemoved) {
                 HWND dialog = e2e::FindProgressDialog(program_.pid());
                 dialogUnderSuccess_ = dialog != NULL && e2e::ReadProgressDialog(dialog, &underSuccess_);
             }
@@ -102,13 +102,13 @@ TEST_F(Completion, SuccessBoxOverTheFinishedProgressDialog)
     e2e::RunRecord run = Remove();
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_EQ(2u, run.boxes.size()) << "boxes:" << BoxList(run);
-    ExpectWarningBox(run.boxes[1], kRemovedText, app_.name + " Uninstall");
+    ExpectWarningBox(run.boxes[1], kRemoved, app_.name + " Uninstall");
 
     // The dialog was hidden at the end of the removal, with its last texts
     // and the bar at 100 of 120.
     ASSERT_TRUE(dialogUnderSuccess_) << "no progress dialog under the success box";
     EXPECT_FALSE(underSuccess_.visible);
-    EXPECT_EQ("Deleting Uninstall Key", underSuccess_.status);
+    EXPECT_EQ(kDeletingUninstallKey, underSuccess_.status);
     EXPECT_EQ("", underSuccess_.detail);
     EXPECT_EQ(100, underSuccess_.position);
     EXPECT_EQ(0, underSuccess_.low);

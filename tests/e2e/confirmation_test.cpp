@@ -34,7 +34,7 @@ TEST_F(Confirmation, AnswerNoChangesNothing)
     EXPECT_EQ(0u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
     const e2e::MessageBoxView &box = run.boxes[0];
-    EXPECT_EQ(kConfirmText, box.text);
+    EXPECT_EQ(kConfirm, box.text);
     EXPECT_EQ(app_.name + " Uninstall", box.caption);
     EXPECT_EQ("question", box.shownIcon);
     std::vector<int> buttons = box.buttonIds;
@@ -57,8 +57,8 @@ TEST_F(Confirmation, ProgressDialogWaitsHiddenAndCentred)
     const e2e::ProgressView &dialog = atQuestion_;
     EXPECT_FALSE(dialog.visible);
     EXPECT_EQ(kProgressTitle, dialog.title);
-    EXPECT_EQ("Loading install-log", dialog.status);
-    EXPECT_EQ("(Please wait)", dialog.detail);
+    EXPECT_EQ(kLoadingLog, dialog.status);
+    EXPECT_EQ(kPleaseWait, dialog.detail);
     EXPECT_EQ("&Cancel", dialog.button);
     EXPECT_EQ(0, dialog.low);
     EXPECT_EQ(120, dialog.high);

@@ -90,7 +90,7 @@ protected:
     void ExpectRemovalCompleted(const e2e::RunRecord &run)
     {
         ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-        EXPECT_EQ(kConfirmText, run.boxes[0].text);
+        EXPECT_EQ(kConfirm, run.boxes[0].text);
         ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
         for (const std::string &file : app_.files)
             EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
@@ -107,7 +107,7 @@ protected:
         std::vector<e2e::ProgressView> underBoxes;
         std::vector<bool> dialogFound;
         e2e::RunRecord run = RunUninstaller(app_.logPath, [&](const e2e::MessageBoxView &box) {
-            if (box.text != kConfirmText) {
+            if (box.text != kConfirm) {
                 e2e::ProgressView view;
                 HWND dialog = e2e::FindProgressDialog(program_.pid());
                 dialogFound.push_back(dialog != NULL && e2e::ReadProgressDialog(dialog, &view));
@@ -118,22 +118,22 @@ protected:
         ASSERT_TRUE(run.ended) << run.error;
         EXPECT_EQ(0u, run.exitCode);
         ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
-        EXPECT_EQ(kConfirmText, run.boxes[0].text);
+        EXPECT_EQ(kConfirm, run.boxes[0].text);
         {
             SCOPED_TRACE("first warning");
-            ExpectWarningBox(run.boxes[1], kCustomRunFailedText, kDefaultCaption);
+            ExpectWarningBox(run.boxes[1], kCustomRunFailed, kDefaultCaption);
         }
         {
             SCOPED_TRACE("second warning");
-            ExpectWarningBox(run.boxes[2], kAbortedText, app_.name + " Uninstall");
+            ExpectWarningBox(run.boxes[2], kAborted, app_.name + " Uninstall");
         }
         ASSERT_EQ(2u, underBoxes.size());
         for (size_t i = 0; i < underBoxes.size(); i++) {
             SCOPED_TRACE("under warning " + std::to_string(i + 1));
             ASSERT_TRUE(dialogFound[i]) << "no progress dialog";
             EXPECT_TRUE(underBoxes[i].visible);
-            EXPECT_EQ("Loading install-log", underBoxes[i].status);
-            EXPECT_EQ("(Please wait)", underBoxes[i].detail);
+            EXPECT_EQ(kLoadingLog, underBoxes[i].status);
+            EXPECT_EQ(kPleaseWait, underBoxes[i].detail);
             EXPECT_EQ(0, underBoxes[i].position);
             EXPECT_EQ(120, underBoxes[i].high);
         }

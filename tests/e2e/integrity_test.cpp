@@ -44,7 +44,7 @@ protected:
 
         EXPECT_EQ(0xFFFFFFFFu, run.exitCode);
         ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-        ExpectWarningBox(run.boxes[0], kCorruptText, kDefaultCaption);
+        ExpectWarningBox(run.boxes[0], kCorrupt, kDefaultCaption);
         EXPECT_FALSE(run.progressDialogExisted) << "the progress dialog was created";
         ExpectAppUntouched();
     }
@@ -59,7 +59,7 @@ protected:
 
         EXPECT_EQ(0u, run.exitCode);
         ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-        EXPECT_EQ(kConfirmText, run.boxes[0].text);
+        EXPECT_EQ(kConfirm, run.boxes[0].text);
         ExpectAppUntouched();
     }
 
@@ -102,7 +102,7 @@ protected:
         if (data == NULL)
             return 0;
         std::vector<std::pair<size_t, size_t>> shown;  // [begin, end) of the alert's texts
-        for (const char *text : {kCorruptText, kDefaultCaption}) {
+        for (const char *text : {kCorrupt, kDefaultCaption}) {
             std::vector<unsigned char> pattern(text, text + std::strlen(text) + 1);
             for (auto at = original_.begin();
                  (at = std::search(at, original_.end(), pattern.begin(), pattern.end())) != original_.end();
@@ -157,7 +157,7 @@ TEST_F(Integrity, SignedCopyRemovesTheApplication)
     e2e::RunRecord run = InstallAndRun(AnswerYes);
     ASSERT_TRUE(run.ended);
     ASSERT_EQ(2u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_EQ(kConfirmText, run.boxes[0].text);
+    EXPECT_EQ(kConfirm, run.boxes[0].text);
     ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
     for (const std::string &file : app_.files)
         EXPECT_FALSE(e2e::FileExists(file)) << file;

@@ -14,11 +14,9 @@
 
 namespace {
 
-const char kSetupCaption[] = "Setup";
-
 std::string FailedCommandText(const std::string &group)
 {
-    return "Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"" + group + "\")]]";
+    return DdeFailedText("[DeleteGroup(\"" + group + "\")]");
 }
 
 class ProgramGroup : public UninstallerTest {
@@ -151,7 +149,7 @@ TEST_F(ProgramGroup, WithoutProgramManagerEachGroupIsReported)
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(outOfReach_.Restore(&error)) << error;
     ASSERT_EQ(4u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_EQ(kConfirmText, run.boxes[0].text);
+    EXPECT_EQ(kConfirm, run.boxes[0].text);
     {
         SCOPED_TRACE("first Setup box");
         ExpectSetupBox(run.boxes[1], "Tools");
@@ -166,7 +164,7 @@ TEST_F(ProgramGroup, WithoutProgramManagerEachGroupIsReported)
     ASSERT_EQ(2u, underSetupBoxes_.size());
     for (const e2e::ProgressView &view : underSetupBoxes_) {
         EXPECT_TRUE(view.visible);
-        EXPECT_EQ("Removing Progman Item", view.status);
+        EXPECT_EQ(kRemovingProgmanItem, view.status);
         EXPECT_EQ("", view.detail);
     }
     // Nobody deleted the groups; everything else went.

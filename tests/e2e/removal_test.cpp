@@ -15,16 +15,16 @@ namespace {
 // DLLs and groups writes its texts in log order, so they share one step.
 int StatusStep(const std::string &status)
 {
-    if (status == "Loading install-log")
+    if (status == kLoadingLog)
         return 0;
-    if (status == "Removing File:" || status == "Unregistering DLL" ||
-        status == "Removing Progman Item" || status == "Removing System Registry Entrys")
+    if (status == kRemovingFile || status == kUnregisteringDll ||
+        status == kRemovingProgmanItem || status == kRemovingSysReg)
         return 1;
-    if (status == "Removing Directory:")
+    if (status == kRemovingDirectory)
         return 2;
-    if (status == "Preparing SystemFile removal")
+    if (status == kPreparingSystemFiles)
         return 3;
-    if (status == "Deleting Uninstall Key")
+    if (status == kDeletingUninstallKey)
         return 4;
     return -1;
 }
@@ -63,7 +63,7 @@ TEST_F(Removal, YesRemovesListedFilesFoldersAndEntry)
 
     EXPECT_EQ(0u, run.exitCode);
     ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_EQ(kConfirmText, run.boxes[0].text);
+    EXPECT_EQ(kConfirm, run.boxes[0].text);
     // Everything went at once: the success box and no restart dialog.
     ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
 
@@ -102,7 +102,7 @@ TEST_F(Removal, ProgressDialogFollowsThePasses)
                                          << Describe(run.progress);
 
     // Texts the detail line can hold: its first text, the listed paths, or empty.
-    std::set<std::string> details = {"(Please wait)", ""};
+    std::set<std::string> details = {kPleaseWait, ""};
     details.insert(app_.files.begin(), app_.files.end());
     details.insert(app_.directories.begin(), app_.directories.end());
     // Positions the bar can take: 100 * k / records, truncated.

@@ -140,7 +140,7 @@ TEST_F(Resources, ProgressDialogTemplate)
 {
     e2e::DialogTemplate dialog;
     ASSERT_NO_FATAL_FAILURE(LoadDialog("UNINSTDLG", &dialog));
-    ExpectDialog({0x80CF0044, 86, 65, 202, 87, "Removing application"}, kControls, dialog);
+    ExpectDialog({0x80CF0044, 86, 65, 202, 87, kProgressTitle}, kControls, dialog);
 }
 
 // The restart offer's message keeps its bare line feeds: the question stands
@@ -160,7 +160,7 @@ TEST_F(Resources, RestartDialogTemplate)
 {
     e2e::DialogTemplate dialog;
     ASSERT_NO_FATAL_FAILURE(LoadDialog("RESTARTDLG", &dialog));
-    ExpectDialog({0x90C800C4, 26, 43, 220, 92, "Restart"}, kRestartControls, dialog);
+    ExpectDialog({0x90C800C4, 26, 43, 220, 92, kRestartTitle}, kRestartControls, dialog);
     ExpectClasses(kRestartControls, dialog);
 }
 

@@ -68,7 +68,7 @@ protected:
         ASSERT_TRUE(run.ended) << run.error;
         EXPECT_EQ(0u, run.exitCode);
         ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-        EXPECT_EQ(kConfirmText, run.boxes[0].text);
+        EXPECT_EQ(kConfirm, run.boxes[0].text);
         ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
 
         for (const std::string &file : app_.files)

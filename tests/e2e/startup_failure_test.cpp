@@ -22,11 +22,11 @@ protected:
                                         << BoxList(run);
         {
             SCOPED_TRACE("first box");
-            ExpectWarningBox(run.boxes[0], kNoLogText, kDefaultCaption);
+            ExpectWarningBox(run.boxes[0], kNoLog, kDefaultCaption);
         }
         {
             SCOPED_TRACE("second box");
-            ExpectWarningBox(run.boxes[1], kTerminatedText, kDefaultCaption);
+            ExpectWarningBox(run.boxes[1], kTerminated, kDefaultCaption);
         }
         EXPECT_FALSE(run.progressDialogShown) << "the progress dialog was shown";
         ExpectAppUntouched();

@@ -7,25 +7,6 @@
 #include "registry.h"
 #include "restart.h"
 
-const char kDefaultCaption[] = "Uninstall (Morvane 1.30)";
-const char kNoLogText[] = "Unable to locate Setup logfile.";
-const char kTerminatedText[] =
-    "Uninstall has been terminated due to an initialization error. "
-    "The product has NOT been removed from your computer.";
-const char kConfirmText[] = "Do you really want to remove the selected application from your computer ?";
-const char kCorruptText[] = "ALERT\nExecutable corrupt. Possibly a virus !!!";
-const char kProgressTitle[] = "Removing application";
-const char kRemovedText[] =
-    "Uninstall has successfully removed the selected application. "
-    "Reboot your computer to also remove system files that are locked at the moment.";
-const char kAbortedText[] = "Uninstall has been aborted. Only parts of the application could be removed.";
-const char kCustomRunFailedText[] = "Custom uninstall run failed. Morvane will stop application removal.";
-const char kRestartTitle[] = "Restart";
-// The line feeds stand bare, without carriage returns.
-const char kRestartText[] =
-    "Some files could not be removed while running this uninstall. Your system has to be "
-    "restarted to remove these locked system files.\n\nDo you want to restart now ?";
-
 std::string BuiltUninstaller()
 {
     const char *hostPath = std::getenv("E2E_UNINSTALL_EXE");
@@ -145,7 +126,7 @@ std::string BoxList(const e2e::RunRecord &run)
 
 int AnswerYes(const e2e::MessageBoxView &box)
 {
-    return box.text == kConfirmText ? IDYES : e2e::SafestButton(box);
+    return box.text == kConfirm ? IDYES : e2e::SafestButton(box);
 }
 
 void ExpectCompletionBoxes(const e2e::RunRecord &run, size_t first, const std::string &caption,
@@ -154,7 +135,7 @@ void ExpectCompletionBoxes(const e2e::RunRecord &run, size_t first, const std::s
     ASSERT_EQ(first + (restartOffered ? 2 : 1), run.boxes.size()) << "boxes:" << BoxList(run);
     {
         SCOPED_TRACE("success box");
-        ExpectWarningBox(run.boxes[first], kRemovedText, caption);
+        ExpectWarningBox(run.boxes[first], kRemoved, caption);
         EXPECT_FALSE(run.boxes[first].restartDialog);
     }
     if (restartOffered) {

@@ -13,19 +13,7 @@
 #include "process.h"
 #include "test_app.h"
 #include "ui.h"
-
-// The program's own texts.
-extern const char kDefaultCaption[];
-extern const char kNoLogText[];
-extern const char kTerminatedText[];
-extern const char kConfirmText[];
-extern const char kCorruptText[];
-extern const char kProgressTitle[];
-extern const char kRemovedText[];
-extern const char kAbortedText[];
-extern const char kCustomRunFailedText[];
-extern const char kRestartTitle[];
-extern const char kRestartText[];
+#include "support/program_texts.h"
 
 // Limit for one run of the program; a run takes well under a second.
 constexpr DWORD kRunLimitMs = 30000;

@@ -4,6 +4,7 @@
 #include "scenario.h"
 
 #include "support/program_world.h"
+#include "support/program_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -16,20 +17,10 @@
 
 using namespace hardening;
 
-static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
-static const char kCustomFailed[] = "Custom uninstall run failed. Morvane will stop application removal.";
-static const char kAborted[] = "Uninstall has been aborted. Only parts of the application could be removed.";
-static const char kTerminated[] =
-    "Uninstall has been terminated due to an initialization error. The product has NOT been removed from your "
-    "computer.";
-static const char kDdeInit[] = "DDEML Initialization Failure";
-static const char kDdeFailed[] = "Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"Tool Group\")]]";
 
-static const char kRemoved[] =
-    "Uninstall has successfully removed the selected application. Reboot your computer to also remove system "
-    "files that are locked at the moment.";
-static const char kDefaultCaption[] = "Uninstall (Morvane 1.30)";
 static const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
+// The box for the scenario's group when its command fails.
+static const std::string kToolGroupFailed = DdeFailedText("[DeleteGroup(\"Tool Group\")]");
 
 static const DWORD kOtherError = ERROR_NOT_ENOUGH_MEMORY;
 
@@ -180,7 +171,7 @@ protected:
                 handled += calls[i].function == "DdeInitializeA";
             size_t kept = 0;
             for (auto it = boxes.begin(); it != boxes.end();)
-                if (*it == kDdeFailed && kept++ >= handled)
+                if (*it == kToolGroupFailed && kept++ >= handled)
                     it = boxes.erase(it);
                 else
                     ++it;
@@ -196,11 +187,11 @@ protected:
         const sim::Call &call = calls[n];
         const std::string &f = call.function;
         if (InSelfCheck(call))
-            return {"ALERT\nExecutable corrupt. Possibly a virus !!!"};
+            return {kCorrupt};
         if (f == "GetSystemDirectoryA" || f == "LoadLibraryA" || f == "CreateDialogParamA")
-            return {"Resource error. Corrupt executable ?", kTerminated};
+            return {kResourceError, kTerminated};
         if (f == "CreateFileA")
-            return {"Unable to locate Setup logfile.", kTerminated};
+            return {kNoLog, kTerminated};
         if (f == "CreateThread")
             return {kTerminated};
         if (f == "ReadFile" || f == "SetFilePointer")
@@ -213,16 +204,16 @@ protected:
             bool harmless =
                 f == "CreateProcessA" && Among(kMissingForStart, error) && clean.started.count(call.args[1]) == 0;
             if (!harmless)
-                return {kConfirm, kCustomFailed, kAborted};
+                return {kConfirm, kCustomRunFailed, kAborted};
         }
         std::vector<std::string> boxes = clean.boxes;
         // Without a string handle nothing is sent and nothing is shown.
         if (f == "DdeCreateStringHandleA")
-            boxes.erase(std::remove(boxes.begin(), boxes.end(), std::string(kDdeFailed)), boxes.end());
+            boxes.erase(std::remove(boxes.begin(), boxes.end(), kToolGroupFailed), boxes.end());
         if (f == "DdeInitializeA" || f == "DdeConnect" || f == "DdeCreateDataHandle" || f == "DdeClientTransaction") {
-            const char *box = f == "DdeInitializeA" ? kDdeInit : kDdeFailed;
+            std::string box = f == "DdeInitializeA" ? kDdeInitFailed : kToolGroupFailed;
             for (auto it = boxes.begin(); it != boxes.end(); ++it)
-                if (*it == kDdeFailed) {
+                if (*it == kToolGroupFailed) {
                     boxes.erase(it);
                     break;
                 }

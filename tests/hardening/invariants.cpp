@@ -1,4 +1,5 @@
 #include "invariants.h"
+#include "support/program_texts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,21 +9,6 @@
 
 namespace hardening {
 
-static const char kDefaultCaption[] = "Uninstall (Morvane 1.30)";
-static const char kAlert[] = "ALERT\nExecutable corrupt. Possibly a virus !!!";
-static const char kTerminated[] =
-    "Uninstall has been terminated due to an initialization error. The product has NOT been removed from your "
-    "computer.";
-static const char kResourceError[] = "Resource error. Corrupt executable ?";
-static const char kNoLog[] = "Unable to locate Setup logfile.";
-static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
-static const char kCustomFailed[] = "Custom uninstall run failed. Morvane will stop application removal.";
-static const char kAborted[] = "Uninstall has been aborted. Only parts of the application could be removed.";
-static const char kRemoved[] =
-    "Uninstall has successfully removed the selected application. Reboot your computer to also remove system "
-    "files that are locked at the moment.";
-static const char kDdeInit[] = "DDEML Initialization Failure";
-static const char kDdeFailed[] = "Unable to update Start Menu\nDdeClientTransaction Failed\n[";
 
 static const char kWarning[] = "0x30";    // MB_OK | MB_ICONWARNING
 static const char kQuestion[] = "0x24";   // MB_YESNO | MB_ICONQUESTION
@@ -407,7 +393,7 @@ Outcome RunCheck::ReadOutcome()
     auto has = [&](const char *text) {
         return std::any_of(boxes.begin(), boxes.end(), [&](const Box &b) { return b.text == text; });
     };
-    if (has(kAlert))
+    if (has(kCorrupt))
         return RUN_CORRUPT;
     if (has(kTerminated))
         return RUN_INIT_FAILED;
@@ -445,7 +431,7 @@ void RunCheck::CheckBoxes()
     switch (outcome_) {
     case RUN_CORRUPT:
         ok = n == 1;
-        expect(0, kAlert, kWarning, n > 0 && boxes[0].caption == kDefaultCaption);
+        expect(0, kCorrupt, kWarning, n > 0 && boxes[0].caption == kDefaultCaption);
         break;
     case RUN_INIT_FAILED:
         if (n == 2) {
@@ -468,7 +454,7 @@ void RunCheck::CheckBoxes()
     case RUN_ABORTED:
         ok = n == 3;
         expect(0, kConfirm, kQuestion, n > 0 && isCaption(boxes[0].caption));
-        expect(1, kCustomFailed, kWarning, n > 1 && boxes[1].caption == kDefaultCaption);
+        expect(1, kCustomRunFailed, kWarning, n > 1 && boxes[1].caption == kDefaultCaption);
         expect(2, kAborted, kWarning, n > 2 && boxes[2].caption == boxes[0].caption);
         break;
     case RUN_COMPLETED: {
@@ -485,16 +471,16 @@ void RunCheck::CheckBoxes()
         size_t failedBoxes = 0;
         for (size_t i = 1; ok && i + 1 < n; i++) {
             const Box &b = boxes[i];
-            if (b.caption != "Setup" || b.type != kPlainOk || b.owner != "0x0") {
+            if (b.caption != kSetupCaption || b.type != kPlainOk || b.owner != "0x0") {
                 ok = false;
                 break;
             }
-            if (b.text == kDdeInit) {
+            if (b.text == kDdeInitFailed) {
                 if (next++ >= commands.size())
                     ok = false;
                 continue;
             }
-            while (next < commands.size() && b.text != kDdeFailed + commands[next] + "]")
+            while (next < commands.size() && b.text != DdeFailedText(commands[next]))
                 next++;
             if (next++ >= commands.size())
                 ok = false;

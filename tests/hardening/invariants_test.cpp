@@ -4,6 +4,7 @@
 
 #include "support/log_builder.h"
 #include "support/program_world.h"
+#include "support/program_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -71,7 +72,7 @@ TEST(Invariants, AProgramManagerThatAnswersTooLateFailsEveryCommand)
     EXPECT_TRUE(violations.empty()) << Joined(violations);
     std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
     ASSERT_EQ(3u, boxes.size());
-    EXPECT_EQ("Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"Tool Group\")]]",
+    EXPECT_EQ(DdeFailedText("[DeleteGroup(\"Tool Group\")]"),
               boxes[1].text);
     EXPECT_EQ(std::vector<std::string>{std::string("[DeleteGroup(\"Tool Group\")]\0", 28)}, sim::DdeExecuteData());
 }

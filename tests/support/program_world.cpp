@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
+#include "program_texts.h"
 
 #include <cstring>
 #include <vector>
@@ -18,7 +19,7 @@
 static void AddProgramTemplates()
 {
     sim::DialogTemplate progress;
-    progress.title = "Removing application";
+    progress.title = kProgressTitle;
     progress.style = 0x80CF0044;
     progress.x = 129;
     progress.y = 106;
@@ -34,7 +35,7 @@ static void AddProgramTemplates()
     sim::AddDialogTemplate("UNINSTDLG", progress);
 
     sim::DialogTemplate restart;
-    restart.title = "Restart";
+    restart.title = kRestartTitle;
     restart.style = 0x90C800C4;
     restart.x = 39;
     restart.y = 70;
@@ -44,10 +45,7 @@ static void AddProgramTemplates()
         {IDOK, "BUTTON", "&Yes", 0x50010001},
         {IDCANCEL, "BUTTON", "&No", 0x50010000},
         {IDC_RESTART_FRAME, "BUTTON", "", 0x50000007},
-        {-1, "STATIC",
-         "Some files could not be removed while running this uninstall. Your system has to be restarted to remove "
-         "these locked system files.\n\nDo you want to restart now ?",
-         0x50020001},
+        {-1, "STATIC", kRestartText, 0x50020001},
         {-1, "STATIC", "MAINICON", 0x50000003},
     };
     sim::AddDialogTemplate("RESTARTDLG", restart);

@@ -14,8 +14,8 @@
 
 #include "process.h"
 #include "ui.h"
+#include "support/program_texts.h"
 
-static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
 
 static int Usage()
 {
@@ -26,7 +26,7 @@ static int Usage()
 static int Answer(const e2e::MessageBoxView &box)
 {
     int id = box.text == kConfirm ? IDYES : e2e::SafestButton(box);
-    std::string pressed = id == IDYES ? "Yes" : id == IDCANCEL && box.caption == "Restart" ? "No" : "OK";
+    std::string pressed = id == IDYES ? "Yes" : id == IDCANCEL && box.caption == kRestartTitle ? "No" : "OK";
     std::string text = box.text;
     for (char &c : text)
         if (c == '\n')

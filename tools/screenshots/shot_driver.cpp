@@ -20,8 +20,8 @@
 
 #include "process.h"
 #include "ui.h"
+#include "support/program_texts.h"
 
-static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
 static const DWORD kLimitMs = 60000;
 
 static bool Exists(const std::string &path)
@@ -151,7 +151,7 @@ int main(int argc, char **argv)
         HWND candidate = e2e::FindProgressDialog(program.pid());
         e2e::ProgressView progress;
         if (candidate && e2e::ReadProgressDialog(candidate, &progress) && progress.visible &&
-            progress.status == "Removing File:" && progress.position >= 20)
+            progress.status == kRemovingFile && progress.position >= 20)
             dialog = candidate;
         else
             Sleep(1);
@@ -170,7 +170,7 @@ int main(int argc, char **argv)
         return Fail("no picture of the success box");
     e2e::PressButton(box, IDOK);
 
-    HWND restart = WaitForBox(program, "Restart");
+    HWND restart = WaitForBox(program, kRestartTitle);
     if (restart == NULL || !Picture(shots, "restart", restart))
         return Fail("no picture of the restart dialog");
     e2e::PressButton(restart, IDCANCEL);
