@@ -263,6 +263,9 @@ void EndProcess()
             h.second.node->openCount--;
     w.handles.clear();
     CloseOpenKeys();
+    for (auto &d : w.ddeObjects)
+        if (d.second == "dde instance")
+            w.endedDdeInstances.insert(d.first);
     w.ddeObjects.clear();
     w.ddeOwners.clear();
     w.ddeExecuteData.clear();

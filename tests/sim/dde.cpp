@@ -37,6 +37,7 @@ void ResetDde()
     w.ddeExecuteData.clear();
     w.ddeObjects.clear();
     w.ddeOwners.clear();
+    w.endedDdeInstances.clear();
     w.nextDdeObject = 0x100;
 }
 
@@ -82,7 +83,10 @@ UINT WINAPI DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD command
                                            Num(reserved)}))
         return (UINT)e;
     auto lock = Lock();
-    if (*instance != 0)
+    // An instance of a process that EndProcess ended is left in a variable
+    // of the program, which outlives the simulated process: a new process
+    // would hold 0 there.
+    if (*instance != 0 && TheWorld().endedDdeInstances.count(*instance) == 0)
         return DMLERR_INVALIDPARAMETER;   // re-initialising is not simulated
     *instance = (DWORD)NewDdeObject("dde instance");
     return DMLERR_NO_ERROR;

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace sim {
@@ -100,6 +101,7 @@ struct World {
     std::vector<std::string> ddeExecuteData;
     std::map<uintptr_t, std::string> ddeObjects;   // instances, strings, conversations, data
     std::map<uintptr_t, uintptr_t> ddeOwners;      // the instance each object belongs to
+    std::set<uintptr_t> endedDdeInstances;         // instances of processes that EndProcess ended
     uintptr_t nextDdeObject = 0x100;   // by upper-case long path
     std::vector<ProgramRun> programRuns;
 
