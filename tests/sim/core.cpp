@@ -211,6 +211,8 @@ void Reset()
     w.hasDefaultDllDirectories = true;
     w.loadedLibraries.clear();
     w.commonControlsLoaded = false;
+    w.shutdownPrivilege = false;
+    w.exitRequests.clear();
     ResetFiles();
     ResetPrograms();
     ResetDde();
@@ -275,6 +277,8 @@ void EndProcess()
     w.queues.clear();
     w.loadedLibraries.clear();
     w.commonControlsLoaded = false;
+    w.shutdownPrivilege = false;
+    w.exitRequests.clear();
     w.calls.clear();
     w.faults.clear();
     w.endAtCall = 0;

@@ -295,6 +295,14 @@ void SetHasDefaultDllDirectories(bool present);
 // Libraries loaded, by the names given to LoadLibraryA.
 std::vector<std::string> LoadedLibraries();
 
+struct ExitRequest {
+    UINT flags;               // as given to ExitWindowsEx
+    bool shutdownPrivilege;   // enabled in the process's token when asked
+};
+
+// Every request to end the Windows session, in order.
+std::vector<ExitRequest> ExitRequests();
+
 }  // namespace sim
 
 #endif

@@ -136,6 +136,8 @@ struct World {
     bool hasDefaultDllDirectories = true;
     std::vector<std::string> loadedLibraries;
     bool commonControlsLoaded = false;
+    bool shutdownPrivilege = false;   // enabled in the process's token
+    std::vector<ExitRequest> exitRequests;
 };
 
 World &TheWorld();
