@@ -33,7 +33,6 @@ void ResetDde()
     World &w = TheWorld();
     w.programManager = nullptr;
     w.programManagerAnswerMs = 0;
-    w.ddeErrors.clear();
     w.ddeExecuteData.clear();
     w.ddeObjects.clear();
     w.ddeOwners.clear();
@@ -57,13 +56,6 @@ void SetProgramManagerAnswerTime(DWORD milliseconds)
 {
     auto lock = Lock();
     TheWorld().programManagerAnswerMs = milliseconds;
-}
-
-UINT DdeLastError(DWORD instance)
-{
-    auto lock = Lock();
-    auto it = TheWorld().ddeErrors.find(instance);
-    return it == TheWorld().ddeErrors.end() ? DMLERR_NO_ERROR : it->second;
 }
 
 std::vector<std::string> DdeExecuteData()
@@ -151,7 +143,6 @@ HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversati
         return nullptr;
     std::function<bool(const std::string &)> execute;
     std::string bytes;
-    uintptr_t instance;
     bool late;
     {
         auto lock = Lock();
@@ -159,7 +150,6 @@ HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversati
         if (!IsDdeObject((uintptr_t)conversation, "dde conversation") || !IsDdeObject((uintptr_t)data, "data ") ||
             length != 0xFFFFFFFF || type != XTYP_EXECUTE || !w.programManager)
             return nullptr;
-        instance = w.ddeOwners[(uintptr_t)conversation];
         bytes = w.ddeObjects[(uintptr_t)data].substr(5);
         w.ddeObjects.erase((uintptr_t)data);   // the data handle passes to DDEML
         w.ddeExecuteData.push_back(bytes);
@@ -168,10 +158,7 @@ HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversati
     }
     // Program Manager reads CF_TEXT data up to its terminating zero.
     bool done = execute(bytes.substr(0, bytes.find('\0')));
-    auto lock = Lock();
-    UINT error = late ? DMLERR_EXECACKTIMEOUT : done ? DMLERR_NO_ERROR : DMLERR_NOTPROCESSED;
-    TheWorld().ddeErrors[instance] = error;
-    return error == DMLERR_NO_ERROR ? (HDDEDATA)1 : nullptr;
+    return done && !late ? (HDDEDATA)1 : nullptr;
 }
 
 BOOL WINAPI DdeFreeStringHandle(DWORD instance, HSZ text)

@@ -97,7 +97,6 @@ struct World {
     std::map<std::string, Program> programs;
     std::function<bool(const std::string &)> programManager;
     DWORD programManagerAnswerMs = 0;
-    std::map<uintptr_t, UINT> ddeErrors;   // the last error of each instance
     std::vector<std::string> ddeExecuteData;
     std::map<uintptr_t, std::string> ddeObjects;   // instances, strings, conversations, data
     std::map<uintptr_t, uintptr_t> ddeOwners;      // the instance each object belongs to
