@@ -197,10 +197,10 @@ TEST_F(Removal, TheApplicationsOwnUninstallEntryGoesAndNoOther)
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App"));
 }
 
-// An Uninstall key without entries would go with a delete of its own path.
+// The Uninstall key, which holds no entry here, would go with a delete of
+// its own path.
 TEST_F(Removal, WithoutANameTheUninstallKeyStepDeletesNothing)
 {
-    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
     Start({{1, APP "\\a.txt", ""}});
 
     EXPECT_EQ(1, RemoveApplication());

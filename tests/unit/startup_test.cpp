@@ -1,7 +1,6 @@
 #include "removal/custom_program.h"
 #include "res/resource.h"
 #include "shell/globals.h"
-#include "support/pe_image.h"
 #include "support/sim_fixture.h"
 
 #define LOG "C:\\Apps\\Tool\\install.log"
@@ -84,9 +83,7 @@ TEST_F(Startup, AWorkerThatCannotStartEndsTheRunWithoutHanging)
 TEST_F(Startup, ACorruptExecutableRaisesTheAlarmAndNothingElse)
 {
     WriteToolLog();
-    std::string bad = Stamped(UnstampedImage());
-    bad[0x250] ^= 0x10;
-    sim::AddFile(EXE_PATH, bad);
+    sim::AddFile(EXE_PATH, CorruptExecutable());
     EXPECT_EQ(-1, RunProgram(LOG));
     ExpectWarnings({"ALERT\nExecutable corrupt. Possibly a virus !!!"}, "Uninstall (Morvane 1.30)");
     EXPECT_TRUE(sim::Windows().empty());
