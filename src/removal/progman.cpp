@@ -16,11 +16,11 @@ static const char kCaption[] = "Setup";
 static const char kInitFailed[] = "DDEML Initialization Failure";
 static const char kExecuteFailed[] = "Unable to update Start Menu\nDdeClientTransaction Failed\n[";
 
-DWORD g_ddeInst;
-CONVCONTEXT g_convContext = {CONVCONTEXT_SIZE, 0, 0, 0, 0, 0, {}};
+static DWORD g_ddeInst;   // 0 between calls: each call starts a new instance
+static CONVCONTEXT g_convContext = {CONVCONTEXT_SIZE, 0, 0, 0, 0, 0, {}};   // the context of every conversation
 
-HDDEDATA CALLBACK ProgmanDdeCallback(UINT type, UINT format, HCONV conversation, HSZ text1, HSZ text2,
-                                     HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2)
+static HDDEDATA CALLBACK ProgmanDdeCallback(UINT type, UINT format, HCONV conversation, HSZ text1,
+                                            HSZ text2, HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2)
 {
     (void)type;
     (void)format;

@@ -4,9 +4,6 @@
 
 #include "platform/platform.h"
 
-extern DWORD g_ddeInst;              // 0 between calls: each call starts a new instance
-extern CONVCONTEXT g_convContext;    // the fixed context of every conversation
-
 // Sends [DeleteGroup("<name>")] to Program Manager. Returns what
 // ProgmanExecute returns.
 int ProgmanDeleteGroup(const char *name);
@@ -15,8 +12,5 @@ int ProgmanDeleteGroup(const char *name);
 // of its own. A failure is reported in a box and stops nothing. Returns 0
 // when DDEML cannot be initialised, 1 otherwise.
 int ProgmanExecute(const char *command);
-
-HDDEDATA CALLBACK ProgmanDdeCallback(UINT type, UINT format, HCONV conversation, HSZ text1, HSZ text2,
-                                     HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
 
 #endif

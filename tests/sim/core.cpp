@@ -211,6 +211,8 @@ void Reset()
     w.hasDefaultDllDirectories = true;
     w.loadedLibraries.clear();
     w.commonControlsLoaded = false;
+    w.shutdownPrivilege = false;
+    w.exitRequests.clear();
     ResetFiles();
     ResetPrograms();
     ResetDde();
@@ -263,6 +265,9 @@ void EndProcess()
             h.second.node->openCount--;
     w.handles.clear();
     CloseOpenKeys();
+    for (auto &d : w.ddeObjects)
+        if (d.second == "dde instance")
+            w.endedDdeInstances.insert(d.first);
     w.ddeObjects.clear();
     w.ddeOwners.clear();
     w.ddeExecuteData.clear();
@@ -272,6 +277,8 @@ void EndProcess()
     w.queues.clear();
     w.loadedLibraries.clear();
     w.commonControlsLoaded = false;
+    w.shutdownPrivilege = false;
+    w.exitRequests.clear();
     w.calls.clear();
     w.faults.clear();
     w.endAtCall = 0;

@@ -33,10 +33,10 @@ void ResetDde()
     World &w = TheWorld();
     w.programManager = nullptr;
     w.programManagerAnswerMs = 0;
-    w.ddeErrors.clear();
     w.ddeExecuteData.clear();
     w.ddeObjects.clear();
     w.ddeOwners.clear();
+    w.endedDdeInstances.clear();
     w.nextDdeObject = 0x100;
 }
 
@@ -58,13 +58,6 @@ void SetProgramManagerAnswerTime(DWORD milliseconds)
     TheWorld().programManagerAnswerMs = milliseconds;
 }
 
-UINT DdeLastError(DWORD instance)
-{
-    auto lock = Lock();
-    auto it = TheWorld().ddeErrors.find(instance);
-    return it == TheWorld().ddeErrors.end() ? DMLERR_NO_ERROR : it->second;
-}
-
 std::vector<std::string> DdeExecuteData()
 {
     auto lock = Lock();
@@ -82,7 +75,10 @@ UINT WINAPI DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD command
                                            Num(reserved)}))
         return (UINT)e;
     auto lock = Lock();
-    if (*instance != 0)
+    // An instance of a process that EndProcess ended is left in a variable
+    // of the program, which outlives the simulated process: a new process
+    // would hold 0 there.
+    if (*instance != 0 && TheWorld().endedDdeInstances.count(*instance) == 0)
         return DMLERR_INVALIDPARAMETER;   // re-initialising is not simulated
     *instance = (DWORD)NewDdeObject("dde instance");
     return DMLERR_NO_ERROR;
@@ -147,7 +143,6 @@ HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversati
         return nullptr;
     std::function<bool(const std::string &)> execute;
     std::string bytes;
-    uintptr_t instance;
     bool late;
     {
         auto lock = Lock();
@@ -155,7 +150,6 @@ HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversati
         if (!IsDdeObject((uintptr_t)conversation, "dde conversation") || !IsDdeObject((uintptr_t)data, "data ") ||
             length != 0xFFFFFFFF || type != XTYP_EXECUTE || !w.programManager)
             return nullptr;
-        instance = w.ddeOwners[(uintptr_t)conversation];
         bytes = w.ddeObjects[(uintptr_t)data].substr(5);
         w.ddeObjects.erase((uintptr_t)data);   // the data handle passes to DDEML
         w.ddeExecuteData.push_back(bytes);
@@ -164,10 +158,7 @@ HDDEDATA WINAPI DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversati
     }
     // Program Manager reads CF_TEXT data up to its terminating zero.
     bool done = execute(bytes.substr(0, bytes.find('\0')));
-    auto lock = Lock();
-    UINT error = late ? DMLERR_EXECACKTIMEOUT : done ? DMLERR_NO_ERROR : DMLERR_NOTPROCESSED;
-    TheWorld().ddeErrors[instance] = error;
-    return error == DMLERR_NO_ERROR ? (HDDEDATA)1 : nullptr;
+    return done && !late ? (HDDEDATA)1 : nullptr;
 }
 
 BOOL WINAPI DdeFreeStringHandle(DWORD instance, HSZ text)

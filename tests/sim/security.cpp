@@ -1,4 +1,5 @@
-// Simulated process tokens and privileges.
+// Simulated process tokens and privileges. Of the privileges, only whether
+// the shutdown privilege is enabled is kept, for the requests to restart.
 #include "world.h"
 
 using namespace sim;
@@ -43,6 +44,16 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEG
                                  : "(null)";
     if (CallFails("AdjustTokenPrivileges", {Hex((uintptr_t)token), Num(disableAll), state}))
         return FALSE;
+    auto lock = Lock();
+    World &w = TheWorld();
+    auto it = w.handles.find(token);
+    if (it == w.handles.end() || it->second.kind != HANDLE_TOKEN || !(it->second.access & TOKEN_ADJUST_PRIVILEGES)) {
+        SetError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (!disableAll && newState != nullptr && newState->PrivilegeCount == 1 &&
+        newState->Privileges[0].Luid.LowPart == 19)
+        w.shutdownPrivilege = (newState->Privileges[0].Attributes & SE_PRIVILEGE_ENABLED) != 0;
     SetError(ERROR_SUCCESS);
     return TRUE;
 }

@@ -14,14 +14,6 @@
 #include <string>
 #include <vector>
 
-// DDEML errors that only the simulation reports.
-#ifndef DMLERR_EXECACKTIMEOUT
-#define DMLERR_EXECACKTIMEOUT 0x4005
-#endif
-#ifndef DMLERR_NOTPROCESSED
-#define DMLERR_NOTPROCESSED 0x4009
-#endif
-
 namespace sim {
 
 // Empties the world and makes the calling thread the program's main thread.
@@ -158,13 +150,9 @@ void SetProgramManager(std::function<bool(const std::string &command)> execute);
 void StopProgramManager();
 
 // How long Program Manager takes to answer an execute command (0 until
-// set). A transaction whose time-out is shorter fails with
-// DMLERR_EXECACKTIMEOUT; Program Manager still carries the command out.
+// set). A transaction whose time-out is shorter fails; Program Manager still
+// carries the command out.
 void SetProgramManagerAnswerTime(DWORD milliseconds);
-
-// The error of instance's last execute transaction that reached Program
-// Manager, as DdeGetLastError reports it, also after the instance has ended.
-UINT DdeLastError(DWORD instance);
 
 // The data of every execute transaction sent, in order, as bytes.
 std::vector<std::string> DdeExecuteData();
@@ -294,6 +282,14 @@ void SetEnvironmentVariable(const std::string &name, const std::optional<std::st
 void SetHasDefaultDllDirectories(bool present);
 // Libraries loaded, by the names given to LoadLibraryA.
 std::vector<std::string> LoadedLibraries();
+
+struct ExitRequest {
+    UINT flags;               // as given to ExitWindowsEx
+    bool shutdownPrivilege;   // enabled in the process's token when asked
+};
+
+// Every request to end the Windows session, in order.
+std::vector<ExitRequest> ExitRequests();
 
 }  // namespace sim
 

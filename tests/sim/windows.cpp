@@ -163,6 +163,12 @@ std::vector<MessageBoxRecord> MessageBoxes()
     return TheWorld().boxes;
 }
 
+std::vector<ExitRequest> ExitRequests()
+{
+    auto lock = Lock();
+    return TheWorld().exitRequests;
+}
+
 }  // namespace sim
 
 using namespace sim;
@@ -425,6 +431,8 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason)
 {
     if (CallFails("ExitWindowsEx", {Hex(flags), Hex(reason)}))
         return FALSE;
+    auto lock = Lock();
+    TheWorld().exitRequests.push_back(ExitRequest{flags, TheWorld().shutdownPrivilege});
     return TRUE;
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace sim {
@@ -96,10 +97,10 @@ struct World {
     std::map<std::string, Program> programs;
     std::function<bool(const std::string &)> programManager;
     DWORD programManagerAnswerMs = 0;
-    std::map<uintptr_t, UINT> ddeErrors;   // the last error of each instance
     std::vector<std::string> ddeExecuteData;
     std::map<uintptr_t, std::string> ddeObjects;   // instances, strings, conversations, data
     std::map<uintptr_t, uintptr_t> ddeOwners;      // the instance each object belongs to
+    std::set<uintptr_t> endedDdeInstances;         // instances of processes that EndProcess ended
     uintptr_t nextDdeObject = 0x100;   // by upper-case long path
     std::vector<ProgramRun> programRuns;
 
@@ -134,6 +135,8 @@ struct World {
     bool hasDefaultDllDirectories = true;
     std::vector<std::string> loadedLibraries;
     bool commonControlsLoaded = false;
+    bool shutdownPrivilege = false;   // enabled in the process's token
+    std::vector<ExitRequest> exitRequests;
 };
 
 World &TheWorld();

@@ -5,7 +5,6 @@
 #include "sim/sim.h"
 #include "removal/custom_program.h"
 #include "removal/delete_or_schedule.h"
-#include "removal/progman.h"
 #include "removal/progress_view.h"
 #include "removal/release_journal.h"
 #include "res/resource.h"
@@ -62,7 +61,6 @@ static void ClearGlobals()
     g_rebootNeeded = 0;
     g_outcome = OUTCOME_DECLINED;
     g_win32s = 0;
-    g_ddeInst = 0;
     memset(&g_journal, 0, sizeof(g_journal));
 }
 

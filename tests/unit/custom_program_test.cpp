@@ -11,23 +11,6 @@ protected:
         sim::AddProgram(path, [status](const sim::ProgramRun &) { return status; }, stillActiveReads);
     }
 
-    // The command lines given to CreateProcessA, in order.
-    std::vector<std::string> Starts()
-    {
-        std::vector<std::string> lines;
-        for (const sim::Call &c : sim::CallsTo("CreateProcessA"))
-            lines.push_back(c.args[1]);
-        return lines;
-    }
-
-    std::vector<std::string> ExistenceTests()
-    {
-        std::vector<std::string> names;
-        for (const sim::Call &c : sim::CallsTo("GetFileAttributesA"))
-            names.push_back(c.args[0]);
-        return names;
-    }
-
     std::vector<std::string> Ran()
     {
         std::vector<std::string> lines;
@@ -37,21 +20,14 @@ protected:
     }
 };
 
-TEST_F(CustomProgram, ANameWithoutExtensionTriesComThenExe)
+TEST_F(CustomProgram, ANameWithoutExtensionRunsItsComElseItsExe)
 {
     Program("C:\\APP\\UNDO.EXE", 0);
     EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO", "-q"));
-    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\UNDO.com -q", "C:\\APP\\UNDO.exe -q"}), Starts());
-    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\UNDO.exe -q"}, Ran());
     EXPECT_TRUE(sim::OpenHandles().empty());
-}
-
-TEST_F(CustomProgram, ComWinsOverExe)
-{
     Program("C:\\APP\\UNDO.COM", 0);
-    Program("C:\\APP\\UNDO.EXE", 0);
     EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO", ""));
-    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\UNDO.com "}, Ran());
+    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\UNDO.exe -q", "C:\\APP\\UNDO.com "}), Ran());
 }
 
 TEST_F(CustomProgram, StartsWithTheFixedProcessArguments)
@@ -77,24 +53,30 @@ TEST_F(CustomProgram, ANonzeroStatusIsTheResultAndNothingIsRetried)
     EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\MINUS.EXE", ""));
 }
 
+// Each candidate is seen to come after the ones before it: they are added
+// one by one, the last first.
 TEST_F(CustomProgram, AMissingNameWithAnExtensionGetsTheSuffixesAfterIt)
 {
-    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\GONE.EXE", "x"));
-    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\GONE.EXE x", "C:\\APP\\GONE.EXE.com x", "C:\\APP\\GONE.EXE.exe x"}),
-              Starts());
-    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\GONE.EXE.bat"}, ExistenceTests());
-
-    sim::Reset();
-    EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", ""));
-    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\UNDO.BAT.com ", "C:\\APP\\UNDO.BAT.exe "}), Starts());
-    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\UNDO.BAT", "C:\\APP\\UNDO.BAT.bat"}), ExistenceTests());
+    for (const std::string name : {"C:\\APP\\GONE.EXE", "C:\\APP\\UNDO.BAT"}) {
+        SetUp();
+        EXPECT_EQ(-1, RunCustomProgram(name.c_str(), "x")) << name;
+        Program(CMD, 0);
+        sim::AddFile(name + ".bat");
+        EXPECT_EQ(0, RunCustomProgram(name.c_str(), "x")) << name;
+        Program(name + ".exe", 0);
+        EXPECT_EQ(0, RunCustomProgram(name.c_str(), "x")) << name;
+        Program(name + ".com", 0);
+        EXPECT_EQ(0, RunCustomProgram(name.c_str(), "x")) << name;
+        EXPECT_EQ((std::vector<std::string>{CMD " /c " + name + ".bat x", name + ".exe x", name + ".com x"}), Ran());
+    }
 }
 
 TEST_F(CustomProgram, AnEmptyNameTriesTheRelativeCandidates)
 {
     EXPECT_EQ(-1, RunCustomProgram("", ""));
-    EXPECT_EQ((std::vector<std::string>{".com ", ".exe "}), Starts());
-    EXPECT_EQ(std::vector<std::string>{".bat"}, ExistenceTests());
+    Program("C:\\.exe", 0);
+    EXPECT_EQ(0, RunCustomProgram("", ""));
+    EXPECT_EQ(std::vector<std::string>{".exe "}, Ran());
 }
 
 TEST_F(CustomProgram, BatchFilesRunThroughComspec)
@@ -119,9 +101,11 @@ TEST_F(CustomProgram, AnInterpreterWithoutExtensionIsSearchedLikeAProgram)
     Program("C:\\WINDOWS\\COMMAND.EXE", 0);
     sim::AddFile("C:\\APP\\UNDO.BAT");
     EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO.BAT", "-q"));
-    EXPECT_EQ((std::vector<std::string>{"C:\\WINDOWS\\COMMAND.com /c C:\\APP\\UNDO.BAT -q",
-                                        "C:\\WINDOWS\\COMMAND.exe /c C:\\APP\\UNDO.BAT -q"}),
-              Starts());
+    Program("C:\\WINDOWS\\COMMAND.COM", 0);
+    EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO.BAT", "-q"));
+    EXPECT_EQ((std::vector<std::string>{"C:\\WINDOWS\\COMMAND.exe /c C:\\APP\\UNDO.BAT -q",
+                                        "C:\\WINDOWS\\COMMAND.com /c C:\\APP\\UNDO.BAT -q"}),
+              Ran());
 }
 
 TEST_F(CustomProgram, ACmdFileIsStartedAsAProgram)
@@ -129,31 +113,26 @@ TEST_F(CustomProgram, ACmdFileIsStartedAsAProgram)
     Program("C:\\APP\\UNDO.CMD", 0);
     EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO.CMD", ""));
     EXPECT_EQ(std::vector<std::string>{"C:\\APP\\UNDO.CMD "}, Ran());
-    EXPECT_TRUE(ExistenceTests().empty());
 }
 
 TEST_F(CustomProgram, ExtensionsBelongToTheLastComponentOnly)
 {
     Program("C:\\APP.V2\\UNDO.EXE", 0);
     EXPECT_EQ(0, RunCustomProgram("C:\\APP.V2\\UNDO", ""));
-    EXPECT_EQ((std::vector<std::string>{"C:\\APP.V2\\UNDO.com ", "C:\\APP.V2\\UNDO.exe "}), Starts());
-
-    sim::Reset();
     sim::AddFile("C:\\APP\\UNDO.BAT");
     Program(CMD, 0);
     EXPECT_EQ(0, RunCustomProgram("C:/APP/UNDO.BAT", ""));
-    EXPECT_EQ(std::vector<std::string>{CMD " /c C:/APP/UNDO.BAT "}, Ran());
-
-    sim::Reset();
-    RunCustomProgram("\\\\SRV.V2\\share\\undo", "");
-    ASSERT_FALSE(Starts().empty());
-    EXPECT_EQ("\\\\SRV.V2\\share\\undo.com ", Starts()[0]);
+    EXPECT_EQ((std::vector<std::string>{"C:\\APP.V2\\UNDO.exe ", CMD " /c C:/APP/UNDO.BAT "}), Ran());
 }
 
 TEST_F(CustomProgram, ARelativeBatchNameIsLookedForInTheCurrentFolderOnly)
 {
+    Program(CMD, 0);
+    sim::AddFile("C:\\WINDOWS\\system32\\UNDO.BAT");
     EXPECT_EQ(-1, RunCustomProgram("UNDO.BAT", ""));
-    EXPECT_EQ("UNDO.BAT", ExistenceTests()[0]);
+    sim::AddFile("C:\\UNDO.BAT");
+    EXPECT_EQ(0, RunCustomProgram("UNDO.BAT", ""));
+    EXPECT_EQ(std::vector<std::string>{CMD " /c UNDO.BAT "}, Ran());
 }
 
 TEST_F(CustomProgram, NamesWithBlanksAreQuotedSoNoShorterNameCanStart)
@@ -178,7 +157,6 @@ TEST_F(CustomProgram, StartErrorsOfTheNotFoundKindGoOnToTheNextCandidate)
         Program("C:\\APP\\UNDO.EXE", 0);
         sim::FailCall("CreateProcessA", error, 1);
         EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO", "")) << "error " << error;
-        EXPECT_EQ(2u, Starts().size()) << "error " << error;
     }
 }
 
@@ -189,8 +167,6 @@ TEST_F(CustomProgram, OtherStartErrorsEndTheSearch)
         Program("C:\\APP\\UNDO.EXE", 0);
         sim::FailCall("CreateProcessA", error, 1);
         EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO", "")) << "error " << error;
-        EXPECT_EQ(1u, Starts().size()) << "error " << error;
-        EXPECT_TRUE(ExistenceTests().empty());
     }
 }
 
@@ -207,31 +183,29 @@ TEST_F(CustomProgram, ExistenceTestsKnowFewerNotFoundKinds)
         Program("C:\\APP\\UNDO.BAT.EXE", 0);
         sim::FailCall("GetFileAttributesA", error, 1);
         EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", "")) << "error " << error;
-        EXPECT_TRUE(Starts().empty()) << "error " << error;
     }
 }
 
 TEST_F(CustomProgram, WithoutComspecABatchFileCannotRun)
 {
     sim::SetEnvironmentVariable("COMSPEC", std::nullopt);
+    Program(CMD, 0);
     sim::AddFile("C:\\APP\\UNDO.BAT");
     EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", ""));
-    EXPECT_TRUE(Starts().empty());
 }
 
+// Windows would start a batch file given as a program; the program never
+// gives it one as its interpreter.
 TEST_F(CustomProgram, AComspecThatNamesABatchFileNeverNests)
 {
     sim::SetEnvironmentVariable("COMSPEC", std::string("C:\\APP\\UNDO.BAT"));
-    sim::AddFile("C:\\APP\\UNDO.BAT");
+    Program("C:\\APP\\UNDO.BAT", 0);
     EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", ""));
-    EXPECT_TRUE(Starts().empty());
 
     sim::SetEnvironmentVariable("COMSPEC", std::string("C:\\APP\\SHELL"));
-    sim::AddFile("C:\\APP\\SHELL.BAT");
+    Program("C:\\APP\\SHELL.BAT", 0);
     EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", ""));
-    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\SHELL.com /c C:\\APP\\UNDO.BAT ",
-                                        "C:\\APP\\SHELL.exe /c C:\\APP\\UNDO.BAT "}),
-              Starts());
+    EXPECT_TRUE(Ran().empty());
 }
 
 TEST_F(CustomProgram, AFailedWaitOrStatusReadIsAFailure)
@@ -239,7 +213,6 @@ TEST_F(CustomProgram, AFailedWaitOrStatusReadIsAFailure)
     Program("C:\\APP\\UNDO.EXE", 0);
     sim::FailCall("WaitForSingleObject", ERROR_INVALID_HANDLE, 1);
     EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.EXE", ""));
-    EXPECT_TRUE(sim::CallsTo("GetExitCodeProcess").empty());
     EXPECT_TRUE(sim::OpenHandles().empty());
 
     sim::FailCall("GetExitCodeProcess", ERROR_ACCESS_DENIED, 1);
@@ -248,6 +221,8 @@ TEST_F(CustomProgram, AFailedWaitOrStatusReadIsAFailure)
     EXPECT_EQ(2u, sim::ProgramRuns().size()) << "a failure is never retried";
 }
 
+// Win32s cannot wait for a process: the pauses between the reads of its
+// status, which only the calls show, let it run.
 TEST_F(CustomProgram, Win32sPollsTheExitStatus)
 {
     g_win32s = 1;
@@ -257,8 +232,6 @@ TEST_F(CustomProgram, Win32sPollsTheExitStatus)
     for (const sim::Call &c : sim::CallsTo("Sleep"))
         pauses.push_back(c.args[0]);
     EXPECT_EQ((std::vector<std::string>{"1000", "100", "100", "100"}), pauses);
-    EXPECT_EQ(4u, sim::CallsTo("GetExitCodeProcess").size());
-    EXPECT_TRUE(sim::CallsTo("WaitForSingleObject").empty());
 
     sim::FailCall("GetExitCodeProcess", ERROR_ACCESS_DENIED, 2);
     Program("C:\\APP\\SLOW.EXE", 0, 5);

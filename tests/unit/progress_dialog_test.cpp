@@ -34,11 +34,6 @@ TEST_F(ProgressDialog, StartsHiddenWithItsFirstTextsAndAnEmptyBar)
     EXPECT_EQ(0, bar->rangeMin);
     EXPECT_EQ(120, bar->rangeMax);
     EXPECT_EQ(0, bar->position);
-    std::vector<sim::Call> range = sim::CallsTo("SendDlgItemMessageA");
-    ASSERT_EQ(2u, range.size());
-    // PBM_SETRANGE with 0 in the low word and 120 in the high word.
-    EXPECT_EQ((std::vector<std::string>{"131", "0x401", "0", "0x780000"}),
-              std::vector<std::string>(range[0].args.begin() + 1, range[0].args.end()));
     EXPECT_EQ(FALSE, ProgressDlgProc(dlg, WM_INITDIALOG, 0, 0));
 }
 
@@ -62,8 +57,6 @@ TEST_F(ProgressDialog, AWindowLargerThanTheScreenGoesPastItsEdge)
     RECT rect = Place(dlg, 640, 480, 901, 700);
     EXPECT_EQ(320 - 450, rect.left);
     EXPECT_EQ(240 - 350, rect.top);
-    std::vector<sim::Call> moves = sim::CallsTo("MoveWindow");
-    EXPECT_EQ("0", moves.back().args[5]) << "moved without repainting";
 }
 
 TEST_F(ProgressDialog, CancelAndCloseDoNothing)
@@ -76,8 +69,8 @@ TEST_F(ProgressDialog, CancelAndCloseDoNothing)
     sim::WindowState state = *sim::FindWindowByTemplate("UNINSTDLG");
     EXPECT_TRUE(state.visible);
     EXPECT_FALSE(state.ended);
-    EXPECT_TRUE(sim::CallsTo("EndDialog").empty());
-    EXPECT_TRUE(sim::CallsTo("PostQuitMessage").empty());
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "message " << msg.message;
 }
 
 TEST_F(ProgressDialog, DestroyingItEndsTheThreadsLoop)
@@ -95,9 +88,7 @@ TEST_F(ProgressDialog, AWindowWhoseRectangleCannotBeReadStaysWhereItIs)
     HWND dlg = Create();
     MoveWindow(dlg, 5, 7, 301, 150, TRUE);
     sim::FailCall("GetWindowRect", ERROR_INVALID_WINDOW_HANDLE);
-    size_t movesBefore = sim::CallsTo("MoveWindow").size();
     CenterWindow(dlg);
-    EXPECT_EQ(movesBefore, sim::CallsTo("MoveWindow").size()) << "no move from an unknown rectangle";
     RECT rect = sim::FindWindowByTemplate("UNINSTDLG")->rect;
     EXPECT_EQ(5, rect.left);
     EXPECT_EQ(7, rect.top);

@@ -37,11 +37,10 @@ TEST_F(SharedDll, ACountAboveOneIsLoweredAndTheDllStays)
     std::vector<sim::Call> opens = sim::CallsTo("RegOpenKeyExA");
     ASSERT_EQ(1u, opens.size());
     EXPECT_EQ((std::vector<std::string>{"HKEY_LOCAL_MACHINE", SHARED_KEY, "0", "0xF003F"}), opens[0].args);
-    std::vector<sim::Call> queries = sim::CallsTo("RegQueryValueExA");
-    ASSERT_EQ(1u, queries.size());
-    EXPECT_EQ("4", queries[0].args[2]) << "the count is read into 4 bytes";
 }
 
+// Ended at any of its calls, the release never leaves the DLL gone while its
+// count stays.
 TEST_F(SharedDll, TheLastReferenceDeletesTheCountThenTheDll)
 {
     Count(Dword(1));
@@ -51,12 +50,17 @@ TEST_F(SharedDll, TheLastReferenceDeletesTheCountThenTheDll)
     EXPECT_EQ(0, g_rebootNeeded);
     ExpectKeyClosed();
 
-    std::vector<sim::Call> calls = sim::Calls();
-    std::vector<std::string> order;
-    for (const sim::Call &c : calls)
-        if (c.function == "RegDeleteValueA" || c.function == "DeleteFileA" || c.function == "RegCloseKey")
-            order.push_back(c.function);
-    EXPECT_EQ((std::vector<std::string>{"RegDeleteValueA", "DeleteFileA", "RegCloseKey"}), order);
+    for (int n = 1;; n++) {
+        SetUp();
+        Count(Dword(1));
+        sim::EndRunAtCall(n);
+        try {
+            ReleaseSharedDll(DLL);
+            break;
+        } catch (const sim::RunEnded &) {
+        }
+        EXPECT_TRUE(sim::FileExists(DLL) || !Stored()) << "ended at call " << n;
+    }
 }
 
 TEST_F(SharedDll, ALastReferenceToADllInUseSchedulesIt)
@@ -84,7 +88,6 @@ TEST_F(SharedDll, WithoutTheKeyNothingIsCreated)
     EXPECT_EQ(0, ReleaseSharedDll(DLL));
     EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, SHARED_KEY));
     EXPECT_TRUE(sim::FileExists(DLL));
-    EXPECT_TRUE(sim::CallsTo("RegCloseKey").empty());
 }
 
 TEST_F(SharedDll, ACountTooLongForFourBytesIsLeftAlone)
@@ -164,7 +167,6 @@ TEST_F(SharedDll, AStoredZeroOrAnEmptyValueNeverDeletesTheDll)
     EXPECT_EQ(0, ReleaseSharedDll(DLL));
     EXPECT_EQ(Dword(0), Stored()->data);
     EXPECT_TRUE(sim::FileExists(DLL));
-    EXPECT_TRUE(sim::CallsTo("RegSetValueExA").empty());
 
     Count("", REG_BINARY);
     EXPECT_EQ(0, ReleaseSharedDll(DLL));
