@@ -8,6 +8,7 @@
 #include "log/record_check.h"
 #include "sim/sim.h"
 #include "shell/globals.h"
+#include "support/program_texts.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     g_logFile = INVALID_HANDLE_VALUE;
     g_recordCount = 0;
     g_appName[0] = '\0';
-    strcpy(g_caption, "Uninstall (Morvane 1.30)");
+    strcpy(g_caption, kDefaultCaption);
 
     if (!OpenLog(LOG_PATH))
         Violation("an existing log could not be opened", "", LOG_PATH);
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // What an independent reading of the bytes gives.
     size_t records = size / LOG_RECORD_SIZE;
-    std::string appName, caption = "Uninstall (Morvane 1.30)";
+    std::string appName, caption = kDefaultCaption;
     for (size_t i = 0; i < records; i++) {
         const unsigned char *rec = data + i * LOG_RECORD_SIZE;
         DWORD type = rec[0] | rec[1] << 8 | rec[2] << 16 | (DWORD)rec[3] << 24;

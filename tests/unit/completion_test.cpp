@@ -4,14 +4,11 @@
 #include "shell/globals.h"
 #include "shell/restart_dialog.h"
 #include "support/sim_fixture.h"
+#include "support/program_texts.h"
 
 #define LOG "C:\\Apps\\Tool\\install.log"
 #define APP "C:\\Program Files\\Tool"
 
-static const char kRemoved[] =
-    "Uninstall has successfully removed the selected application. Reboot your computer to also remove system "
-    "files that are locked at the moment.";
-static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
 
 class Completion : public SimTest {
 protected:
@@ -174,6 +171,6 @@ TEST_F(Completion, DeclinedOrAbortedRunsSkipTheCompletion)
     RunProgram(LOG);
     EXPECT_TRUE(sim::FileExists(LOG));
     EXPECT_EQ(3u, sim::MessageBoxes().size());
-    EXPECT_EQ("Uninstall has been aborted. Only parts of the application could be removed.", BoxTexts().back());
+    EXPECT_EQ(kAborted, BoxTexts().back());
     EXPECT_FALSE(sim::FindWindowByTemplate("RESTARTDLG"));
 }

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "shell/globals.h"
 #include "support/sim_fixture.h"
+#include "support/program_texts.h"
 
 #define LOG "C:\\Apps\\Tool\\install.log"
 
@@ -68,7 +69,7 @@ TEST_F(InstallLog, AnEmptyLogKeepsTheDefaultCaption)
     CopyText(g_caption, sizeof(g_caption), DEFAULT_CAPTION);
     OpenAndScan(LOG);
     EXPECT_EQ(0u, g_recordCount);
-    EXPECT_STREQ("Uninstall (Morvane 1.30)", g_caption);
+    EXPECT_STREQ(kDefaultCaption, g_caption);
     EXPECT_STREQ("", g_appName);
 }
 

@@ -1,7 +1,8 @@
 #include "removal/progman.h"
 #include "support/sim_fixture.h"
+#include "support/program_texts.h"
 
-static const char kNotSent[] = "Unable to update Start Menu\nDdeClientTransaction Failed\n[[DeleteGroup(\"Tools\")]]";
+static const std::string kNotSent = DdeFailedText("[DeleteGroup(\"Tools\")]");
 
 class Progman : public SimTest {
 protected:
@@ -32,7 +33,7 @@ protected:
         std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(kNotSent, boxes[0].text);
-        EXPECT_EQ("Setup", boxes[0].caption);
+        EXPECT_EQ(kSetupCaption, boxes[0].caption);
         EXPECT_EQ((UINT)MB_OK, boxes[0].type) << "an OK button and no icon";
         EXPECT_EQ(nullptr, boxes[0].owner);
         std::vector<std::string> open{"dde instance", "dde string PROGMAN"};
@@ -86,8 +87,8 @@ TEST_F(Progman, WithoutDdemlOnlyTheFirstBoxShows)
     sim::FailCall("DdeInitializeA", DMLERR_SYS_ERROR);
     EXPECT_EQ(0, ProgmanDeleteGroup("Tools"));
     ASSERT_EQ(1u, sim::MessageBoxes().size());
-    EXPECT_EQ("DDEML Initialization Failure", sim::MessageBoxes()[0].text);
-    EXPECT_EQ("Setup", sim::MessageBoxes()[0].caption);
+    EXPECT_EQ(kDdeInitFailed, sim::MessageBoxes()[0].text);
+    EXPECT_EQ(kSetupCaption, sim::MessageBoxes()[0].caption);
     EXPECT_EQ((UINT)MB_OK, sim::MessageBoxes()[0].type);
     EXPECT_TRUE(commands.empty());
 }

@@ -1,6 +1,7 @@
 #include "res/resource.h"
 #include "shell/progress_dialog.h"
 #include "support/sim_fixture.h"
+#include "support/program_texts.h"
 
 class ProgressDialog : public SimTest {
 protected:
@@ -28,8 +29,8 @@ TEST_F(ProgressDialog, StartsHiddenWithItsFirstTextsAndAnEmptyBar)
     HWND dlg = Create();
     sim::WindowState state = *sim::FindWindowByTemplate("UNINSTDLG");
     EXPECT_FALSE(state.visible);
-    EXPECT_EQ("Loading install-log", sim::FindItem(state, IDC_STATUS)->text);
-    EXPECT_EQ("(Please wait)", sim::FindItem(state, IDC_DETAIL)->text);
+    EXPECT_EQ(kLoadingLog, sim::FindItem(state, IDC_STATUS)->text);
+    EXPECT_EQ(kPleaseWait, sim::FindItem(state, IDC_DETAIL)->text);
     const sim::ItemState *bar = sim::FindItem(state, IDC_PROGRESS);
     EXPECT_EQ(0, bar->rangeMin);
     EXPECT_EQ(120, bar->rangeMax);

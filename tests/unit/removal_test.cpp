@@ -5,6 +5,7 @@
 #include "removal/delete_or_schedule.h"
 #include "shell/progress_dialog.h"
 #include "support/sim_fixture.h"
+#include "support/program_texts.h"
 
 #define LOG "C:\\Apps\\Tool\\install.log"
 #define APP "C:\\Program Files\\Tool"
@@ -76,8 +77,8 @@ TEST_F(Removal, NothingIsSentThatTheDialogAlreadyShows)
     EXPECT_EQ(1u + 500 + 1, details.size());
     EXPECT_EQ(APP "\\file499.txt", details[500]);
     std::vector<std::string> statuses = Texts(IDC_STATUS);
-    EXPECT_EQ((std::vector<std::string>{"Loading install-log", "Removing File:", "Removing System Registry Entrys",
-                                        "Preparing SystemFile removal", "Deleting Uninstall Key"}),
+    EXPECT_EQ((std::vector<std::string>{kLoadingLog, kRemovingFile, kRemovingSysReg,
+                                        kPreparingSystemFiles, kDeletingUninstallKey}),
               statuses);
     EXPECT_EQ(1u + 100, Positions().size());
     EXPECT_EQ(Positions(), Shown(Positions()));
@@ -107,12 +108,12 @@ TEST_F(Removal, EveryRecordTypeShowsItsTextsInPassOrder)
     sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; });
 
     EXPECT_EQ(1, RemoveApplication());
-    EXPECT_EQ((std::vector<std::string>{"Loading install-log", "Removing File:", "Unregistering DLL",
-                                        "Removing Progman Item", "Removing System Registry Entrys",
-                                        "Removing Directory:", "Preparing SystemFile removal",
-                                        "Deleting Uninstall Key"}),
+    EXPECT_EQ((std::vector<std::string>{kLoadingLog, kRemovingFile, kUnregisteringDll,
+                                        kRemovingProgmanItem, kRemovingSysReg,
+                                        kRemovingDirectory, kPreparingSystemFiles,
+                                        kDeletingUninstallKey}),
               Texts(IDC_STATUS));
-    EXPECT_EQ((std::vector<std::string>{"(Please wait)", APP "\\tool.exe", "C:\\WINDOWS\\system32\\shared.dll",
+    EXPECT_EQ((std::vector<std::string>{kPleaseWait, APP "\\tool.exe", "C:\\WINDOWS\\system32\\shared.dll",
                                         "", APP "\\Data", ""}),
               Texts(IDC_DETAIL));
     EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\system32\\shared.dll"));
@@ -205,7 +206,7 @@ TEST_F(Removal, WithoutANameTheUninstallKeyStepDeletesNothing)
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
-    EXPECT_EQ("Deleting Uninstall Key", sim::FindItem(Dialog(), IDC_STATUS)->text);
+    EXPECT_EQ(kDeletingUninstallKey, sim::FindItem(Dialog(), IDC_STATUS)->text);
 }
 
 TEST_F(Removal, ANameThatReachesIntoAnotherEntryDeletesNothing)
@@ -241,7 +242,7 @@ TEST_F(Removal, FailingActionsNeitherStopNorShowAnything)
     EXPECT_TRUE(sim::FileExists(APP "\\a.txt"));
     EXPECT_FALSE(sim::FileExists(APP "\\b.txt"));
     EXPECT_TRUE(sim::MessageBoxes().empty());
-    EXPECT_EQ("Deleting Uninstall Key", sim::FindItem(Dialog(), IDC_STATUS)->text);
+    EXPECT_EQ(kDeletingUninstallKey, sim::FindItem(Dialog(), IDC_STATUS)->text);
 }
 
 // The programs inherit the open log, and with it its file position: one
@@ -305,11 +306,11 @@ TEST_F(Removal, AFailingCustomProgramStopsTheRemovalBeforePassB)
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
     std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
     ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ("Custom uninstall run failed. Morvane will stop application removal.", boxes[0].text);
-    EXPECT_EQ("Uninstall (Morvane 1.30)", boxes[0].caption);
+    EXPECT_EQ(kCustomRunFailed, boxes[0].text);
+    EXPECT_EQ(kDefaultCaption, boxes[0].caption);
     EXPECT_EQ((UINT)(MB_OK | MB_ICONWARNING), boxes[0].type);
     // The dialog still shows what it was created with.
-    EXPECT_EQ(std::vector<std::string>{"Loading install-log"}, Texts(IDC_STATUS));
+    EXPECT_EQ(std::vector<std::string>{kLoadingLog}, Texts(IDC_STATUS));
     EXPECT_EQ(std::vector<int>{0}, Positions());
     EXPECT_TRUE(Dialog().visible);
 }
@@ -324,7 +325,7 @@ TEST_F(Removal, ACustomProgramRecordWithACutTextStopsTheRemoval)
     EXPECT_EQ(0, RemoveApplication());
     EXPECT_TRUE(sim::ProgramRuns().empty());
     EXPECT_TRUE(sim::FileExists(APP "\\data.txt"));
-    EXPECT_EQ(std::vector<std::string>{"Custom uninstall run failed. Morvane will stop application removal."},
+    EXPECT_EQ(std::vector<std::string>{kCustomRunFailed},
               BoxTexts());
 }
 
@@ -362,5 +363,5 @@ TEST_F(Removal, ProgramGroupsAreDeletedInLogOrderAndAFailureStopsNothing)
     EXPECT_EQ(1u, sim::MessageBoxes().size());
     EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));
     std::vector<std::string> details = Texts(IDC_DETAIL);
-    EXPECT_EQ((std::vector<std::string>{"(Please wait)", "", APP "\\tool.exe", ""}), details);
+    EXPECT_EQ((std::vector<std::string>{kPleaseWait, "", APP "\\tool.exe", ""}), details);
 }

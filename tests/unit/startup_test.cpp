@@ -2,15 +2,11 @@
 #include "res/resource.h"
 #include "shell/globals.h"
 #include "support/sim_fixture.h"
+#include "support/program_texts.h"
 
 #define LOG "C:\\Apps\\Tool\\install.log"
 #define APP "C:\\Program Files\\Tool"
 
-static const char kNoLog[] = "Unable to locate Setup logfile.";
-static const char kTerminated[] =
-    "Uninstall has been terminated due to an initialization error. The product has NOT been removed from your "
-    "computer.";
-static const char kConfirm[] = "Do you really want to remove the selected application from your computer ?";
 
 class Startup : public SimTest {
 protected:
@@ -47,7 +43,7 @@ TEST_F(Startup, AMissingQuotedOrEmptyLogPathEndsWithTwoBoxes)
         SetUp();
         WriteToolLog();
         EXPECT_EQ(0, RunProgram(tail)) << tail;
-        ExpectWarnings({kNoLog, kTerminated}, "Uninstall (Morvane 1.30)");
+        ExpectWarnings({kNoLog, kTerminated}, kDefaultCaption);
         EXPECT_FALSE(DialogEverShown()) << tail;
         EXPECT_TRUE(sim::FileExists(APP "\\tool.exe"));
     }
@@ -58,7 +54,7 @@ TEST_F(Startup, ALogHeldWithoutSharingCannotBeOpened)
     WriteToolLog();
     sim::HoldFile(LOG);
     EXPECT_EQ(0, RunProgram(LOG));
-    ExpectWarnings({kNoLog, kTerminated}, "Uninstall (Morvane 1.30)");
+    ExpectWarnings({kNoLog, kTerminated}, kDefaultCaption);
 }
 
 // The log is not even opened: one that cannot be would show its own box.
@@ -68,7 +64,7 @@ TEST_F(Startup, ADialogThatCannotBeCreatedIsAResourceError)
     sim::HoldFile(LOG);
     sim::FailCall("LoadLibraryA", ERROR_MOD_NOT_FOUND);
     EXPECT_EQ(0, RunProgram(LOG));
-    ExpectWarnings({"Resource error. Corrupt executable ?", kTerminated}, "Uninstall (Morvane 1.30)");
+    ExpectWarnings({kResourceError, kTerminated}, kDefaultCaption);
 }
 
 TEST_F(Startup, AWorkerThatCannotStartEndsTheRunWithoutHanging)
@@ -85,7 +81,7 @@ TEST_F(Startup, ACorruptExecutableRaisesTheAlarmAndNothingElse)
     WriteToolLog();
     sim::AddFile(EXE_PATH, CorruptExecutable());
     EXPECT_EQ(-1, RunProgram(LOG));
-    ExpectWarnings({"ALERT\nExecutable corrupt. Possibly a virus !!!"}, "Uninstall (Morvane 1.30)");
+    ExpectWarnings({kCorrupt}, kDefaultCaption);
     EXPECT_TRUE(sim::Windows().empty());
     EXPECT_TRUE(sim::FileExists(APP "\\tool.exe"));
 }
@@ -136,7 +132,7 @@ TEST_F(Startup, AnsweringYesRemovesTheApplication)
     sim::WindowState dlg = *sim::FindWindowByTemplate("UNINSTDLG");
     EXPECT_TRUE(dlg.everShown);
     EXPECT_FALSE(dlg.visible);
-    EXPECT_EQ("Deleting Uninstall Key", sim::FindItem(dlg, IDC_STATUS)->text);
+    EXPECT_EQ(kDeletingUninstallKey, sim::FindItem(dlg, IDC_STATUS)->text);
     EXPECT_EQ(100, sim::FindItem(dlg, IDC_PROGRESS)->position);
 }
 
@@ -256,9 +252,9 @@ TEST_F(Startup, AFailedCustomProgramAbortsWithTwoBoxesAndLeavesTheDialogShown)
     std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
     ASSERT_EQ(3u, boxes.size());
     EXPECT_EQ(kConfirm, boxes[0].text);
-    EXPECT_EQ("Custom uninstall run failed. Morvane will stop application removal.", boxes[1].text);
-    EXPECT_EQ("Uninstall (Morvane 1.30)", boxes[1].caption);
-    EXPECT_EQ("Uninstall has been aborted. Only parts of the application could be removed.", boxes[2].text);
+    EXPECT_EQ(kCustomRunFailed, boxes[1].text);
+    EXPECT_EQ(kDefaultCaption, boxes[1].caption);
+    EXPECT_EQ(kAborted, boxes[2].text);
     EXPECT_EQ("Tool Uninstall", boxes[2].caption);
     EXPECT_EQ((UINT)(MB_OK | MB_ICONWARNING), boxes[2].type);
     EXPECT_EQ(OUTCOME_ABORTED, g_outcome);
@@ -267,8 +263,8 @@ TEST_F(Startup, AFailedCustomProgramAbortsWithTwoBoxesAndLeavesTheDialogShown)
     EXPECT_TRUE(sim::OpenHandles().empty()) << "the log is closed";
     sim::WindowState dlg = *sim::FindWindowByTemplate("UNINSTDLG");
     EXPECT_TRUE(dlg.visible);
-    EXPECT_EQ("Loading install-log", sim::FindItem(dlg, IDC_STATUS)->text);
-    EXPECT_EQ("(Please wait)", sim::FindItem(dlg, IDC_DETAIL)->text);
+    EXPECT_EQ(kLoadingLog, sim::FindItem(dlg, IDC_STATUS)->text);
+    EXPECT_EQ(kPleaseWait, sim::FindItem(dlg, IDC_DETAIL)->text);
     EXPECT_EQ(0, sim::FindItem(dlg, IDC_PROGRESS)->position);
 }
 
