@@ -42,7 +42,8 @@ static void ReportFailedCommand(const char *command)
     MessageBoxA(NULL, message, kCaption, MB_OK);
 }
 
-int ProgmanExecute(const char *command)
+// Sends one execute command to Program Manager.
+static int ProgmanExecute(const char *command)
 {
     if (DdeInitializeA(&g_ddeInst, ProgmanDdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) {
         MessageBoxA(NULL, kInitFailed, kCaption, MB_OK);

@@ -4,13 +4,9 @@
 
 #include "platform/platform.h"
 
-// Sends [DeleteGroup("<name>")] to Program Manager. Returns what
-// ProgmanExecute returns.
+// Sends [DeleteGroup("<name>")] to Program Manager, in a whole DDEML client
+// cycle of its own. A failure is reported in a box and stops nothing.
+// Returns 0 when DDEML cannot be initialised, 1 otherwise.
 int ProgmanDeleteGroup(const char *name);
-
-// Sends one execute command to Program Manager in a whole DDEML client cycle
-// of its own. A failure is reported in a box and stops nothing. Returns 0
-// when DDEML cannot be initialised, 1 otherwise.
-int ProgmanExecute(const char *command);
 
 #endif
