@@ -398,6 +398,18 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     return AddHandle(object);
 }
 
+// The open file a handle stands for (world locked by the caller); NULL, with
+// the last error set, for any other handle.
+static HandleObject *FileOfHandle(HANDLE file)
+{
+    auto it = TheWorld().handles.find(file);
+    if (it == TheWorld().handles.end() || it->second.kind != HANDLE_FILE) {
+        SetError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &it->second;
+}
+
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped)
 {
     (void)overlapped;
@@ -406,12 +418,10 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPO
     if (CallFails("ReadFile", {Hex((uintptr_t)file), Num(toRead)}, file))
         return FALSE;
     auto lock = Lock();
-    auto it = TheWorld().handles.find(file);
-    if (it == TheWorld().handles.end() || it->second.kind != HANDLE_FILE) {
-        SetError(ERROR_INVALID_HANDLE);
+    HandleObject *opened = FileOfHandle(file);
+    if (opened == nullptr)
         return FALSE;
-    }
-    HandleObject &h = it->second;
+    HandleObject &h = *opened;
     const std::string &content = h.node->content;
     DWORD n = 0;
     if (h.position < content.size())
@@ -429,12 +439,10 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWOR
                                      Num(method)}, file))
         return INVALID_SET_FILE_POINTER;
     auto lock = Lock();
-    auto it = TheWorld().handles.find(file);
-    if (it == TheWorld().handles.end() || it->second.kind != HANDLE_FILE) {
-        SetError(ERROR_INVALID_HANDLE);
+    HandleObject *opened = FileOfHandle(file);
+    if (opened == nullptr)
         return INVALID_SET_FILE_POINTER;
-    }
-    HandleObject &h = it->second;
+    HandleObject &h = *opened;
     long long offset = distanceHigh ? (((long long)*distanceHigh) << 32) | (DWORD)distance : distance;
     long long base = method == FILE_BEGIN ? 0 : method == FILE_CURRENT ? (long long)h.position
                                                                         : (long long)h.node->content.size();
@@ -453,12 +461,10 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
     if (CallFails("GetFileInformationByHandle", {Hex((uintptr_t)file)}, file))
         return FALSE;
     auto lock = Lock();
-    auto it = TheWorld().handles.find(file);
-    if (it == TheWorld().handles.end() || it->second.kind != HANDLE_FILE) {
-        SetError(ERROR_INVALID_HANDLE);
+    HandleObject *opened = FileOfHandle(file);
+    if (opened == nullptr)
         return FALSE;
-    }
-    const Node *node = it->second.node;
+    const Node *node = opened->node;
     memset(info, 0, sizeof(*info));
     info->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
     info->ftLastWriteTime.dwLowDateTime = (DWORD)node->written;
