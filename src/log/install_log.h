@@ -50,9 +50,8 @@ void CloseLog(void);
 
 // The start-up scan: counts the records into g_recordCount, takes
 // g_appName from the last name record whose name ends within its field
-// (RecordIsUsable) and forms
-// from it the caption of the boxes, "<name> Uninstall", the name cut so that
-// the whole fits in size. Without a usable name record the name is "" and
+// (RecordIsUsable) and forms from it the caption of the boxes,
+// "<name> Uninstall", the name cut so that the whole fits in size. Without a usable name record the name is "" and
 // the caption DEFAULT_CAPTION. Returns 1 when a usable name record was read.
 int ScanLog(char *caption, size_t size);
 

@@ -10,6 +10,7 @@
 // The dialog, created hidden at start-up.
 extern HWND g_hProgressDlg;
 
+// Keeps the dialog hidden while the user is asked.
 void HideProgress(void);
 
 // Shows the dialog as it was created: texts and bar as its procedure set
