@@ -1,6 +1,5 @@
 # Installs the Debian packages the build, the tests and the demonstration
-# need, when they are missing. Sourced by scripts/test, scripts/demo and
-# scripts/sign.
+# need, when they are missing. Sourced by the scripts and bench/run.
 
 # Wine's preloaders come in packages of their own, which Debian only
 # suggests. Without one, Wine reserves the addresses every Windows process
@@ -12,18 +11,52 @@ PACKAGES=(cmake ninja-build g++ git googletest libgtest-dev python3
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-preloader fonts-wine xvfb x11-utils
           imagemagick osslsigncode openssl locales)
 
-# ensure_packages [PACKAGE...]: the packages given, or all of the above.
-ensure_packages() {
-    local missing=()
-    local p
-    [ $# -gt 0 ] || set -- "${PACKAGES[@]}"
+# apt_reason APT-OUTPUT: why apt failed, in one line: the first dependency
+# it calls not installable, with the package that needs it, and its first
+# error.
+apt_reason() {
+    local reason
+    reason=$(awk '/^ [^ ]+ : / { package = $1 }
+                  /Depends: .*not installable/ {
+                      sub(/^ *([^ ]+ : )?/, ""); gsub(/ +/, " "); printf "%s : %s; ", package, $0; exit }' <<<"$1")
+    reason+=$(grep -m 1 '^E:' <<<"$1")
+    [ -n "$reason" ] || reason=$(grep . <<<"$1" | tail -n 1)
+    echo "${reason:-apt gave no reason}"
+}
+
+# Refreshes the package lists. A mirror in the middle of a sync fails one
+# index or another; apt then keeps the lists it has, and so does this, with
+# one line that says so.
+apt_update() {
+    local output
+    if ! output=$(as_root apt-get update -qq 2>&1); then
+        echo "apt-get update failed, going on with the package lists at hand: $(apt_reason "$output")" >&2
+    fi
+    return 0
+}
+
+# install_packages PACKAGE...: installs those that are missing. When apt
+# cannot, returns 1 with INSTALL_FAILURE naming them and apt's reason.
+install_packages() {
+    local missing=() p output
+    INSTALL_FAILURE=
     for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    apt_update
+    if ! output=$(as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" 2>&1); then
+        INSTALL_FAILURE="apt-get cannot install ${missing[*]}: $(apt_reason "$output")"
+        return 1
+    fi
+}
+
+# ensure_packages [PACKAGE...]: the packages given, or all of the above;
+# each one is needed, so a failure is reported here.
+ensure_packages() {
+    [ $# -gt 0 ] || set -- "${PACKAGES[@]}"
+    install_packages "$@" || { echo "$INSTALL_FAILURE" >&2; return 1; }
 }
 
 # The Japanese locale, under which Wine gives its programs the double-byte
@@ -68,10 +101,21 @@ PY
 
 # Debian's 32-bit Wine, with its preloader, beside the 64-bit one, so that
 # Wine runs 32-bit Windows programs in a 64-bit prefix as 64-bit Windows
-# does (WOW64). Call it only where kernel_runs_i386.
+# does (WOW64). It is optional: a kernel without 32-bit code cannot run it,
+# and on a half-synced mirror the 32-bit packages may not match the 64-bit
+# ones installed. Returns 1 with WINE32_MISSING saying why, when it cannot
+# be had.
 ensure_wine32() {
+    WINE32_MISSING=
+    if ! kernel_runs_i386; then
+        WINE32_MISSING="this machine's kernel runs no 32-bit code (a static i386 program did not start)"
+        return 1
+    fi
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         as_root dpkg --add-architecture i386
     fi
-    ensure_packages wine32:i386 wine32-preloader:i386
+    if ! install_packages wine32:i386 wine32-preloader:i386; then
+        WINE32_MISSING=$INSTALL_FAILURE
+        return 1
+    fi
 }
