@@ -135,7 +135,11 @@ bool PressKey(HWND dialog, WORD virtualKey)
     UINT scanCode = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
     LPARAM down = 1 | (static_cast<LPARAM>(scanCode) << 16);
     LPARAM up = down | (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
-    return PostMessageA(dialog, WM_KEYDOWN, virtualKey, down) && PostMessageA(dialog, WM_KEYUP, virtualKey, up);
+    if (!PostMessageA(dialog, WM_KEYDOWN, virtualKey, down))
+        return false;
+    // The key-down may end the dialog (Escape, Enter) before the key-up is
+    // posted; the key was pressed all the same.
+    return PostMessageA(dialog, WM_KEYUP, virtualKey, up) || !IsWindow(dialog);
 }
 
 bool CloseFromFrame(HWND window)

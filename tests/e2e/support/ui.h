@@ -89,6 +89,7 @@ bool PressButton(HWND dialog, int id);
 // Types a key into a dialog: WM_KEYDOWN and WM_KEYUP with the virtual key
 // code, posted to the dialog, whose modal loop hands them to
 // IsDialogMessage as it would a key pressed while the dialog is active.
+// True when both were posted, or the key-down ended the dialog first.
 bool PressKey(HWND dialog, WORD virtualKey);
 
 // Closes a window from its frame: WM_SYSCOMMAND with SC_CLOSE, as the close
