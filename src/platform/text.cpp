@@ -41,6 +41,19 @@ int AppendText(char *dst, size_t size, const char *src)
     return 1;
 }
 
+int AppendHex(char *dst, size_t size, unsigned long value, int digits)
+{
+    size_t n = TextLength(dst, size);
+    if (digits < 0 || n + (size_t)digits >= size)
+        return 0;
+    for (int i = digits - 1; i >= 0; i--) {
+        dst[n + (size_t)i] = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    }
+    dst[n + (size_t)digits] = '\0';
+    return 1;
+}
+
 int TextEqual(const char *a, const char *b)
 {
     while (*a != '\0' && *a == *b) {

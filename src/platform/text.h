@@ -26,6 +26,10 @@ int CopyText(char *dst, size_t size, const char *src);
 // characters. Returns 1 when the whole text fitted, 0 when it was cut.
 int AppendText(char *dst, size_t size, const char *src);
 
+// Appends value as digits hex digits (upper case), the lowest ones of it.
+// Returns 1 when they fitted, 0 when the text was left as it was.
+int AppendHex(char *dst, size_t size, unsigned long value, int digits);
+
 // 1 when the texts are equal.
 int TextEqual(const char *a, const char *b);
 

@@ -16,6 +16,13 @@ void InitDeletions(void)
 #define RENAME_KEY "NUL="
 // The largest section the profile functions of every Windows version return.
 #define SECTION_SIZE 32767
+// The names a file in use is renamed to: "~MU", five hex digits, ".TMP".
+#define RENAME_PREFIX "~MU"
+#define RENAME_SUFFIX ".TMP"
+#define RENAME_DIGITS 5
+#define RENAME_NUMBER_MASK 0xFFFFF
+#define RENAME_TRIES 16
+#define RENAME_TRY_STEP 0x3C6EFu
 
 // Errors of GetShortPathNameA that mean there is nothing left to delete,
 // a share that cannot be reached included.
@@ -80,11 +87,76 @@ static int AddWininitLine(const char *name)
     return WritePrivateProfileSectionA(RENAME_SECTION, section, iniPath) != 0;
 }
 
-int DeleteOrSchedule(const char *path)
+static int DeleteItem(const char *path, DWORD attributes)
 {
-    if (DeleteFileA(path) || RemoveDirectoryA(path))
-        return DELETED_AT_ONCE;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(path) : DeleteFileA(path);
+}
 
+// Files copied from a CD-ROM keep the read-only attribute, which stops a
+// deletion now and at the restart alike. Only that bit is cleared: hidden
+// and system stop nothing. The item stays without it when it still cannot
+// be deleted, so that the deletion at the restart can succeed.
+static int DeleteReadOnly(const char *path, DWORD attributes)
+{
+    DWORD cleared = attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY;
+    return SetFileAttributesA(path, cleared != 0 ? cleared : FILE_ATTRIBUTE_NORMAL) &&
+           DeleteItem(path, attributes);
+}
+
+// FNV-1a over the path with its letters in upper case: the same file's
+// name gives the same number whatever case the log writes it in.
+static DWORD PathNumber(const char *path)
+{
+    DWORD hash = 2166136261u;
+    for (; *path != '\0'; path++) {
+        char c = *path >= 'a' && *path <= 'z' ? (char)(*path - 'a' + 'A') : *path;
+        hash = (hash ^ (BYTE)c) * 16777619u;
+    }
+    return hash;
+}
+
+// The name a file is renamed to at the attempt-th try: in its own folder,
+// "~MU", five hex digits given by its full path, ".TMP". It is short, so
+// that it is its own 8.3 alias, and the same in every run, so that a run
+// ended between a rename and its scheduling leaves a file the next run
+// finds. Returns 0 when there is no room for it.
+static int RenamedPath(const char *path, DWORD attempt, char *renamed, size_t size)
+{
+    DWORD length = GetFullPathNameA(path, (DWORD)size, renamed, NULL);
+    char *separator = length != 0 && length < size ? (char *)FindLastChar(renamed, '\\') : NULL;
+    if (separator == NULL)
+        return 0;
+    DWORD number = PathNumber(renamed) + attempt * RENAME_TRY_STEP;
+    separator[1] = '\0';
+    return AppendText(renamed, size, RENAME_PREFIX) &&
+           AppendHex(renamed, size, number & RENAME_NUMBER_MASK, RENAME_DIGITS) &&
+           AppendText(renamed, size, RENAME_SUFFIX);
+}
+
+// A file in use (a loaded DLL, a running program) cannot be deleted, yet
+// Windows renames it within its folder. The restart then deletes it under
+// its new name, and whatever a new install puts at the old path before the
+// restart stays. A name already taken (by a file an earlier removal renamed
+// and the restart has not deleted yet) is passed over. Returns 1 with the
+// new path in renamed; 0 when the file cannot be renamed (held open without
+// delete sharing).
+static int RenameAside(const char *path, char *renamed, size_t size)
+{
+    for (DWORD attempt = 0; attempt < RENAME_TRIES; attempt++) {
+        if (!RenamedPath(path, attempt, renamed, size))
+            return 0;
+        if (MoveFileExA(path, renamed, 0))
+            return 1;
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            return 0;
+    }
+    return 0;
+}
+
+// Schedules the item at path for deletion at the next restart.
+static int Schedule(const char *path)
+{
     char shortPath[PATH_SIZE];
     DWORD length = GetShortPathNameA(path, shortPath, sizeof(shortPath));
     if (length == 0 || length >= sizeof(shortPath)) {
@@ -100,4 +172,38 @@ int DeleteOrSchedule(const char *path)
     MoveFileExA(shortPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
     g_rebootNeeded = 1;
     return AddWininitLine(shortPath) ? DELETE_SCHEDULED : 0;
+}
+
+// The file at path is gone; a run ended between renaming it aside and
+// scheduling it left it under one of the names its renames take. Whatever
+// stands there was renamed aside to be deleted: it goes now or at the
+// restart.
+static int FinishRenamedAside(const char *path)
+{
+    char renamed[PATH_SIZE];
+    int result = 0;
+    for (DWORD attempt = 0; attempt < RENAME_TRIES && RenamedPath(path, attempt, renamed, sizeof(renamed));
+         attempt++) {
+        DWORD attributes = GetFileAttributesA(renamed);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            break;
+        result = DeleteFileA(renamed) ? DELETED_AT_ONCE : Schedule(renamed);
+    }
+    return result;
+}
+
+int DeleteOrSchedule(const char *path)
+{
+    if (DeleteFileA(path) || RemoveDirectoryA(path))
+        return DELETED_AT_ONCE;
+
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return IsMissingError(GetLastError()) ? FinishRenamedAside(path) : Schedule(path);
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && DeleteReadOnly(path, attributes))
+        return DELETED_AT_ONCE;
+    char renamed[PATH_SIZE];
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && RenameAside(path, renamed, sizeof(renamed)))
+        return Schedule(renamed);
+    return Schedule(path);
 }

@@ -9,10 +9,13 @@ extern int g_rebootNeeded;
 // Nothing waits for a restart yet: called at start-up.
 void InitDeletions(void);
 
-// Deletes the file or empty directory at path. When that is not possible it
+// Deletes the file or empty directory at path, clearing its read-only
+// attribute when that is what stops it. When that is not possible it
 // schedules the deletion for the next restart, both with MoveFileExA and with
 // a "NUL=<short path>" line in WININIT.INI's [Rename] section, and sets
-// g_rebootNeeded. An item that no longer exists is not scheduled.
+// g_rebootNeeded; a file is first renamed within its folder where Windows
+// allows it (a loaded DLL), so that the restart deletes it and not what a
+// new install puts at path. An item that no longer exists is not scheduled.
 // Returns DELETED_AT_ONCE, or DELETE_SCHEDULED when it waits for the
 // restart with its WININIT.INI line in place, or 0 when that line is not.
 int DeleteOrSchedule(const char *path);

@@ -215,6 +215,17 @@ static std::string FieldText(const std::string &bytes, size_t offset, bool *term
 }
 
 // The INI file as (upper-case section, line) pairs.
+// "~MU", five hex digits, ".TMP": the names files in use are renamed to.
+static bool IsRenamedAsideName(const std::string &name)
+{
+    if (name.size() != 12 || name.compare(0, 3, "~MU") != 0 || name.compare(8, 4, ".TMP") != 0)
+        return false;
+    for (size_t i = 3; i < 8; i++)
+        if (!isxdigit((unsigned char)name[i]))
+            return false;
+    return true;
+}
+
 static std::multiset<std::pair<std::string, std::string>> IniLines(const std::string &content)
 {
     std::multiset<std::pair<std::string, std::string>> out;
@@ -607,7 +618,33 @@ void RunCheck::CheckFiles()
                     stillCounted.insert(name);
         }
     }
+    // A file renamed aside by an earlier run, which was ended before it
+    // scheduled it: "~MU", five hex digits and ".TMP", in the folder of a
+    // file the log names that is gone.
+    std::set<std::string> asideBefore;
+    auto allowRenamedAside = [&](const std::string &text) {
+        if (!Resolve(text).empty())
+            return;
+        std::string full = Upper(sim::FullPathName(text));
+        std::string folder = full.substr(0, full.rfind('\\') + 1);
+        for (const auto &item : items_) {
+            const std::string &path = item.first;
+            std::string name = path.substr(path.rfind('\\') + 1);
+            if (path.compare(0, folder.size(), folder) == 0 && path.find('\\', folder.size()) == std::string::npos &&
+                IsRenamedAsideName(name)) {
+                mayGo.insert(path);
+                mayBeNamed.insert(path);
+                mayBeNamed.insert(Upper(item.second.shortPath));
+                mustGo.push_back(path);
+                asideBefore.insert(path);
+            }
+        }
+    };
+    for (const Record &rec : records_)
+        if (rec.usable && (rec.type == 1 || rec.type == 4))
+            allowRenamedAside(rec.primary);
     if (logMayGo && !setup_.commandTail.empty()) {
+        allowRenamedAside(setup_.commandTail);
         allow(setup_.commandTail, true);
         // The log's folders go when they are empty.
         std::string folder = logLong_;
@@ -618,20 +655,46 @@ void RunCheck::CheckFiles()
     }
 
     std::map<std::string, sim::ItemInfo> after;
-    for (const sim::ItemInfo &item : sim::AllItems())
+    std::map<unsigned long long, sim::ItemInfo> afterById;
+    for (const sim::ItemInfo &item : sim::AllItems()) {
         after[Upper(item.longPath)] = item;
+        afterById[item.id] = item;
+    }
+    auto folderOf = [](const std::string &path) { return path.substr(0, path.rfind('\\')); };
+    // Files the log names that were renamed within their folders, to be
+    // deleted at the restart under their new names: old path -> the item now.
+    std::map<std::string, sim::ItemInfo> renamed;
     for (const auto &before : items_) {
         auto now = after.find(before.first);
-        if (now == after.end()) {
-            if (!removal || mayGo.count(before.first) == 0)
+        auto moved = afterById.find(before.second.id);
+        bool mayChange = removal && mayGo.count(before.first) != 0;
+        if (now == after.end() && moved != afterById.end()) {
+            if (!mayChange || before.second.isDir || folderOf(Upper(moved->second.longPath)) != folderOf(before.first))
+                Fail("renamed to " + moved->second.longPath + ", but " + whyNot(before.first) + ": " +
+                     before.second.longPath);
+            renamed[before.first] = moved->second;
+            mayBeNamed.insert(Upper(moved->second.longPath));
+            mayBeNamed.insert(Upper(moved->second.shortPath));
+        } else if (now == after.end()) {
+            if (!mayChange)
                 Fail("deleted, but " + whyNot(before.first) + ": " + before.second.longPath);
         } else if (now->second.content != before.second.content && before.first != Upper(kWininit)) {
             Fail("changed: " + before.second.longPath);
         }
+        const sim::ItemInfo *kept = now != after.end() ? &now->second : moved != afterById.end() ? &moved->second : nullptr;
+        if (kept != nullptr && kept->attributes != before.second.attributes &&
+            (!mayChange || kept->attributes != (before.second.attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY)))
+            Fail("attributes changed from " + std::to_string(before.second.attributes) + " to " +
+                 std::to_string(kept->attributes) + ": " + before.second.longPath);
     }
     for (const auto &now : after)
-        if (items_.count(now.first) == 0 && now.first != Upper(kWininit))
-            Fail("created: " + now.second.longPath);
+        if (items_.count(now.first) == 0 && now.first != Upper(kWininit) && renamed.count(Upper(now.second.longPath)) == 0) {
+            bool isRename = false;
+            for (const auto &r : renamed)
+                isRename = isRename || r.second.id == now.second.id;
+            if (!isRename)
+                Fail("created: " + now.second.longPath);
+        }
 
     // Deletions at restart, by MoveFileExA.
     std::vector<std::string> pending = sim::PendingDeletes();
@@ -676,22 +739,51 @@ void RunCheck::CheckFiles()
         }
     }
 
+    // Nothing waits for the restart under a path the log names unless the
+    // file there could not be renamed first: at the restart a new install
+    // may have put its own file there.
+    for (const auto &item : items_) {
+        const sim::ItemInfo &was = item.second;
+        bool scheduledHere = scheduled.count(item.first) != 0 || scheduled.count(Upper(was.shortPath)) != 0;
+        if (!scheduledHere || was.isDir || mayGo.count(item.first) == 0 || asideBefore.count(item.first) != 0)
+            continue;
+        if (renamed.count(item.first) != 0)
+            Fail("scheduled under the name it had before it was renamed: " + was.longPath);
+        else if (!faulted_ && !was.heldWithoutDeleteSharing)
+            Fail("scheduled under its own name, though it could be renamed: " + was.longPath);
+    }
+
     // Without a failure, everything the log names that exists goes now or
-    // at restart, and only what exists is scheduled.
+    // at restart, and only what exists is scheduled. A file nothing holds
+    // goes now, read-only or not; what waits for the restart has no
+    // read-only attribute left to stop it then.
     if (removal && !faulted_) {
+        auto isScheduled = [&](const sim::ItemInfo &item) {
+            return scheduled.count(Upper(item.shortPath)) != 0 || scheduled.count(Upper(item.longPath)) != 0;
+        };
         for (const std::string &path : mustGo) {
             // WININIT.INI, once deleted, comes back with the next scheduled item.
             if (path == Upper(kWininit))
                 continue;
             const sim::ItemInfo &item = items_[path];
-            if (after.count(path) != 0 && scheduled.count(Upper(item.shortPath)) == 0 &&
-                scheduled.count(path) == 0)
-                Fail("named by the log, but neither deleted nor scheduled: " + item.longPath);
+            auto moved = renamed.find(path);
+            const sim::ItemInfo *left = moved != renamed.end() ? &moved->second
+                                        : after.count(path) != 0 ? &after[path] : nullptr;
+            if (left == nullptr)
+                continue;
+            if (!isScheduled(*left))
+                Fail("named by the log, but neither deleted nor scheduled: " + left->longPath);
+            else if (!item.isDir && !item.loaded && !item.heldWithoutDeleteSharing)
+                Fail("named by the log and held by nothing, but only scheduled: " + left->longPath);
+            if (left->attributes & FILE_ATTRIBUTE_READONLY)
+                Fail("scheduled, but still read-only: " + left->longPath);
         }
         for (const std::string &name : scheduled) {
             bool exists = false;
             for (const auto &item : items_)
                 exists = exists || item.first == name || Upper(item.second.shortPath) == name;
+            for (const auto &item : renamed)
+                exists = exists || Upper(item.second.longPath) == name || Upper(item.second.shortPath) == name;
             if (!exists && name != "C:\\")
                 Fail("scheduled, but it did not exist: " + Shown(name));
         }

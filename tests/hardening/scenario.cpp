@@ -27,7 +27,9 @@ RunSetup BuildScenario(ScenarioKind kind)
         {7, app + "\\cleanup.bat", ""},
         {1, app + "\\tool.exe", ""},
         {1, app + "\\busy.dll", ""},
+        {1, app + "\\loaded.dll", ""},
         {1, app + "\\Sub Folder\\Long File Name.txt", ""},
+        {1, app + "\\Sub Folder\\From CD.txt", ""},
         {4, common, ""},
         {4, triple, ""},
         {4, app + "\\private.dll", ""},
@@ -43,10 +45,17 @@ RunSetup BuildScenario(ScenarioKind kind)
     sim::AddFile(app + "\\tool.exe", "exe");
     sim::AddFile(app + "\\busy.dll", "dll");
     sim::HoldFile(app + "\\busy.dll");
+    sim::AddFile(app + "\\loaded.dll", "loaded dll");
+    sim::LoadImage(app + "\\loaded.dll");
     sim::AddFile(app + "\\Sub Folder\\Long File Name.txt", "text");
+    // Copied from a CD-ROM: read-only, and here hidden as well.
+    sim::AddFile(app + "\\Sub Folder\\From CD.txt", "cd");
+    sim::SetAttributes(app + "\\Sub Folder\\From CD.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    sim::SetAttributes(app + "\\Sub Folder", FILE_ATTRIBUTE_READONLY);
     sim::AddFile(common, "dll");
     sim::AddFile(triple, "dll");
     sim::AddFile(app + "\\private.dll", "dll");
+    sim::SetAttributes(app + "\\private.dll", FILE_ATTRIBUTE_READONLY);
     sim::AddFile(app + "\\cleanup.bat", "@echo off");
     sim::AddFile("C:\\WINDOWS\\WININIT.INI", "[Rename]\r\nNUL=C:\\OTHER~1.TMP\r\n[Other]\r\nkey=value\r\n");
     sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, common, 2);

@@ -14,7 +14,7 @@ namespace hardening {
 #define SCENARIO_APP "C:\\Program Files\\Tool"
 
 enum ScenarioKind {
-    SCENARIO_COMPLETED,   // everything goes; a file in use waits for the restart
+    SCENARIO_COMPLETED,   // everything goes, read-only or not; files in use wait for the restart
     SCENARIO_WIN32S,      // the same on Win32s, with Program Manager refusing
     SCENARIO_DECLINED,    // the user answers No
     SCENARIO_ABORTED      // the first custom program fails

@@ -375,6 +375,13 @@ void WINAPI SetLastError(DWORD error)
     sim::detail::t_lastError = error;
 }
 
+// As GetCurrentThreadId: not recorded, never failed.
+DWORD WINAPI GetCurrentProcessId(void)
+{
+    auto lock = Lock();
+    return TheWorld().processId;
+}
+
 DWORD WINAPI GetCurrentThreadId(void)
 {
     return CurrentThread();

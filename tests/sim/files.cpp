@@ -9,6 +9,10 @@ namespace sim {
 namespace detail {
 
 static const DWORD kBadNetPath = 53;
+// Each drive's serial number: this plus its letter.
+static const DWORD kVolumeSerial = 0x5E1A0000;
+// The attributes an item keeps of what SetFileAttributesA sets.
+static const DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 static bool IsValidNameChar(char c)
 {
@@ -172,6 +176,7 @@ static std::string MakeShortName(Node *parent, const std::string &name)
 Node *CreateNode(Node *parent, const std::string &name, bool isDir)
 {
     auto node = std::make_unique<Node>();
+    node->id = ++TheWorld().nextNodeId;
     node->name = name;
     node->shortName = MakeShortName(parent, name);
     node->isDir = isDir;
@@ -213,6 +218,18 @@ std::string ShortPathOf(const Node *node)
     return parent + (parent.back() == '\\' ? "" : "\\") + node->shortName;
 }
 
+static const Node *DriveOf(const Node *node)
+{
+    while (node->parent != TheWorld().drives.get())
+        node = node->parent;
+    return node;
+}
+
+DWORD ItemAttributes(const Node *node)
+{
+    return node->attributes | (node->isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
+}
+
 static HANDLE NewHandle(const HandleObject &object)
 {
     World &w = TheWorld();
@@ -234,6 +251,7 @@ using namespace detail;
 void ResetFiles()
 {
     World &w = TheWorld();
+    w.nextNodeId = 0;
     w.drives = std::make_unique<Node>();
     w.drives->isDir = true;
     CreateNode(w.drives.get(), "C:", true);
@@ -345,6 +363,33 @@ void ReleaseFile(const std::string &path)
     PathLookup found = LookUp(path);
     if (found.node != nullptr && found.node->heldByOthers > 0)
         found.node->heldByOthers--;
+}
+
+void SetAttributes(const std::string &path, DWORD attributes)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr)
+        throw std::runtime_error("no simulated item for attributes: " + path);
+    found.node->attributes = attributes & kKeptAttributes;
+}
+
+DWORD Attributes(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr)
+        throw std::runtime_error("no simulated item for attributes: " + path);
+    return ItemAttributes(found.node);
+}
+
+void LoadImage(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr || found.node->isDir)
+        throw std::runtime_error("no simulated file to load: " + path);
+    found.node->loadedImage = true;
 }
 
 std::vector<std::string> PendingDeletes()
@@ -466,12 +511,15 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
         return FALSE;
     const Node *node = opened->node;
     memset(info, 0, sizeof(*info));
-    info->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
     info->ftLastWriteTime.dwLowDateTime = (DWORD)node->written;
     info->ftLastWriteTime.dwHighDateTime = (DWORD)(node->written >> 32);
     info->nFileSizeLow = (DWORD)node->content.size();
     info->nFileSizeHigh = (DWORD)((unsigned long long)node->content.size() >> 32);
     info->nNumberOfLinks = 1;
+    info->dwFileAttributes = ItemAttributes(node);
+    info->dwVolumeSerialNumber = kVolumeSerial + (DWORD)(unsigned char)DriveOf(node)->name[0];
+    info->nFileIndexLow = (DWORD)node->id;
+    info->nFileIndexHigh = (DWORD)(node->id >> 32);
     return TRUE;
 }
 
@@ -491,6 +539,14 @@ BOOL WINAPI CloseHandle(HANDLE object)
     return TRUE;
 }
 
+// Whether every open of the file, the program's and other processes', lets
+// it be deleted or renamed.
+static bool SharesDelete(const Node *node)
+{
+    return (node->heldByOthers == 0 || (node->heldShare & FILE_SHARE_DELETE)) &&
+           (node->openCount == 0 || (node->openShare & FILE_SHARE_DELETE));
+}
+
 BOOL WINAPI DeleteFileA(LPCSTR name)
 {
     if (CallFails("DeleteFileA", {Str(name)}))
@@ -499,12 +555,11 @@ BOOL WINAPI DeleteFileA(LPCSTR name)
     PathLookup found;
     if (!LookUpExisting(name, &found))
         return FALSE;
-    if (found.node->isDir) {
+    if (found.node->isDir || (found.node->attributes & FILE_ATTRIBUTE_READONLY) || found.node->loadedImage) {
         SetError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if ((found.node->heldByOthers > 0 && !(found.node->heldShare & FILE_SHARE_DELETE)) ||
-        (found.node->openCount > 0 && !(found.node->openShare & FILE_SHARE_DELETE))) {
+    if (!SharesDelete(found.node)) {
         SetError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
@@ -532,6 +587,12 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR name)
         SetError(ERROR_DIR_NOT_EMPTY);
         return FALSE;
     }
+    // Windows keeps a folder's read-only attribute and refuses to remove it
+    // (Wine keeps no such attribute on folders).
+    if (found.node->attributes & FILE_ATTRIBUTE_READONLY) {
+        SetError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     if (found.node->heldByOthers > 0) {
         SetError(ERROR_SHARING_VIOLATION);
         return FALSE;
@@ -548,7 +609,19 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name)
     PathLookup found;
     if (!LookUpExisting(name, &found))
         return INVALID_FILE_ATTRIBUTES;
-    return found.node->isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    return ItemAttributes(found.node);
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes)
+{
+    if (CallFails("SetFileAttributesA", {Str(name), Hex(attributes)}))
+        return FALSE;
+    auto lock = Lock();
+    PathLookup found;
+    if (!LookUpExisting(name, &found))
+        return FALSE;
+    found.node->attributes = attributes & kKeptAttributes;
+    return TRUE;
 }
 
 DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
@@ -626,13 +699,54 @@ DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *file
     return (DWORD)result.size();
 }
 
+// Renames a file within its drive, as MoveFileExA without flags does: the
+// new name must be free, and every open of the file must share deletion.
+static BOOL RenameItem(const char *existing, const char *newName)
+{
+    PathLookup from;
+    if (!LookUpExisting(existing, &from))
+        return FALSE;
+    PathLookup to = LookUp(newName);
+    if (to.node != nullptr) {
+        SetError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (to.parent == nullptr) {
+        SetError(to.error != 0 ? to.error : ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (from.parent == nullptr || from.node->isDir || DriveOf(to.parent) != DriveOf(from.node)) {
+        SetError(ERROR_ACCESS_DENIED);   // only files within a drive are simulated
+        return FALSE;
+    }
+    if (!SharesDelete(from.node)) {
+        SetError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    std::unique_ptr<Node> moved;
+    auto &siblings = from.parent->children;
+    for (auto it = siblings.begin(); it != siblings.end(); ++it)
+        if (it->get() == from.node) {
+            moved = std::move(*it);
+            siblings.erase(it);
+            break;
+        }
+    moved->name = to.lastName;
+    moved->shortName = MakeShortName(to.parent, to.lastName);
+    moved->parent = to.parent;
+    to.parent->children.push_back(std::move(moved));
+    return TRUE;
+}
+
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags)
 {
     if (CallFails("MoveFileExA", {Str(existing), Str(newName), Hex(flags)}))
         return FALSE;
     auto lock = Lock();
+    if (flags == 0 && newName != nullptr)
+        return RenameItem(existing, newName);
     if (!(flags & MOVEFILE_DELAY_UNTIL_REBOOT) || newName != nullptr) {
-        SetError(ERROR_INVALID_PARAMETER);   // only deletions at restart are simulated
+        SetError(ERROR_INVALID_PARAMETER);   // only renames and deletions at restart are simulated
         return FALSE;
     }
     TheWorld().pendingDeletes.push_back(existing);
@@ -677,8 +791,10 @@ std::optional<std::string> ResolvePath(const std::string &path)
 static void CollectItems(const Node *node, std::vector<ItemInfo> *out)
 {
     for (auto &child : node->children) {
-        out->push_back(ItemInfo{LongPathOf(child.get()), ShortPathOf(child.get()), child->isDir, child->content,
-                               child->written});
+        const Node *n = child.get();
+        out->push_back(ItemInfo{LongPathOf(n), ShortPathOf(n), n->isDir, n->content, n->written, n->id,
+                                ItemAttributes(n), n->loadedImage,
+                                n->heldByOthers > 0 && !(n->heldShare & FILE_SHARE_DELETE)});
         CollectItems(child.get(), out);
     }
 }

@@ -92,6 +92,16 @@ std::vector<std::string> ListTree(const std::string &root);
 void HoldFile(const std::string &path, DWORD share = 0);
 void ReleaseFile(const std::string &path);
 
+// The attributes that SetFileAttributesA keeps (FILE_ATTRIBUTE_READONLY,
+// _HIDDEN, _SYSTEM); GetFileAttributesA adds _DIRECTORY or _ARCHIVE.
+void SetAttributes(const std::string &path, DWORD attributes);
+DWORD Attributes(const std::string &path);
+
+// Another process loads the file as a DLL (or runs it as a program): until
+// the world is reset it cannot be deleted, though it can be renamed, and it
+// keeps that state under its new name.
+void LoadImage(const std::string &path);
+
 // Items registered for deletion at the next restart with MoveFileExA.
 std::vector<std::string> PendingDeletes();
 
@@ -111,6 +121,10 @@ struct ItemInfo {
     bool isDir;
     std::string content;
     unsigned long long written;   // last write time, as GetFileInformationByHandle gives it
+    unsigned long long id;        // the same under a new name, as the file index is
+    DWORD attributes;             // as GetFileAttributesA gives them
+    bool loaded;                  // LoadImage
+    bool heldWithoutDeleteSharing;   // HoldFile without FILE_SHARE_DELETE: it cannot be renamed
 };
 
 // Every file and directory on every drive, drive roots excluded, parents

@@ -16,6 +16,7 @@ namespace sim {
 namespace detail {
 
 struct Node {
+    unsigned long long id = 0;   // the file index, for as long as the item lives
     std::string name;        // long name as created
     std::string shortName;   // 8.3 alias
     bool isDir = false;
@@ -27,6 +28,8 @@ struct Node {
     DWORD heldShare = 0;     // what those processes share
     int openCount = 0;       // opened by the program
     DWORD openShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    DWORD attributes = 0;    // read-only, hidden, system: what SetFileAttributesA keeps
+    bool loadedImage = false;   // a DLL or program another process runs from it
 };
 
 struct Key {
@@ -93,6 +96,7 @@ struct World {
 
     std::unique_ptr<Node> drives;   // children are drive roots such as "C:"
     unsigned long long fileClock = 0;   // ticks once per file write
+    unsigned long long nextNodeId = 0;
     std::vector<std::string> pendingDeletes;
     std::map<std::string, Program> programs;
     std::function<bool(const std::string &)> programManager;
@@ -129,6 +133,7 @@ struct World {
     std::string moduleFileName = "C:\\Program Files\\App\\uninstall.exe";
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string systemDirectory = "C:\\WINDOWS\\system32";
+    DWORD processId = 0x1A4;
     DWORD version = 0x1DB10106;   // Windows 7 SP1, NT family
     UINT codePage = 1252;         // the ANSI code page
     std::map<std::string, std::pair<std::string, std::string>> environment;
@@ -197,6 +202,8 @@ Node *CreateNode(Node *parent, const std::string &name, bool isDir);
 // Replaces a file's content, as a write does: its write time moves on.
 void WriteContent(Node *node, std::string content);
 void RemoveNode(Node *node);
+// What GetFileAttributesA reports for the item.
+DWORD ItemAttributes(const Node *node);
 std::string LongPathOf(const Node *node);
 std::string ShortPathOf(const Node *node);
 

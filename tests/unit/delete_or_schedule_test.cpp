@@ -1,4 +1,7 @@
 #include "removal/delete_or_schedule.h"
+
+#include <algorithm>
+
 #include "support/sim_fixture.h"
 
 #define WININIT "C:\\WINDOWS\\WININIT.INI"
@@ -49,7 +52,7 @@ TEST_F(DeleteOrScheduleTest, AnEmptyDirectoryIsRemovedAtOnce)
     EXPECT_EQ(0, g_rebootNeeded);
 }
 
-TEST_F(DeleteOrScheduleTest, AFileInUseIsScheduledByItsShortPathInBothMechanisms)
+TEST_F(DeleteOrScheduleTest, AFileHeldWithoutDeleteSharingIsScheduledByItsShortPathInBothMechanisms)
 {
     std::string path = APP_DIR "\\Application Library.dll";
     sim::AddFile(path, "dll");
@@ -60,11 +63,69 @@ TEST_F(DeleteOrScheduleTest, AFileInUseIsScheduledByItsShortPathInBothMechanisms
     EXPECT_NE(0, DeleteOrSchedule(path.c_str()));
     EXPECT_TRUE(sim::FileExists(path));
     EXPECT_EQ(std::vector<std::string>{shortPath}, sim::PendingDeletes());
+    // It cannot be renamed aside either.
     std::vector<sim::Call> moves = sim::CallsTo("MoveFileExA");
-    ASSERT_EQ(1u, moves.size());
-    EXPECT_EQ((std::vector<std::string>{shortPath, "(null)", "0x4"}), moves[0].args);
+    ASSERT_EQ(2u, moves.size());
+    EXPECT_EQ(path, moves[0].args[0]);
+    EXPECT_EQ("0x0", moves[0].args[2]);
+    EXPECT_EQ((std::vector<std::string>{shortPath, "(null)", "0x4"}), moves[1].args);
     EXPECT_EQ(std::vector<std::string>{"NUL=" + shortPath}, RenameLines());
     EXPECT_EQ(1, g_rebootNeeded);
+}
+
+// A loaded DLL is renamed within its folder to a name that is its own 8.3
+// alias, and that name waits for the restart: a new install's DLL at the
+// old path stays then. A second removal before the restart finds the first
+// one's name taken.
+TEST_F(DeleteOrScheduleTest, ALoadedFileIsRenamedAsideAndScheduledUnderItsNewName)
+{
+    std::string path = APP_DIR "\\Application Library.dll";
+    std::vector<std::string> aside;
+    for (const char *install : {"first", "second"}) {
+        sim::AddFile(path, install);
+        sim::LoadImage(path);
+        EXPECT_EQ(DELETE_SCHEDULED, DeleteOrSchedule(path.c_str()));
+        EXPECT_FALSE(sim::FileExists(path));
+        std::vector<std::string> left = sim::ListTree(APP_DIR);
+        ASSERT_EQ(aside.size() + 1, left.size());
+        for (const std::string &item : left)
+            if (std::find(aside.begin(), aside.end(), item) == aside.end())
+                aside.push_back(item);
+        const std::string &renamed = aside.back();
+        EXPECT_EQ(install, sim::FileContent(renamed));
+        std::string name = renamed.substr(renamed.rfind('\\') + 1);
+        EXPECT_TRUE(name.size() == 12 && name.compare(0, 3, "~MU") == 0 && name.compare(8, 4, ".TMP") == 0) << name;
+        std::string shortRenamed = sim::ShortPath(APP_DIR) + "\\" + name;
+        EXPECT_EQ(shortRenamed, sim::ShortPath(renamed)) << "the name is its own 8.3 alias";
+        EXPECT_EQ(shortRenamed, sim::PendingDeletes().back());
+        EXPECT_EQ("NUL=" + shortRenamed, RenameLines().back());
+    }
+    EXPECT_NE(aside[0], aside[1]);
+    EXPECT_EQ(2u, sim::PendingDeletes().size());
+    EXPECT_EQ(1, g_rebootNeeded);
+}
+
+// Read-only items go at once, and what cannot go loses its read-only
+// attribute alone, so that the restart can delete it.
+TEST_F(DeleteOrScheduleTest, TheReadOnlyAttributeStopsNoDeletion)
+{
+    const DWORD hiddenReadOnly = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    sim::AddFile(APP_DIR "\\from cd.txt");
+    sim::SetAttributes(APP_DIR "\\from cd.txt", hiddenReadOnly);
+    sim::AddDir(APP_DIR "\\From CD");
+    sim::SetAttributes(APP_DIR "\\From CD", FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(DELETED_AT_ONCE, DeleteOrSchedule(APP_DIR "\\from cd.txt"));
+    EXPECT_EQ(DELETED_AT_ONCE, DeleteOrSchedule(APP_DIR "\\From CD"));
+    EXPECT_EQ(std::vector<std::string>{}, sim::ListTree(APP_DIR));
+    EXPECT_EQ(0, g_rebootNeeded);
+
+    std::string held = APP_DIR "\\held.txt";
+    sim::AddFile(held);
+    sim::SetAttributes(held, hiddenReadOnly);
+    sim::HoldFile(held);
+    EXPECT_EQ(DELETE_SCHEDULED, DeleteOrSchedule(held.c_str()));
+    EXPECT_EQ((DWORD)(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE), sim::Attributes(held));
+    EXPECT_EQ(std::vector<std::string>{sim::ShortPath(held)}, sim::PendingDeletes());
 }
 
 TEST_F(DeleteOrScheduleTest, ADirectoryThatStillHoldsFilesIsScheduled)

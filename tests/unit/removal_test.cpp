@@ -236,6 +236,7 @@ TEST_F(Removal, FailingActionsNeitherStopNorShowAnything)
     sim::AddFile(APP "\\b.txt");
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool");
     sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1);
+    sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED, 1);
     sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
 
     EXPECT_EQ(1, RemoveApplication());
