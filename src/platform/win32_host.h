@@ -201,6 +201,7 @@ typedef struct _TOKEN_PRIVILEGES {
 #define ERROR_BAD_EXE_FORMAT 193L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_DIRECTORY 267L
 #define ERROR_NOT_ALL_ASSIGNED 1300L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
@@ -250,6 +251,8 @@ typedef struct _TOKEN_PRIVILEGES {
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
 #define KEY_QUERY_VALUE 0x0001
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define REG_OPTION_OPEN_LINK 0x00000008
 #define KEY_SET_VALUE 0x0002
 #define KEY_READ 0x20019
 #define KEY_WRITE 0x20006
@@ -259,6 +262,7 @@ typedef struct _TOKEN_PRIVILEGES {
 #define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
+#define REG_LINK 6
 #define REG_MULTI_SZ 7
 #define REG_QWORD 11
 
@@ -386,6 +390,8 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD
 LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
                               DWORD size);
 LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name);
+LSTATUS WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
+                             LPSTR className, LPDWORD classLength, PFILETIME lastWriteTime);
 LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LSTATUS WINAPI RegCloseKey(HKEY key);
 

@@ -2,6 +2,7 @@
 
 #include "custom_program.h"
 #include "delete_or_schedule.h"
+#include "key_tree.h"
 #include "passes.h"
 #include "progman.h"
 #include "progress_view.h"
@@ -105,14 +106,15 @@ static void PrepareSystemFiles(void)
     }
 }
 
-// Deletes the application's own entry under the Uninstall key, and nothing
-// when the name cannot name one entry.
+// Deletes the application's own entry under the Uninstall key, with what
+// the application stored below it, and nothing when the name cannot name
+// one entry.
 static void DeleteUninstallKey(void)
 {
     SetStatus(kDeletingUninstallKey);
     char keyPath[MESSAGE_SIZE];
     if (FormatUninstallKey(keyPath, sizeof(keyPath), g_appName) == UNINSTALL_KEY_NAMED)
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
+        DeleteKeyTree(keyPath, sizeof(keyPath));
 }
 
 int RemoveApplication(void)

@@ -816,12 +816,20 @@ void RunCheck::CheckRegistry()
     if (named && !lastName.empty() && !HoldsBackslash(lastName))
         entries.insert(std::string(kUninstall) + "\\" + Upper(lastName));
 
+    // An entry goes with its subtree, but for what lies behind a symbolic
+    // link in it.
+    auto inEntry = [&](const std::string &path) {
+        for (const std::string &entry : entries)
+            if (path == entry || path.compare(0, entry.size() + 1, entry + "\\") == 0)
+                return true;
+        return false;
+    };
     for (const auto &key : registry_) {
         auto now = after.find(key.first);
         if (now == after.end()) {
             if (key.first == kJournal)
                 continue;
-            if (!removal || entries.count(key.first) == 0)
+            if (!removal || !inEntry(key.first))
                 Fail("registry key deleted: " + key.first);
             continue;
         }
@@ -896,14 +904,18 @@ void RunCheck::CheckRegistry()
             Fail("registry key created: " + key.first);
     CheckJournal(after);
 
-    // Without a failure the application's entry goes when it can.
+    // Without a failure the application's entry goes, with every key below
+    // it, unless a symbolic link stands in it.
     if (removal && !faulted_ && entries.size() == 1) {
-        const std::string &entry = *entries.begin();
-        bool hadSubkeys = false;
+        bool linked = false;
         for (const auto &key : registry_)
-            hadSubkeys = hadSubkeys || key.first.compare(0, entry.size() + 1, entry + "\\") == 0;
-        if (registry_.count(entry) && after.count(entry) && !hadSubkeys)
-            Fail("the application's Uninstall entry stays: " + entry);
+            if (inEntry(key.first)) {
+                auto link = key.second.find("SYMBOLICLINKVALUE");
+                linked = linked || (link != key.second.end() && link->second.second.type == REG_LINK);
+            }
+        for (const auto &key : after)
+            if (inEntry(key.first) && !linked)
+                Fail("the application's Uninstall entry stays in part: " + key.first);
     }
 }
 

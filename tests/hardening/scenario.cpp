@@ -63,6 +63,9 @@ RunSetup BuildScenario(ScenarioKind kind)
     sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, app + "\\private.dll", 1);
     sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "C:\\WINDOWS\\system32\\other.dll", 1);
     sim::SetRegValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool", "DisplayName", REG_SZ, std::string("Tool\0", 5));
+    // What the application stored below its own entry.
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\Extra\\Deeper", "Runs", 3);
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\Extra\\Beside");
     sim::SetRegValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App", "DisplayName", REG_SZ,
                      std::string("Other App\0", 10));
     AddCheckedProgram(app + "\\undo.exe", kind == SCENARIO_ABORTED ? 3 : 0, kind == SCENARIO_WIN32S ? 2 : 0);

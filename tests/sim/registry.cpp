@@ -1,6 +1,7 @@
 // The simulated registry: keys with typed values under HKEY_LOCAL_MACHINE and
 // HKEY_CURRENT_USER; names compared without case; a key with subkeys cannot
-// be deleted, as on Windows NT.
+// be deleted, as on Windows NT; symbolic links, which every call follows
+// but RegOpenKeyExA with REG_OPTION_OPEN_LINK for the key it opens.
 #include "world.h"
 
 #include <cstring>
@@ -8,6 +9,7 @@
 namespace sim {
 namespace detail {
 
+static const char kLinkValue[] = "SymbolicLinkValue";
 static std::vector<std::unique_ptr<Key>> g_deletedKeys;   // keep open handles valid
 static std::map<HKEY, REGSAM> g_access;                   // each open handle's access
 
@@ -46,17 +48,31 @@ static Key *BaseKey(HKEY key)
     return open == w.openKeys.end() ? nullptr : open->second;
 }
 
-static Key *FindKey(Key *base, const std::string &path, bool create)
+static Key *FindKey(Key *base, const std::string &path, bool create, bool openLastLink = false);
+
+// A link's target; nullptr when it does not exist.
+static Key *LinkTarget(const Key *link)
+{
+    return FindKey(TheWorld().roots[HKEY_LOCAL_MACHINE].get(), link->linkTarget, false);
+}
+
+// The key at path below base; links are followed, the last one only
+// without openLastLink.
+static Key *FindKey(Key *base, const std::string &path, bool create, bool openLastLink)
 {
     Key *key = base;
-    for (const std::string &part : SplitKey(path)) {
-        auto it = key->subkeys.find(Upper(part));
+    std::vector<std::string> parts = SplitKey(path);
+    for (size_t i = 0; i < parts.size() && key != nullptr; i++) {
+        auto it = key->subkeys.find(Upper(parts[i]));
         if (it == key->subkeys.end()) {
             if (!create)
                 return nullptr;
-            it = key->subkeys.emplace(Upper(part), std::make_unique<Key>()).first;
+            it = key->subkeys.emplace(Upper(parts[i]), std::make_unique<Key>()).first;
+            it->second->name = parts[i];
         }
         key = it->second.get();
+        if (!key->linkTarget.empty() && !(openLastLink && i + 1 == parts.size()))
+            key = LinkTarget(key);
     }
     return key;
 }
@@ -108,6 +124,14 @@ void SetRegDword(HKEY root, const std::string &key, const std::string &name, DWO
     SetRegValue(root, key, name, REG_DWORD, std::string((const char *)&value, 4));
 }
 
+void AddRegLink(const std::string &key, const std::string &target)
+{
+    auto lock = Lock();
+    Key *link = FindKey(BaseKey(HKEY_LOCAL_MACHINE), key, true, true);
+    link->linkTarget = target;
+    link->values[Upper(kLinkValue)] = {kLinkValue, RegValue{REG_LINK, target}};
+}
+
 std::optional<RegValue> GetRegValue(HKEY root, const std::string &key, const std::string &name)
 {
     auto lock = Lock();
@@ -140,13 +164,13 @@ static LSTATUS KeyForValueChange(HKEY key, Key **k)
 
 // Opens subKey of key with access, creating it and its missing parents when
 // create is set.
-static LSTATUS OpenKey(HKEY key, LPCSTR subKey, REGSAM access, bool create, PHKEY result)
+static LSTATUS OpenKey(HKEY key, LPCSTR subKey, REGSAM access, bool create, bool openLink, PHKEY result)
 {
     auto lock = Lock();
     Key *base = BaseKey(key);
     if (base == nullptr)
         return ERROR_INVALID_HANDLE;
-    Key *found = FindKey(base, subKey ? subKey : "", create);
+    Key *found = FindKey(base, subKey ? subKey : "", create, openLink);
     if (found == nullptr)
         return ERROR_FILE_NOT_FOUND;
     World &w = TheWorld();
@@ -161,7 +185,9 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM acce
 {
     if (DWORD e = Enter("RegOpenKeyExA", {KeyName(key), Str(subKey), Num(options), Hex(access)}))
         return (LSTATUS)e;
-    return OpenKey(key, subKey, access, false, result);
+    if ((options & ~(DWORD)REG_OPTION_OPEN_LINK) != 0)
+        return ERROR_INVALID_PARAMETER;
+    return OpenKey(key, subKey, access, false, options != 0, result);
 }
 
 LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
@@ -174,7 +200,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR cl
         return (LSTATUS)e;
     if (disposition != nullptr)
         return ERROR_INVALID_PARAMETER;   // not simulated
-    return OpenKey(key, subKey, access, true, result);
+    return OpenKey(key, subKey, access, true, false, result);
 }
 
 LSTATUS WINAPI RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classSize, LPDWORD reserved, LPDWORD subKeys,
@@ -259,6 +285,34 @@ LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name)
     return ERROR_SUCCESS;
 }
 
+LSTATUS WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
+                             LPSTR className, LPDWORD classLength, PFILETIME lastWriteTime)
+{
+    (void)reserved;
+    if (DWORD e = Enter("RegEnumKeyExA", {KeyName(key), Num(index), nameLength ? Num(*nameLength) : "(null)"}))
+        return (LSTATUS)e;
+    if (name == nullptr || nameLength == nullptr || className != nullptr || classLength != nullptr ||
+        lastWriteTime != nullptr)
+        return ERROR_INVALID_PARAMETER;   // only the names are simulated
+    auto lock = Lock();
+    Key *k = BaseKey(key);
+    if (k == nullptr)
+        return ERROR_INVALID_HANDLE;
+    auto access = g_access.find(key);
+    if (access != g_access.end() && !(access->second & KEY_ENUMERATE_SUB_KEYS))
+        return ERROR_ACCESS_DENIED;
+    if (index >= k->subkeys.size())
+        return ERROR_NO_MORE_ITEMS;
+    auto it = k->subkeys.begin();
+    std::advance(it, index);
+    const std::string &found = it->second->name;
+    if (found.size() + 1 > *nameLength)
+        return ERROR_MORE_DATA;
+    memcpy(name, found.c_str(), found.size() + 1);
+    *nameLength = (DWORD)found.size();
+    return ERROR_SUCCESS;
+}
+
 LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey)
 {
     if (DWORD e = Enter("RegDeleteKeyA", {KeyName(key), Str(subKey)}))
@@ -281,6 +335,18 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey)
     auto it = parent->subkeys.find(Upper(last));
     if (it == parent->subkeys.end())
         return ERROR_FILE_NOT_FOUND;
+    // The key deleted is the one the name opens: a link's target.
+    if (!it->second->linkTarget.empty()) {
+        std::vector<std::string> target = SplitKey(it->second->linkTarget);
+        if (target.empty())
+            return ERROR_ACCESS_DENIED;
+        std::string targetParent;
+        for (size_t i = 0; i + 1 < target.size(); i++)
+            targetParent += target[i] + "\\";
+        parent = FindKey(TheWorld().roots[HKEY_LOCAL_MACHINE].get(), targetParent, false);
+        if (parent == nullptr || (it = parent->subkeys.find(Upper(target.back()))) == parent->subkeys.end())
+            return ERROR_FILE_NOT_FOUND;
+    }
     if (!it->second->subkeys.empty())
         return ERROR_ACCESS_DENIED;
     g_deletedKeys.push_back(std::move(it->second));

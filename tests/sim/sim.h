@@ -185,6 +185,10 @@ void SetRegValue(HKEY root, const std::string &key, const std::string &name, DWO
 void SetRegDword(HKEY root, const std::string &key, const std::string &name, DWORD value);
 std::optional<RegValue> GetRegValue(HKEY root, const std::string &key, const std::string &name);
 
+// Makes key (under HKEY_LOCAL_MACHINE) a symbolic link to target, another
+// key path there, as REG_OPTION_CREATE_LINK and its SymbolicLinkValue do.
+void AddRegLink(const std::string &key, const std::string &target);
+
 struct RegKeyInfo {
     std::string path;   // HKEY_LOCAL_MACHINE\SOFTWARE\..., in upper case
     std::vector<std::pair<std::string, RegValue>> values;   // by name as set

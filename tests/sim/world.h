@@ -33,6 +33,8 @@ struct Node {
 };
 
 struct Key {
+    std::string name;         // as created
+    std::string linkTarget;   // a symbolic link's target, a key path under HKEY_LOCAL_MACHINE
     std::map<std::string, std::unique_ptr<Key>> subkeys;   // by upper-case name
     std::map<std::string, std::pair<std::string, RegValue>> values;   // upper-case -> (name, value)
 };

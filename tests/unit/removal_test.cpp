@@ -3,6 +3,8 @@
 #include "removal/remove_app.h"
 #include "res/resource.h"
 #include "removal/delete_or_schedule.h"
+#include "removal/key_tree.h"
+#include "platform/text.h"
 #include "shell/progress_dialog.h"
 #include "support/sim_fixture.h"
 #include "support/program_texts.h"
@@ -187,15 +189,40 @@ TEST_F(Removal, RecordsThatNameNothingExactlyAreCountedButNotActedOn)
     EXPECT_EQ(100, sim::FindItem(Dialog(), IDC_PROGRESS)->position);
 }
 
-TEST_F(Removal, TheApplicationsOwnUninstallEntryGoesAndNoOther)
+// The entry goes with what the application stored below it; the other
+// entries stay, and so does every key outside the entry's tree.
+TEST_F(Removal, TheApplicationsOwnUninstallEntryGoesWithItsSubkeysAndNoOther)
 {
-    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool");
-    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App");
+    sim::SetRegValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool", "DisplayName", REG_SZ, "Tool");
+    sim::SetRegValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\Extra\\Deeper", "Setting", REG_SZ, "1");
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\Extra\\Beside");
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\More");
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub");
     Start({{0, "Tool", ""}});
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
-    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App"));
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub"));
+}
+
+// A symbolic link in the tree, or an entry that is one, would lead out of
+// it to the link's target: nothing is deleted through it, and the entry
+// stays, since it cannot go whole.
+TEST_F(Removal, NoKeyIsDeletedThroughASymbolicLink)
+{
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Tool\\Settings");
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\Extra");
+    sim::AddRegLink(UNINSTALL_KEY "\\Tool\\Config", "SOFTWARE\\Vendor\\Tool");
+    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub");
+    sim::AddRegLink(UNINSTALL_KEY "\\Linked", UNINSTALL_KEY "\\Other App");
+    for (const char *entry : {UNINSTALL_KEY "\\Tool", UNINSTALL_KEY "\\Linked"}) {
+        char path[MESSAGE_SIZE];
+        CopyText(path, sizeof(path), entry);
+        EXPECT_EQ(0, DeleteKeyTree(path, sizeof(path))) << entry;
+    }
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Tool\\Settings"));
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub"));
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\Config"));
 }
 
 // The Uninstall key, which holds no entry here, would go with a delete of
