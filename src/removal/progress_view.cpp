@@ -36,6 +36,11 @@ void EndProgress(void)
     EndDialog(g_hProgressDlg, 0);
 }
 
+void HoldSession(int hold)
+{
+    SendMessageA(g_hProgressDlg, WM_HOLD_SESSION, (WPARAM)hold, 0);
+}
+
 void SetStatus(const char *text)
 {
     if (g_shown.status == text)

@@ -29,4 +29,10 @@ void SetDetail(const char *text);
 // The bar, at progress divided by the number of records.
 void SetBar(unsigned long long progress);
 
+// Asks the dialog to hold off a logoff or shutdown (hold 1) while the
+// removal changes the machine, or to let it go again (hold 0). wParam of
+// WM_HOLD_SESSION is hold.
+#define WM_HOLD_SESSION (WM_APP + 1)
+void HoldSession(int hold);
+
 #endif

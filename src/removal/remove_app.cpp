@@ -117,16 +117,23 @@ static void DeleteUninstallKey(void)
         DeleteKeyTree(keyPath, sizeof(keyPath));
 }
 
+// A logoff or shutdown is held off from the start until the Uninstall key
+// is gone: ended halfway, the removal would leave the application half
+// there.
 int RemoveApplication(void)
 {
     ShowProgress();
-    if (!RunPass(PASS_CUSTOM_PROGRAMS, NULL, 0))
+    HoldSession(1);
+    if (!RunPass(PASS_CUSTOM_PROGRAMS, NULL, 0)) {
+        HoldSession(0);
         return 0;
+    }
     unsigned long long progress = 0;
     RunPass(PASS_FILES, &progress, 1);
     RunPass(PASS_DIRECTORIES, &progress, 0);
     PrepareSystemFiles();
     DeleteUninstallKey();
+    HoldSession(0);
     EndProgress();
     return 1;
 }

@@ -4,8 +4,10 @@
 
 #include "platform/platform.h"
 
-// Sets up the dialog's first texts and the bar; reacts to nothing else, so
-// neither Cancel nor the frame's close button can stop a removal.
+// Sets up the dialog's first texts and the bar, and holds off the end of
+// the Windows session while the removal asks it to (WM_HOLD_SESSION); reacts
+// to nothing else, so neither Cancel nor the frame's close button can stop a
+// removal.
 INT_PTR CALLBACK ProgressDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Moves a top-level window to the middle of the primary screen, keeping its

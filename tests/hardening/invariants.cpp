@@ -1062,6 +1062,8 @@ void RunCheck::CheckDialogs()
         Fail("the progress dialog must stay shown after an abort");
     if (!faulted_ && outcome_ == RUN_COMPLETED && !(progress && progress->ended && !progress->visible))
         Fail("the progress dialog must be ended and hidden after a completed run");
+    if (!faulted_ && progress && progress->shutdownBlockReason)
+        Fail("a logoff is still held off when the run ends");
 
     size_t restart = 0;
     for (const sim::Call &call : sim::CallsTo("DialogBoxParamA"))

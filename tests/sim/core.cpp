@@ -209,6 +209,7 @@ void Reset()
     w.environment.clear();
     w.environment["COMSPEC"] = {"COMSPEC", "C:\\WINDOWS\\system32\\cmd.exe"};
     w.hasDefaultDllDirectories = true;
+    w.hasShutdownBlockReason = true;
     w.loadedLibraries.clear();
     w.commonControlsLoaded = false;
     w.shutdownPrivilege = false;
@@ -427,6 +428,7 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
 static const HMODULE kKernel32 = (HMODULE)0x7A000000;
 static const HMODULE kAdvapi32 = (HMODULE)0x7B000000;
 static const HMODULE kComctl32 = (HMODULE)0x7C000000;
+static const HMODULE kUser32 = (HMODULE)0x7D000000;
 static const HMODULE kMainModule = (HMODULE)0x00400000;
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size)
@@ -467,6 +469,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name)
         return kKernel32;
     if (base == "ADVAPI32.DLL" || base == "ADVAPI32")
         return kAdvapi32;
+    if (base == "USER32.DLL" || base == "USER32")
+        return kUser32;
     auto lock = Lock();
     if ((base == "COMCTL32.DLL" || base == "COMCTL32") && TheWorld().commonControlsLoaded)
         return kComctl32;
@@ -517,6 +521,12 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
             return (FARPROC)(void *)&LookupPrivilegeValueA;
         if (fn == "AdjustTokenPrivileges")
             return (FARPROC)(void *)&AdjustTokenPrivileges;
+    }
+    if (module == kUser32 && TheWorld().hasShutdownBlockReason) {
+        if (fn == "ShutdownBlockReasonCreate")
+            return (FARPROC)(void *)&SimShutdownBlockReasonCreate;
+        if (fn == "ShutdownBlockReasonDestroy")
+            return (FARPROC)(void *)&SimShutdownBlockReasonDestroy;
     }
     SetError(ERROR_PROC_NOT_FOUND);
     return nullptr;

@@ -250,6 +250,7 @@ struct WindowState {
     bool destroyed;
     RECT rect;
     std::vector<ItemState> items;
+    std::optional<std::string> shutdownBlockReason;   // ShutdownBlockReasonCreate's, its letters as ASCII
 };
 
 std::vector<WindowState> Windows();
@@ -265,6 +266,16 @@ void LoseQuitMessages();
 
 // Sends WM_COMMAND with wParam to a dialog's procedure on its own thread.
 void SendCommand(HWND dialog, WPARAM wParam);
+
+// Asks every window of the program, on its own thread, whether the Windows
+// session may end (WM_QUERYENDSESSION), as a logoff does; true when every
+// one agrees. A dialog procedure that returns FALSE agrees, as the default
+// handling does; one that returns TRUE answers through DWLP_MSGRESULT.
+bool QueryEndSession();
+
+// Whether USER32 has ShutdownBlockReasonCreate and ...Destroy, which came
+// with Windows Vista (true until set).
+void SetHasShutdownBlockReason(bool present);
 
 // Called on the dialog's thread while a modal dialog runs, until the dialog
 // ends; it acts for the user, typically with SendCommand.

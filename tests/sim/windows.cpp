@@ -145,6 +145,32 @@ void SendCommand(HWND dialog, WPARAM wParam)
     RunOnWindowThread(window, [&] { window->proc(dialog, WM_COMMAND, wParam, 0); });
 }
 
+bool QueryEndSession()
+{
+    std::vector<std::pair<HWND, Window *>> windows;
+    {
+        auto lock = Lock();
+        for (auto &w : TheWorld().windows)
+            if (!w.second->state.destroyed)
+                windows.push_back({w.first, w.second.get()});
+    }
+    bool agreed = true;
+    for (auto &w : windows)
+        RunOnWindowThread(w.second, [&] {
+            if (w.second->proc(w.first, WM_QUERYENDSESSION, 0, 0)) {
+                auto lock = Lock();
+                agreed = agreed && w.second->messageResult != FALSE;
+            }
+        });
+    return agreed;
+}
+
+void SetHasShutdownBlockReason(bool present)
+{
+    auto lock = Lock();
+    TheWorld().hasShutdownBlockReason = present;
+}
+
 void SetModalDialogHandler(std::function<void(HWND, const std::string &)> handler)
 {
     auto lock = Lock();
@@ -356,6 +382,77 @@ LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int item, UINT message, WPARAM w
     });
     return result;
 }
+
+LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (CallFails("SendMessageA", {Hex((uintptr_t)hwnd), Hex(message), Num(wParam), Hex((unsigned long long)lParam)}))
+        return 0;
+    Window *window = WindowOrError(hwnd);
+    if (window == nullptr)
+        return 0;
+    LRESULT result = 0;
+    RunOnWindowThread(window, [&] {
+        {
+            auto lock = Lock();
+            window->messageResult = 0;
+        }
+        INT_PTR handled = window->proc(hwnd, message, wParam, lParam);
+        auto lock = Lock();
+        result = handled ? window->messageResult : 0;
+    });
+    return result;
+}
+
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value)
+{
+    if (CallFails("SetWindowLongPtrA", {Hex((uintptr_t)hwnd), Num((unsigned)index), Num((unsigned long long)value)}))
+        return 0;
+    auto lock = Lock();
+    Window *window = WindowOrError(hwnd);
+    if (window == nullptr)
+        return 0;
+    if (index != DWLP_MSGRESULT)
+        throw std::logic_error("SetWindowLongPtrA: only DWLP_MSGRESULT is simulated");
+    LONG_PTR previous = window->messageResult;
+    window->messageResult = value;
+    return previous;
+}
+
+namespace sim {
+namespace detail {
+
+// Called only from the window's own thread, as Windows demands.
+static BOOL SetBlockReason(const char *function, HWND hwnd, std::optional<std::string> reason)
+{
+    if (CallFails(function, {Hex((uintptr_t)hwnd), reason ? *reason : "(none)"}))
+        return FALSE;
+    auto lock = Lock();
+    Window *window = WindowOrError(hwnd);
+    if (window == nullptr)
+        return FALSE;
+    if (window->state.owner != CurrentThread()) {
+        SetError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    window->state.shutdownBlockReason = reason;
+    return TRUE;
+}
+
+BOOL WINAPI SimShutdownBlockReasonCreate(HWND hwnd, LPCWSTR reason)
+{
+    std::string text;
+    for (const WCHAR *c = reason; c != nullptr && *c != 0; c++)
+        text += *c < 128 ? (char)*c : '?';
+    return SetBlockReason("ShutdownBlockReasonCreate", hwnd, text);
+}
+
+BOOL WINAPI SimShutdownBlockReasonDestroy(HWND hwnd)
+{
+    return SetBlockReason("ShutdownBlockReasonDestroy", hwnd, std::nullopt);
+}
+
+}  // namespace detail
+}  // namespace sim
 
 BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect)
 {

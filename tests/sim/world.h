@@ -63,6 +63,7 @@ struct Window {
     DLGPROC proc = nullptr;
     bool modal = false;
     INT_PTR result = 0;
+    LONG_PTR messageResult = 0;   // DWLP_MSGRESULT
 };
 
 struct SentTask {
@@ -140,6 +141,7 @@ struct World {
     UINT codePage = 1252;         // the ANSI code page
     std::map<std::string, std::pair<std::string, std::string>> environment;
     bool hasDefaultDllDirectories = true;
+    bool hasShutdownBlockReason = true;
     std::vector<std::string> loadedLibraries;
     bool commonControlsLoaded = false;
     bool shutdownPrivilege = false;   // enabled in the process's token
@@ -214,6 +216,10 @@ HANDLE AddHandle(const HandleObject &object);
 // Runs fn on the window's own thread, as Windows does for a window call made
 // from another thread, and waits for it.
 void RunOnWindowThread(Window *window, const std::function<void()> &fn);
+
+// USER32's calls of Windows Vista and later, which GetProcAddress gives.
+BOOL WINAPI SimShutdownBlockReasonCreate(HWND window, LPCWSTR reason);
+BOOL WINAPI SimShutdownBlockReasonDestroy(HWND window);
 Window *FindWindowLocked(HWND hwnd);
 
 }  // namespace detail

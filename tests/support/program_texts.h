@@ -43,6 +43,8 @@ inline constexpr char kRemovingSysReg[] = "Removing System Registry Entrys";
 inline constexpr char kRemovingDirectory[] = "Removing Directory:";
 inline constexpr char kPreparingSystemFiles[] = "Preparing SystemFile removal";
 inline constexpr char kDeletingUninstallKey[] = "Deleting Uninstall Key";
+// Beside the program while it holds off a logoff (where Windows shows it).
+inline const std::string kHoldReason = "Removing an application: ended now, it would stay half removed.";
 
 // The restart dialog; its line feeds stand bare, without carriage returns.
 inline constexpr char kRestartTitle[] = "Restart";

@@ -136,6 +136,37 @@ TEST_F(Startup, AnsweringYesRemovesTheApplication)
     EXPECT_EQ(100, sim::FindItem(dlg, IDC_PROGRESS)->position);
 }
 
+// From Yes until the Uninstall key is gone the progress dialog holds off a
+// logoff, with a reason where Windows has the call for it; before Yes and
+// at the end nothing is held off.
+TEST_F(Startup, ALogoffIsHeldOffWhileTheRemovalChangesTheMachine)
+{
+    for (bool vista : {true, false}) {
+        PrepareProgramWorld();
+        sim::SetHasShutdownBlockReason(vista);
+        WriteLog(LOG, {{0, "Tool", ""}, {7, APP "\\undo", ""}, {1, APP "\\tool.exe", ""}});
+        sim::AddFile(APP "\\tool.exe", "exe");
+        std::vector<std::string> seen;
+        auto look = [&seen](const char *when) {
+            std::optional<std::string> reason = sim::FindWindowByTemplate("UNINSTDLG")->shutdownBlockReason;
+            seen.push_back(std::string(when) + (sim::QueryEndSession() ? ": ends" : ": held") +
+                           (reason ? " because " + *reason : ""));
+        };
+        sim::AddProgram(APP "\\undo.exe", [&](const sim::ProgramRun &) {
+            look("custom program");
+            return 0u;
+        });
+        sim::SetMessageBoxHandler([&](const sim::MessageBoxRecord &box) {
+            look(box.text == kConfirm ? "question" : "success");
+            return box.text == kConfirm ? IDYES : IDOK;
+        });
+        EXPECT_EQ(0, RunProgram(LOG));
+        std::string held = vista ? "custom program: held because " + kHoldReason : "custom program: held";
+        EXPECT_EQ((std::vector<std::string>{"question: ends", held, "success: ends"}), seen) << vista;
+        EXPECT_FALSE(sim::FileExists(APP "\\tool.exe"));
+    }
+}
+
 // On Japanese Windows (code page 932) the second byte of many characters is
 // a backslash: "ソフト表示" is 83 5C 83 74 83 67 95 5C 8E A6. Names are read by
 // character: the name holds no backslash, so its Uninstall entry goes; a
