@@ -58,6 +58,7 @@ typedef HANDLE HDDEDATA;
 typedef INT_PTR(WINAPI *FARPROC)(void);
 typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef DWORD(WINAPI *LPTHREAD_START_ROUTINE)(LPVOID);
+typedef BOOL(CALLBACK *WNDENUMPROC)(HWND, LPARAM);
 typedef HDDEDATA(CALLBACK *PFNCALLBACK)(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR,
                                          ULONG_PTR);
 
@@ -234,6 +235,9 @@ typedef struct _TOKEN_PRIVILEGES {
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
+#define PAGE_READWRITE 0x04
+#define FILE_MAP_WRITE 0x0002
+#define FILE_MAP_READ 0x0004
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -305,6 +309,7 @@ typedef struct _TOKEN_PRIVILEGES {
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
+#define SW_RESTORE 9
 #define SW_SHOWDEFAULT 10
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
@@ -375,6 +380,10 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stackSize,
 DWORD WINAPI GetCurrentThreadId(void);
 HANDLE WINAPI GetCurrentProcess(void);
 DWORD WINAPI GetCurrentProcessId(void);
+HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect, DWORD sizeHigh,
+                                 DWORD sizeLow, LPCSTR name);
+LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, size_t size);
+BOOL WINAPI UnmapViewOfFile(LPCVOID address);
 BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
                            LPSECURITY_ATTRIBUTES threadSecurity, BOOL inheritHandles, DWORD flags,
                            LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
@@ -430,6 +439,11 @@ BOOL WINAPI MessageBeep(UINT type);
 BOOL WINAPI AttachThreadInput(DWORD attach, DWORD attachTo, BOOL doAttach);
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI EnumWindows(WNDENUMPROC callback, LPARAM param);
+DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId);
+BOOL WINAPI IsWindowVisible(HWND window);
+BOOL WINAPI IsIconic(HWND window);
+BOOL WINAPI SetForegroundWindow(HWND window);
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 
 // DDE management library

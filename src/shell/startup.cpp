@@ -3,6 +3,7 @@
 #include "completion.h"
 #include "globals.h"
 #include "log/install_log.h"
+#include "log_guard.h"
 #include "platform/text.h"
 #include "progress_dialog.h"
 #include "removal/custom_program.h"
@@ -66,11 +67,15 @@ int InitUninstall(const char *logPath)
     g_hProgressDlg = CreateDialogParamA(g_hInstance, "UNINSTDLG", NULL, ProgressDlgProc, 0);
     if (g_hProgressDlg == NULL) {
         ShowWarning(kResourceError, g_caption);
-        return 0;
+        return INIT_FAILED;
     }
     if (!OpenLog(logPath)) {
         ShowWarning(kNoLog, g_caption);
-        return 0;
+        return INIT_FAILED;
+    }
+    if (TakeLogGuard() == LOG_GUARD_HELD_ELSEWHERE) {
+        CloseLog();
+        return INIT_RUNNING_ELSEWHERE;
     }
     ScanLog(g_caption, sizeof(g_caption));
     IdentifyLog(logPath);
@@ -80,7 +85,7 @@ int InitUninstall(const char *logPath)
     DWORD threadId;
     g_worker = CreateThread(NULL, WORKER_STACK_SIZE, UninstallThread, (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0,
                             &threadId);
-    return g_worker != NULL;
+    return g_worker != NULL ? INIT_STARTED : INIT_FAILED;
 }
 
 // Serves the progress dialog and the worker's calls on it until the worker
@@ -114,14 +119,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int sh
         ShowWarning(kCorrupt, DEFAULT_CAPTION);
         return -1;
     }
-    if (!InitUninstall(cmdLine)) {
+    int started = InitUninstall(cmdLine);
+    if (started == INIT_FAILED)
         ShowWarning(kTerminated, g_caption);
-        return 0;
+    if (started == INIT_STARTED) {
+        RunMessageLoop();
+        CloseHandle(g_worker);
+        if (g_outcome == OUTCOME_COMPLETED)
+            RunCompletion(cmdLine);
     }
-
-    RunMessageLoop();
-    CloseHandle(g_worker);
-    if (g_outcome == OUTCOME_COMPLETED)
-        RunCompletion(cmdLine);
+    ReleaseLogGuard();
     return 0;
 }

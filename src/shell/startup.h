@@ -4,9 +4,14 @@
 
 #include "platform/platform.h"
 
-// Creates the hidden progress dialog, opens and scans the log at logPath and
-// starts the worker thread. Returns 1 when the worker runs, 0 after a
-// failure (its own message, if any, already shown).
+enum InitResult {
+    INIT_FAILED = 0,            // its own message, if any, already shown
+    INIT_STARTED = 1,           // the worker runs
+    INIT_RUNNING_ELSEWHERE = 2  // another run removes the application: this one ends as it is
+};
+
+// Creates the hidden progress dialog, opens the log at logPath, takes its
+// guard, scans it and starts the worker thread.
 int InitUninstall(const char *logPath);
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int showCommand);

@@ -1,5 +1,6 @@
 #include "invariants.h"
 #include "support/program_texts.h"
+#include "support/program_world.h"
 
 #include <algorithm>
 #include <cstring>
@@ -63,6 +64,7 @@ const char *OutcomeName(Outcome outcome)
     case RUN_DECLINED: return "declined";
     case RUN_ABORTED: return "aborted";
     case RUN_COMPLETED: return "completed";
+    case RUN_ELSEWHERE: return "second start";
     default: return "unknown";
     }
 }
@@ -91,6 +93,10 @@ void ApplySetup(const RunSetup &setup)
         sim::SetProgramManager([](const std::string &) { return true; });
         sim::SetProgramManagerAnswerTime(60000);
         break;
+    }
+    if (setup.otherRunUnderWay) {
+        sim::HoldNamedMapping(LogGuardName(setup.commandTail), OTHER_RUN_PROCESS_ID);
+        sim::AddOtherWindow(OTHER_RUN_PROCESS_ID, true, false);
     }
 }
 
@@ -408,6 +414,8 @@ Outcome RunCheck::ReadOutcome()
         return RUN_CORRUPT;
     if (has(kTerminated))
         return RUN_INIT_FAILED;
+    if (boxes.empty() && setup_.otherRunUnderWay)
+        return RUN_ELSEWHERE;
     if (boxes.empty() || boxes[0].text != kConfirm)
         return RUN_UNKNOWN;
     if (has(kAborted))
@@ -461,6 +469,9 @@ void RunCheck::CheckBoxes()
     case RUN_DECLINED:
         ok = n == 1;
         expect(0, kConfirm, kQuestion, n > 0 && isCaption(boxes[0].caption));
+        break;
+    case RUN_ELSEWHERE:
+        ok = n == 0;
         break;
     case RUN_ABORTED:
         ok = n == 3;
@@ -540,6 +551,8 @@ void RunCheck::CheckExpectedOutcome()
         expected = RUN_CORRUPT;
     else if (!logIsFile_ || setup_.logHeld)
         expected = RUN_INIT_FAILED;
+    else if (setup_.otherRunUnderWay)
+        expected = RUN_ELSEWHERE;
     else if (!setup_.confirm)
         expected = RUN_DECLINED;
     else if (runs == customRecords && allSucceeded && !cutRun)
@@ -968,11 +981,11 @@ void RunCheck::CheckJournal(const std::map<std::string, Values> &after)
 }
 
 // The kind of object a handle stands for, as far as which call closes it:
-// CloseHandle, RegCloseKey, DdeUninitialize, DdeFreeStringHandle or
-// DdeDisconnect.
+// CloseHandle, RegCloseKey, DdeUninitialize, DdeFreeStringHandle,
+// DdeDisconnect or UnmapViewOfFile.
 static std::string HandleFamily(const std::string &what)
 {
-    for (const char *family : {"registry key", "dde instance", "dde string", "dde conversation"})
+    for (const char *family : {"registry key", "dde instance", "dde string", "dde conversation", "view of"})
         if (what.compare(0, strlen(family), family) == 0)
             return family;
     return "kernel object";
@@ -996,6 +1009,8 @@ void RunCheck::CheckHandles()
             failedCloses.insert({"dde string", call.args[1]});
         else if (call.function == "DdeDisconnect")
             failedCloses.insert({"dde conversation", call.args[0]});
+        else if (call.function == "UnmapViewOfFile")
+            failedCloses.insert({"view of", call.args[0]});
     }
     // The process ends right after a declined run or a worker that could
     // not start, and Windows closes the log then.
@@ -1056,8 +1071,10 @@ void RunCheck::CheckLogReads()
 void RunCheck::CheckDialogs()
 {
     std::optional<sim::WindowState> progress = sim::FindWindowByTemplate("UNINSTDLG");
-    if (outcome_ == RUN_DECLINED && progress && progress->everShown)
-        Fail("the progress dialog was shown in a declined run");
+    if ((outcome_ == RUN_DECLINED || outcome_ == RUN_ELSEWHERE) && progress && progress->everShown)
+        Fail("the progress dialog was shown in a " + std::string(OutcomeName(outcome_)) + " run");
+    if (!faulted_ && outcome_ == RUN_ELSEWHERE && sim::ForegroundWindow() == nullptr)
+        Fail("a second start did not bring the other run's window to the front");
     if (!faulted_ && outcome_ == RUN_ABORTED && !(progress && progress->visible))
         Fail("the progress dialog must stay shown after an abort");
     if (!faulted_ && outcome_ == RUN_COMPLETED && !(progress && progress->ended && !progress->visible))

@@ -21,13 +21,16 @@
 //   as many as the records naming it, and its value was deleted (or that
 //   deletion was made to fail, which the release does not look at).
 // - Handles: every handle, registry key, DDE instance, string handle,
-//   conversation and process handle is closed by the end of the run. The log
+//   conversation, process handle and mapped view is closed by the end of the run. The log
 //   alone may stay open after a declined run or a worker thread that could
 //   not start: the process ends right after, and Windows closes it then. An
 //   object whose own closing call (CloseHandle, RegCloseKey, DdeUninitialize,
 //   DdeFreeStringHandle, DdeDisconnect) was made to fail may stay open too;
 //   a failed close excuses nothing else.
 // - Exit code 0, or -1 after the alarm about a corrupt executable only.
+// - Nothing holds off a logoff when the run ends.
+// - A run started while another on the same log is under way shows nothing,
+//   changes nothing and brings the other run's window to the front.
 // - The message boxes follow the one sequence the program promises for the
 //   way the run ended (see Outcome), with their exact texts, captions and
 //   types and without an owner window.
@@ -60,7 +63,11 @@ struct RunSetup {
     bool confirm = true;        // Yes to the confirmation
     bool restartYes = false;    // Yes in the restart dialog
     Progman progman = PROGMAN_ABSENT;
+    bool otherRunUnderWay = false;   // another run on the same log holds its guard, its window shown
 };
+
+// The process and window of that other run.
+#define OTHER_RUN_PROCESS_ID 0x7E4
 
 // Whether the uninstaller acts on a record (its 516 bytes), by the rules
 // read independently of the program: the texts its type uses end within
@@ -84,6 +91,7 @@ enum Outcome {
     RUN_DECLINED,      // the confirmation alone
     RUN_ABORTED,       // confirmation, custom-run failure, abort message
     RUN_COMPLETED,     // confirmation, Program Manager boxes, success message
+    RUN_ELSEWHERE,     // nothing shown: another run on the log is under way
     RUN_UNKNOWN        // none of these
 };
 

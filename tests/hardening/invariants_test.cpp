@@ -34,7 +34,8 @@ TEST(Invariants, CleanRunsOfEveryScenarioKeepThem)
     } cases[] = {{SCENARIO_COMPLETED, RUN_COMPLETED},
                  {SCENARIO_WIN32S, RUN_COMPLETED},
                  {SCENARIO_DECLINED, RUN_DECLINED},
-                 {SCENARIO_ABORTED, RUN_ABORTED}};
+                 {SCENARIO_ABORTED, RUN_ABORTED},
+                 {SCENARIO_SECOND_START, RUN_ELSEWHERE}};
     for (const Case &c : cases) {
         RunResult result = RunScenario(c.kind);
         EXPECT_EQ(0, result.exitCode) << ScenarioName(c.kind);

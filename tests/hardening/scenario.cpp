@@ -12,6 +12,7 @@ const char *ScenarioName(ScenarioKind kind)
     case SCENARIO_WIN32S: return "Win32s";
     case SCENARIO_DECLINED: return "declined";
     case SCENARIO_ABORTED: return "aborted";
+    case SCENARIO_SECOND_START: return "second start";
     }
     return "?";
 }
@@ -76,6 +77,7 @@ RunSetup BuildScenario(ScenarioKind kind)
     setup.confirm = kind != SCENARIO_DECLINED;
     setup.restartYes = kind == SCENARIO_COMPLETED;
     setup.progman = kind == SCENARIO_WIN32S ? PROGMAN_REFUSES : PROGMAN_ACCEPTS;
+    setup.otherRunUnderWay = kind == SCENARIO_SECOND_START;
     if (kind == SCENARIO_WIN32S)
         sim::SetVersion(0x80000A03);   // Win32s 1.3 on Windows 3.1
     ApplySetup(setup);

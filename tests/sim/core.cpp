@@ -214,6 +214,9 @@ void Reset()
     w.commonControlsLoaded = false;
     w.shutdownPrivilege = false;
     w.exitRequests.clear();
+    w.mappings.clear();
+    w.views.clear();
+    w.sessionNamespaces = true;
     ResetFiles();
     ResetPrograms();
     ResetDde();
@@ -265,6 +268,7 @@ void EndProcess()
         if (h.second.kind == HANDLE_FILE && h.second.node != nullptr)
             h.second.node->openCount--;
     w.handles.clear();
+    ReleaseAllMappings();
     CloseOpenKeys();
     for (auto &d : w.ddeObjects)
         if (d.second == "dde instance")
@@ -298,9 +302,11 @@ std::vector<HandleInfo> OpenHandleInfos()
     auto lock = Lock();
     World &w = TheWorld();
     std::vector<HandleInfo> out;
-    static const char *kinds[] = {"file", "thread", "process", "token"};
+    static const char *kinds[] = {"file", "thread", "process", "token", "mapping"};
     for (auto &h : w.handles)
         out.push_back({std::string(kinds[h.second.kind]) + " " + h.second.path, Hex((uintptr_t)h.first)});
+    for (auto &v : w.views)
+        out.push_back({"view of " + v.second, Hex((uintptr_t)v.first)});
     for (auto &k : w.openKeys)
         out.push_back({"registry key", Hex((uintptr_t)k.first)});
     for (auto &d : w.ddeObjects)

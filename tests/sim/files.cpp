@@ -225,6 +225,11 @@ static const Node *DriveOf(const Node *node)
     return node;
 }
 
+static DWORD VolumeSerialOf(const Node *node)
+{
+    return kVolumeSerial + (DWORD)(unsigned char)DriveOf(node)->name[0];
+}
+
 DWORD ItemAttributes(const Node *node)
 {
     return node->attributes | (node->isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
@@ -517,7 +522,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
     info->nFileSizeHigh = (DWORD)((unsigned long long)node->content.size() >> 32);
     info->nNumberOfLinks = 1;
     info->dwFileAttributes = ItemAttributes(node);
-    info->dwVolumeSerialNumber = kVolumeSerial + (DWORD)(unsigned char)DriveOf(node)->name[0];
+    info->dwVolumeSerialNumber = VolumeSerialOf(node);
     info->nFileIndexLow = (DWORD)node->id;
     info->nFileIndexHigh = (DWORD)(node->id >> 32);
     return TRUE;
@@ -535,6 +540,8 @@ BOOL WINAPI CloseHandle(HANDLE object)
     }
     if (it->second.kind == HANDLE_FILE && it->second.node != nullptr)
         it->second.node->openCount--;
+    if (it->second.kind == HANDLE_MAPPING)
+        ReleaseMapping(it->second.path);
     TheWorld().handles.erase(it);
     return TRUE;
 }
@@ -793,7 +800,7 @@ static void CollectItems(const Node *node, std::vector<ItemInfo> *out)
     for (auto &child : node->children) {
         const Node *n = child.get();
         out->push_back(ItemInfo{LongPathOf(n), ShortPathOf(n), n->isDir, n->content, n->written, n->id,
-                                ItemAttributes(n), n->loadedImage,
+                                VolumeSerialOf(n), ItemAttributes(n), n->loadedImage,
                                 n->heldByOthers > 0 && !(n->heldShare & FILE_SHARE_DELETE)});
         CollectItems(child.get(), out);
     }

@@ -122,6 +122,7 @@ struct ItemInfo {
     std::string content;
     unsigned long long written;   // last write time, as GetFileInformationByHandle gives it
     unsigned long long id;        // the same under a new name, as the file index is
+    DWORD volumeSerial;           // of its drive, as GetFileInformationByHandle gives it
     DWORD attributes;             // as GetFileAttributesA gives them
     bool loaded;                  // LoadImage
     bool heldWithoutDeleteSharing;   // HoldFile without FILE_SHARE_DELETE: it cannot be renamed
@@ -280,6 +281,26 @@ void SetHasShutdownBlockReason(bool present);
 // Called on the dialog's thread while a modal dialog runs, until the dialog
 // ends; it acts for the user, typically with SendCommand.
 void SetModalDialogHandler(std::function<void(HWND dialog, const std::string &templateName)> handler);
+
+// ---- Other processes ---------------------------------------------------------
+
+// Another process holds a named mapping of the paging file (as
+// CreateFileMappingA makes one) whose first four bytes are processId.
+void HoldNamedMapping(const std::string &name, DWORD processId);
+// That process lets it go, as its end does.
+void ReleaseNamedMapping(const std::string &name);
+// Every named mapping that exists.
+std::vector<std::string> NamedMappings();
+// Whether names with a namespace ("Global\\...") are understood, as they are
+// from Windows 2000 on (true until set).
+void SetSessionNamespaces(bool present);
+
+// A top-level window of another process, above the program's windows and
+// those added before it in Z order.
+HWND AddOtherWindow(DWORD processId, bool visible, bool iconic);
+// The window SetForegroundWindow last brought to the front.
+HWND ForegroundWindow();
+bool OtherWindowIsIconic(HWND window);
 
 // ---- Message boxes ---------------------------------------------------------
 

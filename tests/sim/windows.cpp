@@ -86,6 +86,32 @@ void ResetWindows()
     w.boxes.clear();
     w.boxHandler = nullptr;
     w.loseQuitMessages = false;
+    w.otherWindows.clear();
+    w.foreground = nullptr;
+}
+
+HWND AddOtherWindow(DWORD processId, bool visible, bool iconic)
+{
+    auto lock = Lock();
+    World &w = TheWorld();
+    HWND hwnd = (HWND)(w.nextWindow += 0x10);
+    w.otherWindows.insert(w.otherWindows.begin(), OtherWindow{hwnd, processId, visible, iconic});
+    return hwnd;
+}
+
+HWND ForegroundWindow()
+{
+    auto lock = Lock();
+    return TheWorld().foreground;
+}
+
+bool OtherWindowIsIconic(HWND window)
+{
+    auto lock = Lock();
+    for (const OtherWindow &o : TheWorld().otherWindows)
+        if (o.hwnd == window)
+            return o.iconic;
+    throw std::runtime_error("no other process's window");
 }
 
 void LoseQuitMessages()
@@ -312,10 +338,27 @@ BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
     return TRUE;
 }
 
+static OtherWindow *FindOtherWindow(HWND hwnd)
+{
+    for (OtherWindow &o : TheWorld().otherWindows)
+        if (o.hwnd == hwnd)
+            return &o;
+    return nullptr;
+}
+
 BOOL WINAPI ShowWindow(HWND hwnd, int command)
 {
     if (CallFails("ShowWindow", {Hex((uintptr_t)hwnd), Num(command)}))
         return FALSE;
+    {
+        auto lock = Lock();
+        if (OtherWindow *other = FindOtherWindow(hwnd)) {
+            BOOL was = other->visible;
+            other->visible = command != SW_HIDE;
+            other->iconic = other->iconic && command != SW_RESTORE;
+            return was;
+        }
+    }
     Window *window = WindowOrError(hwnd);
     if (window == nullptr)
         return FALSE;
@@ -453,6 +496,72 @@ BOOL WINAPI SimShutdownBlockReasonDestroy(HWND hwnd)
 
 }  // namespace detail
 }  // namespace sim
+
+BOOL WINAPI EnumWindows(WNDENUMPROC callback, LPARAM param)
+{
+    if (CallFails("EnumWindows", {}))
+        return FALSE;
+    std::vector<HWND> windows;
+    {
+        auto lock = Lock();
+        for (const OtherWindow &o : TheWorld().otherWindows)
+            windows.push_back(o.hwnd);
+        for (auto &w : TheWorld().windows)
+            if (!w.second->state.destroyed)
+                windows.push_back(w.first);
+    }
+    for (HWND window : windows)
+        if (!callback(window, param))
+            break;
+    return TRUE;
+}
+
+DWORD WINAPI GetWindowThreadProcessId(HWND hwnd, LPDWORD processId)
+{
+    Enter("GetWindowThreadProcessId", {Hex((uintptr_t)hwnd)});
+    auto lock = Lock();
+    DWORD process = 0;
+    DWORD thread = 0;
+    if (OtherWindow *other = FindOtherWindow(hwnd)) {
+        process = other->processId;
+        thread = other->processId + 1;
+    } else if (Window *window = FindWindowLocked(hwnd)) {
+        process = TheWorld().processId;
+        thread = window->state.owner;
+    }
+    if (processId != nullptr)
+        *processId = process;
+    return thread;
+}
+
+BOOL WINAPI IsWindowVisible(HWND hwnd)
+{
+    Enter("IsWindowVisible", {Hex((uintptr_t)hwnd)});
+    auto lock = Lock();
+    if (OtherWindow *other = FindOtherWindow(hwnd))
+        return other->visible;
+    Window *window = FindWindowLocked(hwnd);
+    return window != nullptr && window->state.visible;
+}
+
+BOOL WINAPI IsIconic(HWND hwnd)
+{
+    Enter("IsIconic", {Hex((uintptr_t)hwnd)});
+    auto lock = Lock();
+    OtherWindow *other = FindOtherWindow(hwnd);
+    return other != nullptr && other->iconic;
+}
+
+BOOL WINAPI SetForegroundWindow(HWND hwnd)
+{
+    if (CallFails("SetForegroundWindow", {Hex((uintptr_t)hwnd)}))
+        return FALSE;
+    auto lock = Lock();
+    if (FindOtherWindow(hwnd) == nullptr && FindWindowLocked(hwnd) == nullptr)
+        return FALSE;
+    TheWorld().foreground = hwnd;
+    return TRUE;
+}
 
 BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect)
 {

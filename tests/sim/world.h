@@ -39,7 +39,7 @@ struct Key {
     std::map<std::string, std::pair<std::string, RegValue>> values;   // upper-case -> (name, value)
 };
 
-enum HandleKind { HANDLE_FILE, HANDLE_THREAD, HANDLE_PROCESS, HANDLE_TOKEN };
+enum HandleKind { HANDLE_FILE, HANDLE_THREAD, HANDLE_PROCESS, HANDLE_TOKEN, HANDLE_MAPPING };
 
 struct HandleObject {
     HandleKind kind;
@@ -64,6 +64,21 @@ struct Window {
     bool modal = false;
     INT_PTR result = 0;
     LONG_PTR messageResult = 0;   // DWLP_MSGRESULT
+};
+
+// A named file mapping in the paging file, by its name as given.
+struct NamedMapping {
+    std::vector<unsigned char> data;
+    int programHandles = 0;
+    bool heldByOthers = false;
+};
+
+// Another process's top-level window.
+struct OtherWindow {
+    HWND hwnd;
+    DWORD processId;
+    bool visible;
+    bool iconic;
 };
 
 struct SentTask {
@@ -119,6 +134,8 @@ struct World {
 
     std::map<HWND, std::unique_ptr<Window>> windows;
     std::map<std::string, DialogTemplate> templates;
+    std::vector<OtherWindow> otherWindows;   // above the program's, in Z order
+    HWND foreground = nullptr;
     uintptr_t nextWindow = 0x10000;
     int screenWidth = 1024;
     int screenHeight = 768;
@@ -137,6 +154,9 @@ struct World {
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string systemDirectory = "C:\\WINDOWS\\system32";
     DWORD processId = 0x1A4;
+    std::map<std::string, NamedMapping> mappings;
+    std::map<void *, std::string> views;   // mapped views, by address
+    bool sessionNamespaces = true;         // "Global\\" names are understood
     DWORD version = 0x1DB10106;   // Windows 7 SP1, NT family
     UINT codePage = 1252;         // the ANSI code page
     std::map<std::string, std::pair<std::string, std::string>> environment;
@@ -190,6 +210,11 @@ void LeaveIfEnded();
 
 // Closes the registry keys the program holds open (world locked).
 void CloseOpenKeys();
+
+// The program's handle of a named mapping is closed, or all of them as its
+// process ends (world locked); a mapping nobody holds goes.
+void ReleaseMapping(const std::string &name);
+void ReleaseAllMappings();
 
 // Reports a run that can never end (a deadlock) and stops the test program.
 [[noreturn]] void Hang(const std::string &what);

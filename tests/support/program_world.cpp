@@ -12,7 +12,9 @@
 #include "shell/startup.h"
 #include "program_texts.h"
 
+#include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 static void AddProgramTemplates()
@@ -98,4 +100,19 @@ void EndProgramProcess()
 {
     sim::EndProcess();
     ClearGlobals();
+}
+
+std::string LogGuardName(const std::string &logPath)
+{
+    std::optional<std::string> log = sim::ResolvePath(logPath);
+    if (!log)
+        throw std::runtime_error("no log for a guard: " + logPath);
+    for (const sim::ItemInfo &item : sim::AllItems())
+        if (item.longPath == *log) {
+            char name[64];
+            snprintf(name, sizeof(name), "Global\\Morvane Uninstall %08X-%08X%08X", (unsigned)item.volumeSerial,
+                     (unsigned)(item.id >> 32), (unsigned)item.id);
+            return name;
+        }
+    throw std::runtime_error("no log for a guard: " + logPath);
 }

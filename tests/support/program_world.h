@@ -25,6 +25,11 @@ std::string CorruptExecutable();
 // entry point would, and waits for its threads; returns WinMain's result.
 int RunUninstaller(const std::string &commandTail);
 
+// The name of the guard that a run on the log at logPath (which must exist)
+// takes: "Global\\Morvane Uninstall ", the volume's serial number, "-", and
+// the log's file index, in hex.
+std::string LogGuardName(const std::string &logPath);
+
 // Ends the program's process as a kill does, keeping the world it changed,
 // and clears the globals: the program can then run again on that world.
 void EndProgramProcess();

@@ -136,6 +136,73 @@ TEST_F(Startup, AnsweringYesRemovesTheApplication)
     EXPECT_EQ(100, sim::FindItem(dlg, IDC_PROGRESS)->position);
 }
 
+// Started again on a log whose removal is under way (its guard held by
+// another process), the program shows nothing and changes nothing: the
+// other run's topmost shown window comes to the front, restored.
+TEST_F(Startup, ASecondStartOnALogUnderRemovalBringsTheFirstRunToTheFront)
+{
+    WriteToolLog();
+    const DWORD first = 0x7E4;
+    sim::HoldNamedMapping(LogGuardName(LOG), first);
+    sim::AddOtherWindow(first, false, false);
+    HWND shown = sim::AddOtherWindow(first, true, true);
+    sim::AddOtherWindow(first, false, false);
+    sim::AddOtherWindow(0x999, true, false);   // another program's, on top
+    AnswerConfirmation(IDYES);
+
+    EXPECT_EQ(0, RunProgram(LOG));
+    EXPECT_EQ(std::vector<std::string>{}, BoxTexts());
+    EXPECT_EQ(shown, sim::ForegroundWindow());
+    EXPECT_FALSE(sim::OtherWindowIsIconic(shown));
+    EXPECT_TRUE(sim::FileExists(APP "\\tool.exe"));
+    EXPECT_TRUE(sim::FileExists(LOG));
+    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
+    EXPECT_FALSE(DialogEverShown());
+    EXPECT_EQ(std::vector<std::string>{}, sim::OpenHandles());
+    EXPECT_EQ(std::vector<std::string>{LogGuardName(LOG)}, sim::NamedMappings()) << "the first run's guard stays";
+}
+
+// A run holds its log's guard, named by the log's identity, in the
+// namespace of all sessions or, where Windows has none, by the name alone;
+// it goes with the run, and with a run that is killed.
+TEST_F(Startup, TheGuardIsNamedByTheLogAndGoesWithItsRun)
+{
+    for (bool sessions : {true, false}) {
+        PrepareProgramWorld();
+        sim::SetSessionNamespaces(sessions);
+        WriteToolLog();
+        std::string name = LogGuardName(LOG);
+        if (!sessions)
+            name = name.substr(std::string("Global\\").size());
+        std::vector<std::string> held;
+        sim::SetMessageBoxHandler([&held](const sim::MessageBoxRecord &) {
+            held = sim::NamedMappings();
+            return IDNO;
+        });
+        EXPECT_EQ(0, RunProgram(LOG));
+        EXPECT_EQ(std::vector<std::string>{name}, held) << sessions;
+        EXPECT_EQ(std::vector<std::string>{}, sim::NamedMappings());
+    }
+
+    PrepareProgramWorld();
+    WriteToolLog();
+    AnswerConfirmation(IDNO);
+    RunProgram(LOG);
+    size_t question = 0;
+    std::vector<sim::Call> calls = sim::Calls();
+    while (question < calls.size() && calls[question].function != "MessageBoxA")
+        question++;
+    PrepareProgramWorld();
+    WriteToolLog();
+    sim::EndRunAtCall((int)question + 1);
+    EXPECT_EQ(RUN_ENDED_EXIT_CODE, RunProgram(LOG));
+    EndProgramProcess();
+    EXPECT_EQ(std::vector<std::string>{}, sim::NamedMappings());
+    AnswerConfirmation(IDYES);
+    EXPECT_EQ(0, RunProgram(LOG));
+    EXPECT_EQ((std::vector<std::string>{kConfirm, kRemoved}), BoxTexts());
+}
+
 // From Yes until the Uninstall key is gone the progress dialog holds off a
 // logoff, with a reason where Windows has the call for it; before Yes and
 // at the end nothing is held off.
