@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "files.h"
 #include "install_log.h"
 #include "restart.h"
 
@@ -75,6 +76,77 @@ TEST_F(Confirmation, ProgressDialogWaitsHiddenAndCentred)
     EXPECT_GT(height, 0);
     EXPECT_EQ(screenWidth / 2 - width / 2, dialog.rect.left) << "width " << width;
     EXPECT_EQ(screenHeight / 2 - height / 2, dialog.rect.top) << "height " << height;
+}
+
+// Started twice on one log, as a double click in the list of installed
+// programs does: whichever takes the log first asks and removes the
+// application as if alone, nothing waiting for a restart; the other ends at
+// once with exit code 0.
+TEST_F(Confirmation, TwoStartsOnOneLogMakeOneRemovalAsIfAlone)
+{
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    e2e::Program second;
+    std::string error;
+    ASSERT_TRUE(program_.Start(exe_, app_.logPath, &error)) << error;
+    ASSERT_TRUE(second.Start(exe_, app_.logPath, &error)) << error;
+    e2e::Program *asking = nullptr;
+    DWORD exitCode = 1;
+    for (int tenths = 0; tenths < 300 && asking == nullptr; tenths++) {
+        if (second.WaitForExit(0, &exitCode))
+            asking = &program_;
+        else if (program_.WaitForExit(0, &exitCode))
+            asking = &second;
+        else
+            Sleep(100);
+    }
+    ASSERT_NE(nullptr, asking) << "neither run ended by itself";
+    EXPECT_EQ(0u, exitCode);
+
+    e2e::RunRecord run;
+    EXPECT_TRUE(e2e::WatchRun(*asking, AnswerYes, &run, kRunLimitMs)) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
+    ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+    EXPECT_EQ(kConfirm, run.boxes[0].text);
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
+    EXPECT_FALSE(e2e::FileExists(app_.logPath));
+    EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath)));
+    ExpectNothingScheduled();
+}
+
+// A second start while the first run asks brings the first one's question
+// to the front, over whatever was there, and changes nothing. Once the first
+// run is killed, a third start asks again.
+TEST_F(Confirmation, ASecondStartBringsTheFirstForwardAndAKilledRunBlocksNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    std::string error;
+    e2e::RunRecord asked;
+    ASSERT_TRUE(program_.Start(exe_, app_.logPath, &error)) << error;
+    EXPECT_FALSE(e2e::WatchRun(program_, [](const e2e::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
+    ASSERT_EQ(1u, asked.boxes.size()) << asked.error;
+
+    HWND inFront = CreateWindowExA(0, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, NULL, NULL,
+                                   NULL, NULL);
+    ASSERT_NE(nullptr, inFront);
+    SetForegroundWindow(inFront);
+    ASSERT_EQ(inFront, GetForegroundWindow());
+    e2e::Program second;
+    ASSERT_TRUE(second.Start(exe_, app_.logPath, &error)) << error;
+    DWORD exitCode = 1;
+    EXPECT_TRUE(second.WaitForExit(kRunLimitMs, &exitCode)) << "the second start does not end";
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_EQ(asked.boxes[0].window, GetForegroundWindow());
+    DestroyWindow(inFront);
+    ExpectAppUntouched();
+
+    program_.Terminate();
+    e2e::RunRecord run = RunUninstaller(app_.logPath, [](const e2e::MessageBoxView &) { return IDNO; });
+    EXPECT_TRUE(run.ended) << run.error;
+    ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
+    EXPECT_EQ(kConfirm, run.boxes[0].text);
+    ExpectAppUntouched();
 }
 
 }  // namespace

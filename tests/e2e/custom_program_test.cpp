@@ -361,4 +361,61 @@ TEST_F(CustomProgram, ProgramsReadingTheInheritedLogRunOnceEach)
     ExpectRemovalCompleted(run);
 }
 
+// A logoff during the removal, here while a slow custom program runs, is
+// held off: the progress dialog refuses Windows' end-of-session round, which
+// then ends nothing, and the removal goes on to its end. Before Yes and at
+// the end the dialog lets the session end.
+TEST_F(CustomProgram, ALogoffDuringTheRemovalIsHeldOff)
+{
+    const std::string slow = plain_ + "\\slow.exe";
+    const std::string go = plain_ + "\\go";
+    e2e::RecordingProgram waiting;
+    waiting.waitFor = go;
+    std::string error;
+    ASSERT_TRUE(e2e::PlaceRecordingProgram(slow, waiting, &error)) << error;
+    AddProgram(slow, "");
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    auto sessionAnswer = [this]() -> std::string {
+        HWND dialog = e2e::FindProgressDialog(program_.pid());
+        DWORD_PTR agrees = 0;
+        if (dialog == NULL || !SendMessageTimeoutA(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                                                   5000, &agrees))
+            return "no answer";
+        return agrees ? "ends" : "held";
+    };
+
+    std::vector<std::string> answers;
+    e2e::RunRecord asked;
+    ASSERT_TRUE(program_.Start(exe_, app_.logPath, &error)) << error;
+    EXPECT_FALSE(e2e::WatchRun(program_, [&](const e2e::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
+    ASSERT_EQ(1u, asked.boxes.size()) << asked.error;
+    answers.push_back("question: " + sessionAnswer());
+    ASSERT_TRUE(e2e::PressButton(asked.boxes[0].window, IDYES));
+    for (int tenths = 0; tenths < 300 && !e2e::FileExists(slow + ".waiting"); tenths++)
+        Sleep(100);
+    ASSERT_TRUE(e2e::FileExists(slow + ".waiting")) << "the custom program does not run";
+
+    answers.push_back("custom program: " + sessionAnswer());
+    DWORD wineboot = 0;
+    std::string output;
+    ASSERT_TRUE(e2e::RunConsoleProgram("wineboot.exe --end-session", kRunLimitMs, &wineboot, &output, &error))
+        << error;
+    EXPECT_NE(0u, wineboot) << "the session ended: " << output;
+    EXPECT_TRUE(program_.Running());
+    ASSERT_TRUE(e2e::WriteText(go, "", &error)) << error;
+
+    e2e::RunRecord run;
+    EXPECT_TRUE(e2e::WatchRun(program_, [&](const e2e::MessageBoxView &box) {
+        answers.push_back("success: " + sessionAnswer());
+        return AnswerYes(box);
+    }, &run, kRunLimitMs)) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ((std::vector<std::string>{"question: ends", "custom program: held", "success: ends"}), answers);
+    EXPECT_EQ((std::vector<std::string>{"command line: " + slow + " ", "waited: yes"}), e2e::RecordedLines(slow));
+    ExpectCompletionBoxes(run, 0, app_.name + " Uninstall", false);
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+}
+
 }  // namespace

@@ -137,4 +137,46 @@ TEST_F(Removal, ProgressDialogFollowsThePasses)
               << Describe(run.progress) << std::endl;
 }
 
+// An application as years leave it: files copied from a CD-ROM, read-only
+// and one hidden as well, a read-only folder and a read-only shared DLL at
+// its last count, and an Uninstall entry that grew keys of its own. It all
+// goes at once, with nothing left for a restart, and the other
+// application's entry stays.
+TEST_F(Removal, ReadOnlyItemsAndAnEntryWithSubkeysGoWhole)
+{
+    const std::string dll = folder_ + "\\System Files\\Read Only Shared.dll";
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kSharedDll, dll, ""});
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    std::string error;
+    ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(dll), &error)) << error;
+    ASSERT_TRUE(e2e::WriteText(dll, "a shared library of the tests\r\n", &error)) << error;
+    ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll, e2e::DwordValue(1), &error)) << error;
+    for (const std::string &path : {app_.files[0], dll})
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY)) << path;
+    ASSERT_TRUE(SetFileAttributesA(app_.files[3].c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    // Wine keeps no read-only attribute on a folder; Windows does.
+    SetFileAttributesA(app_.directories[0].c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(e2e::CreateKeyWithValues(HKEY_LOCAL_MACHINE, app_.UninstallKey() + "\\Extra\\Deeper",
+                                         {{"Setting", "kept by the application"}}, &error))
+        << error;
+    ASSERT_TRUE(e2e::CreateKeyWithValues(HKEY_LOCAL_MACHINE, app_.UninstallKey() + "\\More", {}, &error)) << error;
+
+    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
+    ASSERT_TRUE(run.ended) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
+    for (const std::string &directory : app_.directories)
+        EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " is still there";
+    EXPECT_FALSE(e2e::FileExists(dll)) << dll;
+    e2e::RegistryValue count;
+    EXPECT_FALSE(e2e::ReadValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll, &count)) << e2e::Describe(count);
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+    std::string otherName;
+    EXPECT_TRUE(e2e::ReadStringValue(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey(), "DisplayName", &otherName));
+    EXPECT_EQ(app_.otherAppName, otherName);
+    ExpectNothingScheduled();
+}
+
 }  // namespace

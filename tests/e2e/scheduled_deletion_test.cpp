@@ -3,6 +3,7 @@
 // and a restart then deletes it.
 #include "uninstaller_test.h"
 
+#include <cstdlib>
 #include <memory>
 
 #include "files.h"
@@ -144,6 +145,67 @@ TEST_F(ScheduledDeletion, OtherProgramsLinesInWininitAreKept)
     ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
     EXPECT_EQ(lines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
     EXPECT_EQ(std::vector<std::string>{"key=value"}, e2e::IniSectionLines(e2e::WininitPath(), "Other"));
+}
+
+// A DLL still loaded by a running program cannot be deleted, but it is
+// renamed aside in its folder to a name that is its own 8.3 alias, and that
+// name waits for the restart: nothing under the DLL's own path does. The
+// application installed again before the restart keeps every file then,
+// its DLL at the old path included, and the folders that hold them stay.
+TEST_F(ScheduledDeletion, ALoadedDllIsRenamedAsideAndAReinstallSurvivesTheRestart)
+{
+    const std::string dll = e2e::ParentOf(app_.files[3]) + "\\Shared Helper Library.dll";
+    app_.files.push_back(dll);
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kFile, dll, ""});
+    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    const char *built = std::getenv("E2E_LOADED_LIBRARY");
+    ASSERT_TRUE(built != nullptr && *built != '\0') << "E2E_LOADED_LIBRARY names no DLL";
+    ASSERT_TRUE(CopyFileA(e2e::WindowsPathOfHostPath(built).c_str(), dll.c_str(), FALSE))
+        << e2e::ErrorText(GetLastError());
+    std::unique_ptr<HINSTANCE__, BOOL(WINAPI *)(HMODULE)> loaded(LoadLibraryA(dll.c_str()), FreeLibrary);
+    ASSERT_NE(nullptr, loaded.get()) << e2e::ErrorText(GetLastError());
+
+    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
+    ASSERT_TRUE(run.ended) << run.error;
+    EXPECT_EQ(0u, run.exitCode);
+    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+
+    const std::string folder = e2e::ParentOf(dll);
+    EXPECT_FALSE(e2e::FileExists(dll));
+    std::vector<std::string> left = e2e::FolderEntries(folder);
+    ASSERT_EQ(1u, left.size()) << folder;
+    const std::string renamed = folder + "\\" + left[0];
+    EXPECT_TRUE(left[0].size() == 12 && left[0].compare(0, 3, "~MU") == 0 && left[0].compare(8, 4, ".TMP") == 0)
+        << left[0];
+    EXPECT_EQ(e2e::ShortPath(folder) + "\\" + left[0], e2e::ShortPath(renamed));
+    std::vector<std::string> lines = {"NUL=" + e2e::ShortPath(renamed)};
+    std::vector<std::string> pendingNames = {"\\??\\" + e2e::ShortPath(renamed)};
+    for (const std::string &directory : app_.directories)
+        if (renamed.compare(0, directory.size() + 1, directory + "\\") == 0) {
+            lines.push_back("NUL=" + e2e::ShortPath(directory));
+            pendingNames.push_back("\\??\\" + e2e::ShortPath(directory));
+        }
+    EXPECT_EQ(lines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    std::vector<e2e::PendingOperation> pending;
+    std::string error;
+    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
+    std::vector<std::string> pendingFrom;
+    for (const e2e::PendingOperation &operation : pending)
+        pendingFrom.push_back(operation.from);
+    EXPECT_EQ(pendingNames, pendingFrom);
+
+    for (const std::string &file : app_.files) {
+        ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(file), &error)) << error;
+        ASSERT_TRUE(e2e::WriteText(file, "installed again as " + file, &error)) << error;
+    }
+    loaded.reset();
+    ASSERT_TRUE(e2e::SimulateRestart(&error)) << error;
+    EXPECT_FALSE(e2e::FileExists(renamed)) << renamed << " survived the restart";
+    for (const std::string &file : app_.files) {
+        std::vector<unsigned char> bytes;
+        EXPECT_TRUE(e2e::ReadBytes(file, &bytes, &error)) << error;
+        EXPECT_EQ("installed again as " + file, std::string(bytes.begin(), bytes.end()));
+    }
 }
 
 }  // namespace

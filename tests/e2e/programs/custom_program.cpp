@@ -19,6 +19,9 @@
 //                 fewer), and leave the position the handle shares with the
 //                 parent there: write "records read through the inherited
 //                 log: COUNT" ("none" for COUNT without such a handle)
+//   wait PATH     a slow program: create <own path>.waiting, then wait until
+//                 PATH exists (for a minute at most) and delete it; write
+//                 "waited: yes" or "waited: no"
 //
 // Lines of the .out file, in this order:
 //   command line: <the command line exactly as the program received it>
@@ -180,6 +183,17 @@ int main()
                 std::string path = line.substr(4);
                 out += std::string("log in use: ") + (HeldElsewhere(path) ? "yes" : "no") + "\r\n";
                 out += "inherited log: " + NameThroughInheritedHandle(path) + "\r\n";
+            } else if (line.compare(0, 5, "wait ") == 0) {
+                std::string path = line.substr(5);
+                Append(self + ".waiting", "");
+                bool came = false;
+                for (int tenths = 0; tenths < 600 && !came; tenths++) {
+                    came = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+                    if (!came)
+                        Sleep(100);
+                }
+                DeleteFileA(path.c_str());
+                out += std::string("waited: ") + (came ? "yes" : "no") + "\r\n";
             } else if (line.compare(0, 5, "read ") == 0) {
                 size_t blank = line.find(' ', 5);
                 std::string path = blank == std::string::npos ? "" : line.substr(blank + 1);

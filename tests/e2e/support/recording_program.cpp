@@ -37,11 +37,13 @@ bool PlaceRecordingProgram(const std::string &path, const RecordingProgram &prog
     if (!program.logToInspect.empty())
         instructions += (program.recordsToRead != 0 ? "read " + std::to_string(program.recordsToRead) + " " : "log ") +
                         program.logToInspect + "\r\n";
-    const std::string out = path + ".out";
-    if (FileExists(out) && !DeleteFileA(out.c_str())) {
-        *error = "cannot delete " + out + ": " + ErrorText(GetLastError());
-        return false;
-    }
+    if (!program.waitFor.empty())
+        instructions += "wait " + program.waitFor + "\r\n";
+    for (const std::string &left : {path + ".out", path + ".waiting"})
+        if (FileExists(left) && !DeleteFileA(left.c_str())) {
+            *error = "cannot delete " + left + ": " + ErrorText(GetLastError());
+            return false;
+        }
     return WriteText(path + ".in", instructions, error);
 }
 

@@ -20,6 +20,7 @@ struct RecordingProgram {
     std::vector<std::string> probeFiles;  // "exists" lines: report whether each exists
     std::string logToInspect;             // "log" line: the install log to look at, if any
     int recordsToRead = 0;                // when not 0, a "read" line on logToInspect instead
+    std::string waitFor;                  // "wait" line: run until this file is made
 };
 
 // Copies the recording program to path (creating its folder) with its
