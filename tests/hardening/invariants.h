@@ -9,24 +9,31 @@
 //   log does not name in a file, directory or shared-DLL record, except the
 //   log itself and its folders. Lines others left in WININIT.INI stay (unless
 //   the platform claimed, by an injected "file not found", that there is no
-//   WININIT.INI). No other file changes.
+//   WININIT.INI). No other file changes; a file the log names may lose its
+//   read-only attribute, and may be renamed within its folder, which then
+//   waits for the restart under the new name. Nothing is scheduled under a
+//   path the log names unless the file there could not be renamed first (it
+//   is held open without delete sharing). A file renamed aside by an earlier
+//   run that was ended ("~MU", five hex digits, ".TMP", beside a named file
+//   that is gone) may go too.
 // - Registry: only the SharedDLLs values that the log names change, and only
-//   the Uninstall entry named by the log's application goes; a count is
-//   lowered by at most one per record, never wraps, and a count of 0, an
-//   empty value or one longer than 4 bytes stays as it is. A record that an
-//   earlier run on the same log released (its note in the release journal
-//   says so) releases nothing. The journal changes only in the log's own
-//   note, which names the log as it is, and the note goes with the log. A DLL that only a
+//   the Uninstall entry named by the log's application goes, with the keys
+//   below it (none behind a symbolic link); a count is lowered by at most
+//   one per record, never wraps, and a count of 0, an empty value or one
+//   longer than 4 bytes stays as it is. A record that an earlier run on the
+//   same log released (its note in the release journal says so) releases
+//   nothing. The journal changes only in the log's own note, which names the
+//   log as it is, and the note goes with the log. A DLL that only a
 //   shared-DLL record names goes only when its count reached 0: it was 1 to
 //   as many as the records naming it, and its value was deleted (or that
 //   deletion was made to fail, which the release does not look at).
 // - Handles: every handle, registry key, DDE instance, string handle,
-//   conversation, process handle and mapped view is closed by the end of the run. The log
-//   alone may stay open after a declined run or a worker thread that could
-//   not start: the process ends right after, and Windows closes it then. An
-//   object whose own closing call (CloseHandle, RegCloseKey, DdeUninitialize,
-//   DdeFreeStringHandle, DdeDisconnect) was made to fail may stay open too;
-//   a failed close excuses nothing else.
+//   conversation, process handle and mapped view is closed by the end of the
+//   run. The log alone may stay open after a declined run or a worker thread
+//   that could not start: the process ends right after, and Windows closes
+//   it then. An object whose own closing call (CloseHandle, RegCloseKey,
+//   DdeUninitialize, DdeFreeStringHandle, DdeDisconnect, UnmapViewOfFile)
+//   was made to fail may stay open too; a failed close excuses nothing else.
 // - Exit code 0, or -1 after the alarm about a corrupt executable only.
 // - Nothing holds off a logoff when the run ends.
 // - A run started while another on the same log is under way shows nothing,
@@ -36,8 +43,10 @@
 //   types and without an owner window.
 // - Without an injected failure the checks are exact: the outcome follows
 //   from the world and the answers, everything the log names that can go is
-//   gone or scheduled, counts are lowered by exactly the records, and Program
-//   Manager's answers decide the boxes.
+//   gone or scheduled (a file nothing holds goes at once, read-only or not,
+//   and nothing scheduled stays read-only), the application's entry goes
+//   whole, counts are lowered by exactly the records, and Program Manager's
+//   answers decide the boxes.
 #ifndef TESTS_HARDENING_INVARIANTS_H
 #define TESTS_HARDENING_INVARIANTS_H
 
