@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "files.h"
 #include "install_log.h"
 #include "restart.h"
 
@@ -108,10 +107,7 @@ TEST_F(Confirmation, TwoStartsOnOneLogMakeOneRemovalAsIfAlone)
     ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
     EXPECT_EQ(kConfirm, run.boxes[0].text);
     ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
-    for (const std::string &file : app_.files)
-        EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
-    EXPECT_FALSE(e2e::FileExists(app_.logPath));
-    EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath)));
+    ExpectAppRemoved();
     ExpectNothingScheduled();
 }
 

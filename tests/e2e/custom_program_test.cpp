@@ -413,9 +413,7 @@ TEST_F(CustomProgram, ALogoffDuringTheRemovalIsHeldOff)
     EXPECT_EQ((std::vector<std::string>{"question: ends", "custom program: held", "success: ends"}), answers);
     EXPECT_EQ((std::vector<std::string>{"command line: " + slow + " ", "waited: yes"}), e2e::RecordedLines(slow));
     ExpectCompletionBoxes(run, 0, app_.name + " Uninstall", false);
-    for (const std::string &file : app_.files)
-        EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
-    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+    ExpectAppRemoved();
 }
 
 }  // namespace

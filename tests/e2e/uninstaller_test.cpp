@@ -106,6 +106,21 @@ void UninstallerTest::ExpectAppUntouched()
         << "the log changed; " << log.size() << " bytes now";
 }
 
+void UninstallerTest::ExpectAppRemoved()
+{
+    for (const std::string &file : app_.files)
+        EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
+    for (const std::string &directory : app_.directories)
+        EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " is still there";
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+    std::string otherName;
+    EXPECT_TRUE(e2e::ReadStringValue(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey(), "DisplayName", &otherName))
+        << app_.OtherUninstallKey() << " lost its DisplayName";
+    EXPECT_EQ(app_.otherAppName, otherName);
+    EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath << " is still there";
+    EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);
+}
+
 void ExpectWarningBox(const e2e::MessageBoxView &box, const std::string &text, const std::string &caption)
 {
     EXPECT_EQ(text, box.text);

@@ -43,6 +43,10 @@ protected:
     // log are still as installed.
     void ExpectAppUntouched();
 
+    // Checks that every listed file and folder, the Uninstall entry, the log
+    // and the log's folder are gone, and the other application's entry stays.
+    void ExpectAppRemoved();
+
     // Checks that nothing waits for a restart: no line in WININIT.INI's
     // [Rename] section, no pending file rename.
     void ExpectNothingScheduled();

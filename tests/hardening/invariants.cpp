@@ -694,20 +694,23 @@ void RunCheck::CheckFiles()
         } else if (now->second.content != before.second.content && before.first != Upper(kWininit)) {
             Fail("changed: " + before.second.longPath);
         }
-        const sim::ItemInfo *kept = now != after.end() ? &now->second : moved != afterById.end() ? &moved->second : nullptr;
+        const sim::ItemInfo *kept = now != after.end() ? &now->second : nullptr;
+        if (kept == nullptr && moved != afterById.end())
+            kept = &moved->second;
         if (kept != nullptr && kept->attributes != before.second.attributes &&
             (!mayChange || kept->attributes != (before.second.attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY)))
             Fail("attributes changed from " + std::to_string(before.second.attributes) + " to " +
                  std::to_string(kept->attributes) + ": " + before.second.longPath);
     }
-    for (const auto &now : after)
-        if (items_.count(now.first) == 0 && now.first != Upper(kWininit) && renamed.count(Upper(now.second.longPath)) == 0) {
-            bool isRename = false;
-            for (const auto &r : renamed)
-                isRename = isRename || r.second.id == now.second.id;
-            if (!isRename)
-                Fail("created: " + now.second.longPath);
-        }
+    for (const auto &now : after) {
+        if (items_.count(now.first) != 0 || now.first == Upper(kWininit))
+            continue;
+        bool isRename = false;
+        for (const auto &r : renamed)
+            isRename = isRename || r.second.id == now.second.id;
+        if (!isRename)
+            Fail("created: " + now.second.longPath);
+    }
 
     // Deletions at restart, by MoveFileExA.
     std::vector<std::string> pending = sim::PendingDeletes();
@@ -760,9 +763,11 @@ void RunCheck::CheckFiles()
         bool scheduledHere = scheduled.count(item.first) != 0 || scheduled.count(Upper(was.shortPath)) != 0;
         if (!scheduledHere || was.isDir || mayGo.count(item.first) == 0 || asideBefore.count(item.first) != 0)
             continue;
+        // The program itself holds the log open, without delete sharing,
+        // until the passes are over.
         if (renamed.count(item.first) != 0)
             Fail("scheduled under the name it had before it was renamed: " + was.longPath);
-        else if (!faulted_ && !was.heldWithoutDeleteSharing)
+        else if (!faulted_ && !was.heldWithoutDeleteSharing && item.first != logLong_)
             Fail("scheduled under its own name, though it could be renamed: " + was.longPath);
     }
 

@@ -72,7 +72,8 @@ using namespace sim::detail;
 HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect, DWORD sizeHigh,
                                  DWORD sizeLow, LPCSTR name)
 {
-    if (CallFails("CreateFileMappingA", {Hex((uintptr_t)file), security && security->bInheritHandle ? "inherit" : "no-inherit",
+    if (CallFails("CreateFileMappingA", {Hex((uintptr_t)file),
+                                         security && security->bInheritHandle ? "inherit" : "no-inherit",
                                          Hex(protect), Num(sizeHigh), Num(sizeLow), Str(name)}))
         return nullptr;
     auto lock = Lock();
