@@ -1,6 +1,7 @@
 // Simulated files and directories: names compared without case, 8.3 aliases,
-// files held open by other processes, the log's read handle, deletion at
-// restart and INI files.
+// read-only and other attributes, renames, files held open or loaded as
+// images by other processes, the log's read handle, deletion at restart and
+// INI files.
 #include "world.h"
 
 #include <cstring>
