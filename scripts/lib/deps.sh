@@ -6,7 +6,7 @@
 # needs only after Linux has placed the loader's own mappings, and about one
 # start in a few thousand finds the page of the shared user data taken: the
 # program ends at once with status 1 and, under WINEDEBUG=-all, no word.
-PACKAGES=(cmake ninja-build g++ git googletest libgtest-dev python3
+PACKAGES=(cmake ninja-build g++ git googletest libgtest-dev python3 python3-pefile
           clang-14 libclang-rt-14-dev llvm-14
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine64-preloader fonts-wine xvfb x11-utils
           imagemagick osslsigncode openssl locales)
