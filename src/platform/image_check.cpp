@@ -1,9 +1,10 @@
 #include "image_check.h"
 
+#include <stddef.h>
+
 #define CHUNK_SIZE 4096
-#define SECTION_HEADER_SIZE 40
-#define DIRECTORY_ENTRY_SIZE 8
-#define SECURITY_DIRECTORY 4  // the certificate table's data-directory entry
+// A certificate table's entry begins with its length, its revision and its
+// type: 8 bytes.
 #define CERTIFICATE_HEADER_SIZE 8
 #define CERTIFICATE_ALIGNMENT 8
 #define IMAGE_SIZE_LIMIT 0x40000000  // far beyond any program, far below overflow
@@ -59,11 +60,21 @@ static DWORD ReadDword(const BYTE *p)
     return ReadWord(p) | (ReadWord(p + 2) << 16);
 }
 
+// Where the header CheckSum lies from the start of the PE header: the same
+// in a PE32 and a PE32+ image.
+#define CHECKSUM_AT offsetof(IMAGE_NT_HEADERS32, OptionalHeader.CheckSum)
+static_assert(CHECKSUM_AT == offsetof(IMAGE_NT_HEADERS64, OptionalHeader.CheckSum),
+              "PE32 and PE32+ images keep the CheckSum at the same offset");
+#define OPTIONAL_HEADER_AT offsetof(IMAGE_NT_HEADERS32, OptionalHeader)
+static_assert(OPTIONAL_HEADER_AT == offsetof(IMAGE_NT_HEADERS64, OptionalHeader),
+              "PE32 and PE32+ images begin their optional header at the same offset");
+
 // The section's name fills its header's eight bytes, the zero included.
 static int IsStampSection(const BYTE *header)
 {
-    for (int i = 0; i < 8; i++)
-        if (header[i] != (BYTE)IMAGE_SUM_SECTION[i])
+    static_assert(sizeof(IMAGE_SUM_SECTION) <= IMAGE_SIZEOF_SHORT_NAME, "a section's name has 8 bytes");
+    for (int i = 0; i < IMAGE_SIZEOF_SHORT_NAME; i++)
+        if (header[offsetof(IMAGE_SECTION_HEADER, Name) + i] != (BYTE)IMAGE_SUM_SECTION[i])
             return 0;
     return 1;
 }
@@ -87,30 +98,37 @@ static void ZeroField(BYTE *field, DWORD size)
 // within 7 bytes after the image's end.
 static int ParseHeaders(BYTE *chunk, DWORD size, ImageLayout *layout)
 {
-    if (size < 0x40 || chunk[0] != 'M' || chunk[1] != 'Z')
+    if (size < sizeof(IMAGE_DOS_HEADER) || ReadWord(chunk) != IMAGE_DOS_SIGNATURE)
         return 0;
-    DWORD pe = ReadDword(chunk + 0x3C);
-    if (pe > size || size - pe < 24 || ReadDword(chunk + pe) != 0x00004550)
+    DWORD pe = ReadDword(chunk + offsetof(IMAGE_DOS_HEADER, e_lfanew));
+    if (pe > size || size - pe < OPTIONAL_HEADER_AT || ReadDword(chunk + pe) != IMAGE_NT_SIGNATURE)
         return 0;
-    DWORD sectionCount = ReadWord(chunk + pe + 6);
-    DWORD optionalSize = ReadWord(chunk + pe + 20);
-    DWORD optional = pe + 24;
+    DWORD sectionCount = ReadWord(chunk + pe + offsetof(IMAGE_NT_HEADERS32, FileHeader.NumberOfSections));
+    DWORD optionalSize = ReadWord(chunk + pe + offsetof(IMAGE_NT_HEADERS32, FileHeader.SizeOfOptionalHeader));
+    DWORD optional = pe + OPTIONAL_HEADER_AT;
     DWORD sections = optional + optionalSize;
-    if (optionalSize < 2 || sections > size || (size - sections) / SECTION_HEADER_SIZE < sectionCount)
+    if (optionalSize < sizeof(WORD) || sections > size ||
+        (size - sections) / sizeof(IMAGE_SECTION_HEADER) < sectionCount)
         return 0;
-    DWORD magic = ReadWord(chunk + optional);
-    DWORD directories = optional + (magic == 0x20B ? 112 : 96);
-    if ((magic != 0x10B && magic != 0x20B) ||
-        optionalSize < directories - optional + (SECURITY_DIRECTORY + 1) * DIRECTORY_ENTRY_SIZE ||
-        ReadDword(chunk + directories - 4) <= SECURITY_DIRECTORY)
+    // The magic tells a PE32+ image, with 64-bit fields before the
+    // directories, from a PE32 one.
+    DWORD magic = ReadWord(chunk + optional + offsetof(IMAGE_OPTIONAL_HEADER32, Magic));
+    int plus = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    DWORD directories = optional + (plus ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
+                                         : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
+    DWORD directoryCount = optional + (plus ? offsetof(IMAGE_OPTIONAL_HEADER64, NumberOfRvaAndSizes)
+                                            : offsetof(IMAGE_OPTIONAL_HEADER32, NumberOfRvaAndSizes));
+    if ((magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC && !plus) ||
+        optionalSize < directories - optional + (IMAGE_DIRECTORY_ENTRY_SECURITY + 1) * sizeof(IMAGE_DATA_DIRECTORY) ||
+        ReadDword(chunk + directoryCount) <= IMAGE_DIRECTORY_ENTRY_SECURITY)
         return 0;
 
     layout->stampAt = 0;
     layout->imageEnd = 0;
     for (DWORD i = 0; i < sectionCount; i++) {
-        const BYTE *header = chunk + sections + i * SECTION_HEADER_SIZE;
-        DWORD rawSize = ReadDword(header + 16);
-        DWORD rawAt = ReadDword(header + 20);
+        const BYTE *header = chunk + sections + i * sizeof(IMAGE_SECTION_HEADER);
+        DWORD rawSize = ReadDword(header + offsetof(IMAGE_SECTION_HEADER, SizeOfRawData));
+        DWORD rawAt = ReadDword(header + offsetof(IMAGE_SECTION_HEADER, PointerToRawData));
         if (rawSize >= IMAGE_SIZE_LIMIT || rawAt >= IMAGE_SIZE_LIMIT)
             return 0;
         if (rawSize != 0 && rawAt + rawSize > layout->imageEnd)
@@ -119,11 +137,12 @@ static int ParseHeaders(BYTE *chunk, DWORD size, ImageLayout *layout)
             layout->stampAt = rawAt;
     }
 
-    BYTE *securityEntry = chunk + directories + SECURITY_DIRECTORY * DIRECTORY_ENTRY_SIZE;
-    DWORD tableAt = ReadDword(securityEntry);
-    DWORD tableSize = ReadDword(securityEntry + 4);
-    ZeroField(chunk + optional + 64, 4);
-    ZeroField(securityEntry, DIRECTORY_ENTRY_SIZE);
+    // The certificate table's entry holds a file offset, not an address.
+    BYTE *securityEntry = chunk + directories + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
+    DWORD tableAt = ReadDword(securityEntry + offsetof(IMAGE_DATA_DIRECTORY, VirtualAddress));
+    DWORD tableSize = ReadDword(securityEntry + offsetof(IMAGE_DATA_DIRECTORY, Size));
+    ZeroField(chunk + pe + CHECKSUM_AT, sizeof(DWORD));
+    ZeroField(securityEntry, sizeof(IMAGE_DATA_DIRECTORY));
     if (layout->imageEnd == 0 || layout->stampAt == 0)
         return 0;
     if (tableAt == 0 && tableSize == 0) {
@@ -212,13 +231,13 @@ DWORD ImageBytesChecksum(const BYTE *bytes, DWORD size, DWORD *stampAt, int *isS
 
 DWORD HeaderChecksum(const BYTE *bytes, DWORD size, DWORD *checksumAt)
 {
-    DWORD pe = size >= 0x40 ? ReadDword(bytes + 0x3C) : size;
-    if (pe >= size || size - pe < 24 + 64 + 4)
+    DWORD pe = size >= sizeof(IMAGE_DOS_HEADER) ? ReadDword(bytes + offsetof(IMAGE_DOS_HEADER, e_lfanew)) : size;
+    if (pe >= size || size - pe < CHECKSUM_AT + sizeof(DWORD))
         return 0;
-    *checksumAt = pe + 24 + 64;
+    *checksumAt = pe + CHECKSUM_AT;
     ImageWalk walk = {0, 0, 0, 0, 0, 0, 0};
     for (DWORD i = 0; i < size; i++)
-        AddByte(&walk, Within(i, *checksumAt, 4) ? 0 : bytes[i]);
+        AddByte(&walk, Within(i, *checksumAt, sizeof(DWORD)) ? 0 : bytes[i]);
     return FinishSum(&walk, size);
 }
 #endif

@@ -166,57 +166,62 @@ static StartOutcome StartWithSuffix(const char *name, const char *suffix, const 
     return StartCandidate(candidate, batch, secondary, result);
 }
 
-static int RunBatchFile(const char *batch, const char *secondary);
-
-// Finds and runs name. With batch given, name is the command interpreter for
-// that batch file, and an interpreter that is itself a batch file is refused:
-// running a batch file never nests.
-static int RunProgram(const char *name, const char *batch, const char *secondary)
+// Starts the executable file, as it is named when that name has an
+// extension other than ".bat", else, or when that is not found, with .com
+// and then .exe added: the program itself, or with batch given the
+// interpreter that runs that batch file. START_DONE sets *result.
+static StartOutcome StartExecutable(const char *executable, const char *batch, const char *secondary,
+                                    int *result)
 {
-    const char *extension = ExtensionOf(name);
-    int result = -1;
-
-    if (TextEqualNoCase(extension, kBatchExtension)) {
-        if (batch != NULL)
-            return -1;
-        if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES)
-            return RunBatchFile(name, secondary);
-        if (!IsMissingForExistence(GetLastError()))
-            return -1;
-    } else if (extension[0] != '\0') {
-        StartOutcome outcome = StartCandidate(name, batch, secondary, &result);
+    const char *extension = ExtensionOf(executable);
+    if (extension[0] != '\0' && !TextEqualNoCase(extension, kBatchExtension)) {
+        StartOutcome outcome = StartCandidate(executable, batch, secondary, result);
         if (outcome != START_NOT_FOUND)
-            return outcome == START_DONE ? result : -1;
+            return outcome;
     }
-
     for (size_t i = 0; i < sizeof(kSuffixes) / sizeof(kSuffixes[0]); i++) {
-        StartOutcome outcome = StartWithSuffix(name, kSuffixes[i], batch, secondary, &result);
+        StartOutcome outcome = StartWithSuffix(executable, kSuffixes[i], batch, secondary, result);
         if (outcome != START_NOT_FOUND)
-            return outcome == START_DONE ? result : -1;
+            return outcome;
     }
-
-    if (batch != NULL)
-        return -1;
-    char candidate[PATH_SIZE];
-    CopyText(candidate, sizeof(candidate), name);
-    if (AppendText(candidate, sizeof(candidate), kBatchExtension) &&
-        GetFileAttributesA(candidate) != INVALID_FILE_ATTRIBUTES)
-        return RunBatchFile(candidate, secondary);
-    return -1;
+    return START_NOT_FOUND;
 }
 
 // A batch file runs through the interpreter that COMSPEC names; without one
-// it cannot run at all.
+// it cannot run at all. An interpreter that is itself a batch file is
+// refused: running a batch file never nests.
 static int RunBatchFile(const char *batch, const char *secondary)
 {
     char interpreter[PATH_SIZE];
     DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, sizeof(interpreter));
-    if (length == 0 || length >= sizeof(interpreter))
+    if (length == 0 || length >= sizeof(interpreter) || TextEqualNoCase(ExtensionOf(interpreter), kBatchExtension))
         return -1;
-    return RunProgram(interpreter, batch, secondary);
+    int result = -1;
+    return StartExecutable(interpreter, batch, secondary, &result) == START_DONE ? result : -1;
+}
+
+// Finds and runs the program: a batch file through the interpreter, any
+// other name as StartExecutable tries it, and last the name with .bat added.
+static int RunProgram(const char *program, const char *secondary)
+{
+    if (TextEqualNoCase(ExtensionOf(program), kBatchExtension)) {
+        if (GetFileAttributesA(program) != INVALID_FILE_ATTRIBUTES)
+            return RunBatchFile(program, secondary);
+        if (!IsMissingForExistence(GetLastError()))
+            return -1;
+    }
+    int result = -1;
+    StartOutcome outcome = StartExecutable(program, NULL, secondary, &result);
+    if (outcome != START_NOT_FOUND)
+        return outcome == START_DONE ? result : -1;
+    char batch[PATH_SIZE];
+    CopyText(batch, sizeof(batch), program);
+    if (AppendText(batch, sizeof(batch), kBatchExtension) && GetFileAttributesA(batch) != INVALID_FILE_ATTRIBUTES)
+        return RunBatchFile(batch, secondary);
+    return -1;
 }
 
 int RunCustomProgram(const char *primary, const char *secondary)
 {
-    return RunProgram(primary, NULL, secondary);
+    return RunProgram(primary, secondary);
 }

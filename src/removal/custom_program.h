@@ -5,8 +5,8 @@
 // 1 on Win32s, which cannot wait on a process handle; set at start-up.
 extern int g_win32s;
 
-// Reads the Windows version, once, at start-up: it chooses how a program is
-// waited for.
+// Reads the Windows version, once, at start-up (PrepareRemoval): it chooses
+// how a program is waited for.
 void InitCustomPrograms(void);
 
 // Runs the program named by primary with the argument text secondary and

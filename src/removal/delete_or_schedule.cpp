@@ -155,33 +155,33 @@ static int RenameAside(const char *path, char *renamed, size_t size)
 }
 
 // Schedules the item at path for deletion at the next restart.
-static int Schedule(const char *path)
+static DeleteOutcome Schedule(const char *path)
 {
     char shortPath[PATH_SIZE];
     DWORD length = GetShortPathNameA(path, shortPath, sizeof(shortPath));
     if (length == 0 || length >= sizeof(shortPath)) {
         if (length == 0 && IsMissingError(GetLastError()))
-            return 0;
+            return DELETE_NOTHING_THERE;
         // No short form to be had: Windows NT can still take the full path,
         // but WININIT.INI cannot, since it only understands short names.
         MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
         g_rebootNeeded = 1;
-        return 0;
+        return DELETE_SCHEDULED_WITHOUT_LINE;
     }
 
     MoveFileExA(shortPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
     g_rebootNeeded = 1;
-    return AddWininitLine(shortPath) ? DELETE_SCHEDULED : 0;
+    return AddWininitLine(shortPath) ? DELETE_SCHEDULED : DELETE_SCHEDULED_WITHOUT_LINE;
 }
 
 // The file at path is gone; a run ended between renaming it aside and
 // scheduling it left it under one of the names its renames take. Whatever
 // stands there was renamed aside to be deleted: it goes now or at the
 // restart.
-static int FinishRenamedAside(const char *path)
+static DeleteOutcome FinishRenamedAside(const char *path)
 {
     char renamed[PATH_SIZE];
-    int result = 0;
+    DeleteOutcome result = DELETE_NOTHING_THERE;
     for (DWORD attempt = 0; attempt < RENAME_TRIES && RenamedPath(path, attempt, renamed, sizeof(renamed));
          attempt++) {
         DWORD attributes = GetFileAttributesA(renamed);
@@ -192,7 +192,7 @@ static int FinishRenamedAside(const char *path)
     return result;
 }
 
-int DeleteOrSchedule(const char *path)
+DeleteOutcome DeleteOrSchedule(const char *path)
 {
     if (DeleteFileA(path) || RemoveDirectoryA(path))
         return DELETED_AT_ONCE;

@@ -6,8 +6,15 @@
 // start-up, read after the removal.
 extern int g_rebootNeeded;
 
-// Nothing waits for a restart yet: called at start-up.
+// Nothing waits for a restart yet: called by PrepareRemoval at start-up.
 void InitDeletions(void);
+
+enum DeleteOutcome {
+    DELETE_NOTHING_THERE = 0,            // no such item: nothing was deleted or scheduled
+    DELETED_AT_ONCE = 1,
+    DELETE_SCHEDULED = 2,                // it waits for the restart, with its WININIT.INI line
+    DELETE_SCHEDULED_WITHOUT_LINE = 3    // it waits for the restart through MoveFileExA alone
+};
 
 // Deletes the file or empty directory at path, clearing its read-only
 // attribute when that is what stops it. When that is not possible it
@@ -16,11 +23,9 @@ void InitDeletions(void);
 // g_rebootNeeded; a file is first renamed within its folder where Windows
 // allows it (a loaded DLL), so that the restart deletes it and not what a
 // new install puts at path. An item that no longer exists is not scheduled.
-// Returns DELETED_AT_ONCE, or DELETE_SCHEDULED when it waits for the
-// restart with its WININIT.INI line in place, or 0 when that line is not.
-int DeleteOrSchedule(const char *path);
-
-#define DELETED_AT_ONCE 1
-#define DELETE_SCHEDULED 2
+// Without a short path, or when WININIT.INI cannot take the line, only
+// MoveFileExA, which Windows NT alone carries out, keeps the item for the
+// restart.
+DeleteOutcome DeleteOrSchedule(const char *path);
 
 #endif

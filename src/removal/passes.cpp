@@ -1,5 +1,17 @@
 #include "passes.h"
 
+// The original program read the log through once more before it deleted
+// the Uninstall key, under "Preparing SystemFile removal", and acted on no
+// record there. The user still sees that step: its status line, and one
+// more reading of the log, which a failed read cuts short as any other.
+const PassDescription kPasses[] = {
+    {PASS_CUSTOM_PROGRAMS, BAR_UNTOUCHED, NULL},
+    {PASS_FILES, BAR_ADVANCING, NULL},
+    {PASS_DIRECTORIES, BAR_SHOWN, NULL},
+    {PASS_SYSTEM_FILES, BAR_UNTOUCHED, "Preparing SystemFile removal"},
+};
+const size_t kPassCount = sizeof(kPasses) / sizeof(kPasses[0]);
+
 static const RecordStep kSteps[] = {
     {PASS_CUSTOM_PROGRAMS, LOGREC_CUSTOMRUN, DETAIL_UNCHANGED, ACTION_RUN_PROGRAM, NULL},
     {PASS_FILES, LOGREC_FILE, DETAIL_PRIMARY, ACTION_DELETE_FILE, "Removing File:"},

@@ -1,16 +1,40 @@
-// The passes over the install log: which record types each acts on, what
-// the progress dialog shows while a record is handled, and what is done with
-// it. The removal follows this description, and instlog's plan tells it.
+// The removal's passes over the install log, in the order it makes them:
+// for each pass the status line it shows before it reads the log and how it
+// moves the progress bar; for each record type a pass acts on, what the
+// progress dialog shows while a record is handled and what is done with it.
+// RemoveApplication walks this description, instlog's plan tells it, and
+// the tests check runs against it.
 #ifndef REMOVAL_PASSES_H
 #define REMOVAL_PASSES_H
+
+#include <stddef.h>
 
 #include "log/install_log.h"
 
 enum RemovalPass {
-    PASS_CUSTOM_PROGRAMS,   // A: before anything is removed; a failure stops the removal
-    PASS_FILES,             // B: files, shared DLLs and program groups, in log order
-    PASS_DIRECTORIES        // C: once every file in them has been handled
+    PASS_CUSTOM_PROGRAMS,   // before anything is removed; a failure stops the removal
+    PASS_FILES,             // files, shared DLLs and program groups, in log order
+    PASS_DIRECTORIES,       // once every file in them has been handled
+    PASS_SYSTEM_FILES       // the original program's system-file step: no record is acted on
 };
+
+enum BarMotion {
+    BAR_UNTOUCHED,   // the bar keeps what it shows
+    BAR_SHOWN,       // at every record, where the passes before left it
+    BAR_ADVANCING    // at every record, then moved on by it
+};
+
+struct PassDescription {
+    BYTE pass;            // RemovalPass
+    BYTE bar;             // BarMotion
+    const char *status;   // shown with an empty detail line before the log is read; NULL: none
+};
+
+// The passes, in order: kPassCount of them. Each reads the log once, from
+// its first record to its end. The Uninstall key step, which reads no log,
+// follows them.
+extern const PassDescription kPasses[];
+extern const size_t kPassCount;
 
 enum StepAction {
     ACTION_NONE,               // the status line alone

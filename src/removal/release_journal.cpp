@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "log/install_log.h"
+#include "platform/text.h"
 
 ReleaseJournal g_journal;
 
@@ -14,12 +15,12 @@ static int SameLog(const ReleaseNote *stored)
            stored->sizeLow == log->sizeLow && stored->sizeHigh == log->sizeHigh;
 }
 
-int IdentifyLog(const char *logPath)
+int IdentifyLog(const char *fullPath)
 {
     BY_HANDLE_FILE_INFORMATION info;
     g_journal.named = 0;
-    DWORD length = GetFullPathNameA(logPath, sizeof(g_journal.logName), g_journal.logName, NULL);
-    if (length == 0 || length >= sizeof(g_journal.logName) || !GetFileInformationByHandle(g_logFile, &info))
+    if (fullPath[0] == '\0' || !CopyText(g_journal.logName, sizeof(g_journal.logName), fullPath) ||
+        !GetFileInformationByHandle(g_logFile, &info))
         return 0;
     memset(&g_journal.note, 0, sizeof(g_journal.note));
     g_journal.note.writtenLow = info.ftLastWriteTime.dwLowDateTime;

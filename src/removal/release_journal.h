@@ -45,20 +45,21 @@ enum ReleaseClaim {
     RELEASE_FINISH    // an earlier run was ended while it removed the count's value and the DLL
 };
 
-// Names the note of the log at logPath, open in g_logFile. Returns 0 when
-// the log cannot be told apart; no count is then lowered at all.
-int IdentifyLog(const char *logPath);
+// Names the note of the log open in g_logFile by the log's full path
+// (PrepareRemoval resolves it; "" when it could not). Returns 0 when the log
+// cannot be told apart; no count is then lowered at all.
+int IdentifyLog(const char *fullPath);
 
-// Called before the shared-DLL record at index (counted from 0 in file
-// order) is released: what is to be done with it.
+// Called by ReleaseSharedDllOnce before the shared-DLL record at index
+// (counted from 0 in file order) is released: what is to be done with it.
 ReleaseClaim ClaimRelease(DWORD index);
 
 // Notes that the count of the release just claimed is found at 1: its value
 // is about to be deleted, and then its DLL.
 void NoteCountReachesZero(void);
 
-// Deletes the log's note, and the key when no other log has one. Called
-// once the log itself is deleted.
+// Deletes the log's note, and the key when no other log has one. Called by
+// FinishRemoval once the log itself is deleted.
 void ForgetReleases(void);
 
 #endif

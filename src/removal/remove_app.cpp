@@ -10,28 +10,26 @@
 #include "shared_dll.h"
 #include "log/install_log.h"
 #include "log/record_check.h"
+#include "platform/text.h"
 #include "res/resource.h"
 #include "uninstall_key.h"
 
 static const char kCustomRunFailed[] =
     "Custom uninstall run failed. Morvane will stop application removal.";
-static const char kPreparingSystemFiles[] = "Preparing SystemFile removal";
 static const char kDeletingUninstallKey[] = "Deleting Uninstall Key";
 
-// An earlier run on this log, ended halfway, may have released the record
-// already: no count is lowered twice.
-static void ReleaseOnce(const char *path, DWORD index)
+// The log's full path, resolved once at start-up; "" when it could not be.
+// The main thread's alone.
+static char g_logFullPath[PATH_SIZE];
+
+void PrepareRemoval(const char *logPath)
 {
-    switch (ClaimRelease(index)) {
-    case RELEASE_NOW:
-        ReleaseSharedDll(path);
-        break;
-    case RELEASE_FINISH:
-        FinishSharedDllRelease(path);
-        break;
-    case RELEASE_SKIP:
-        break;
-    }
+    DWORD length = GetFullPathNameA(logPath, sizeof(g_logFullPath), g_logFullPath, NULL);
+    if (length == 0 || length >= sizeof(g_logFullPath))
+        g_logFullPath[0] = '\0';
+    IdentifyLog(g_logFullPath);
+    InitDeletions();
+    InitCustomPrograms();
 }
 
 static int StopForCustomRun(void)
@@ -62,7 +60,7 @@ static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index)
         DeleteOrSchedule(rec->primary);
         break;
     case ACTION_RELEASE_DLL:
-        ReleaseOnce(rec->primary, index);
+        ReleaseSharedDllOnce(rec->primary, index);
         break;
     case ACTION_DELETE_GROUP:
         ProgmanDeleteGroup(rec->secondary);
@@ -77,33 +75,28 @@ static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index)
     return 1;
 }
 
-// One reading of the log, acting on each record the pass takes. With
-// progress, the bar shows it at every record; advancing, each record moves
-// it on. Returns 0 when a custom program stopped the removal.
-static int RunPass(RemovalPass pass, unsigned long long *progress, int advancing)
+// One reading of the log, acting on each record the pass takes and moving
+// the bar as the pass says: to progress divided by the number of records.
+// Returns 0 when a custom program stopped the removal.
+static int RunPass(const PassDescription *pass, unsigned long long *progress)
 {
+    if (pass->status != NULL) {
+        SetStatus(pass->status);
+        SetDetail("");
+    }
     LogRecord rec;
     for (DWORD index = 0; ReadRecord(index, &rec); index++) {
-        if (progress != NULL)
+        if (pass->bar != BAR_UNTOUCHED)
             SetBar(*progress);
-        const RecordStep *step = StepFor(pass, rec.type);
+        const RecordStep *step = StepFor((RemovalPass)pass->pass, rec.type);
         if (step != NULL && !TakeStep(step, &rec, index))
             return 0;
-        if (advancing) {
+        if (pass->bar == BAR_ADVANCING) {
             *progress += PROGRESS_DONE;
             SetBar(*progress);
         }
     }
     return 1;
-}
-
-static void PrepareSystemFiles(void)
-{
-    LogRecord rec;
-    SetStatus(kPreparingSystemFiles);
-    SetDetail("");
-    for (DWORD index = 0; ReadRecord(index, &rec); index++) {
-    }
 }
 
 // Deletes the application's own entry under the Uninstall key, with what
@@ -124,16 +117,49 @@ int RemoveApplication(void)
 {
     ShowProgress();
     HoldSession(1);
-    if (!RunPass(PASS_CUSTOM_PROGRAMS, NULL, 0)) {
-        HoldSession(0);
-        return 0;
-    }
     unsigned long long progress = 0;
-    RunPass(PASS_FILES, &progress, 1);
-    RunPass(PASS_DIRECTORIES, &progress, 0);
-    PrepareSystemFiles();
+    for (size_t i = 0; i < kPassCount; i++) {
+        if (!RunPass(&kPasses[i], &progress)) {
+            HoldSession(0);
+            return 0;
+        }
+    }
     DeleteUninstallKey();
     HoldSession(0);
     EndProgress();
     return 1;
+}
+
+// "C:" alone is not the drive but the drive's current folder, which the log
+// does not name: it is never removed.
+static int IsBareDrive(const char *path, size_t length)
+{
+    return length == 2 && path[1] == ':';
+}
+
+// Removes each folder that holds the log, deepest first, down to the drive
+// (which is not touched); only empty ones go. The path is the full one, so
+// that "." and ".." name no folder that does not hold the log. Its
+// backslashes are found from the start, for read backwards the second byte
+// of a double-byte character may pass for one.
+static void RemoveLogFolders(void)
+{
+    char path[PATH_SIZE];
+    CopyText(path, sizeof(path), g_logFullPath);
+    char *separator;
+    while ((separator = (char *)FindLastChar(path, '\\')) != NULL) {
+        *separator = '\0';
+        if (!IsBareDrive(path, (size_t)(separator - path)))
+            RemoveDirectoryA(path);
+    }
+}
+
+void FinishRemoval(const char *logPath, void (*tellUser)(int restartWaits))
+{
+    CloseLog();
+    // While the log stays, a run on it must still find what was released.
+    if (DeleteOrSchedule(logPath) == DELETED_AT_ONCE)
+        ForgetReleases();
+    tellUser(g_rebootNeeded == 1);
+    RemoveLogFolders();
 }

@@ -1,7 +1,6 @@
 #include "shared_dll.h"
 
 #include "delete_or_schedule.h"
-#include "platform/platform.h"
 #include "release_journal.h"
 
 #define SHARED_DLLS_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
@@ -37,18 +36,34 @@ int ReleaseSharedDll(const char *path)
     return released;
 }
 
-int FinishSharedDllRelease(const char *path)
+// Ends a release that an earlier run began and was ended in: the count's
+// value was about to be deleted, and then the DLL. When the value is gone,
+// the DLL is deleted (or scheduled for the restart); when it is there,
+// nothing is done.
+static void FinishRelease(const char *path)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return 0;
+        return;
     DWORD count;
     DWORD size = sizeof(count);
     LSTATUS found = RegQueryValueExA(key, path, NULL, NULL, (LPBYTE)&count, &size);
     RegCloseKey(key);
     // A count that is back was made since by another application's setup.
-    if (found != ERROR_FILE_NOT_FOUND)
-        return 0;
-    DeleteOrSchedule(path);
-    return 1;
+    if (found == ERROR_FILE_NOT_FOUND)
+        DeleteOrSchedule(path);
+}
+
+void ReleaseSharedDllOnce(const char *path, DWORD index)
+{
+    switch (ClaimRelease(index)) {
+    case RELEASE_NOW:
+        ReleaseSharedDll(path);
+        break;
+    case RELEASE_FINISH:
+        FinishRelease(path);
+        break;
+    case RELEASE_SKIP:
+        break;
+    }
 }

@@ -6,10 +6,8 @@
 #include "log_guard.h"
 #include "platform/text.h"
 #include "progress_dialog.h"
-#include "removal/custom_program.h"
-#include "removal/delete_or_schedule.h"
 #include "removal/progress_view.h"
-#include "removal/release_journal.h"
+#include "removal/remove_app.h"
 #include "self_check.h"
 #include "worker.h"
 
@@ -78,9 +76,7 @@ int InitUninstall(const char *logPath)
         return INIT_RUNNING_ELSEWHERE;
     }
     ScanLog(g_caption, sizeof(g_caption));
-    IdentifyLog(logPath);
-    InitDeletions();
-    InitCustomPrograms();
+    PrepareRemoval(logPath);
 
     DWORD threadId;
     g_worker = CreateThread(NULL, WORKER_STACK_SIZE, UninstallThread, (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0,

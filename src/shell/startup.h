@@ -11,7 +11,7 @@ enum InitResult {
 };
 
 // Creates the hidden progress dialog, opens the log at logPath, takes its
-// guard, scans it and starts the worker thread.
+// guard, scans it, prepares the removal and starts the worker thread.
 int InitUninstall(const char *logPath);
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int showCommand);

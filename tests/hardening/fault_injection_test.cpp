@@ -3,6 +3,7 @@
 // the user what the program promises for that failure.
 #include "scenario.h"
 
+#include "removal/passes.h"
 #include "support/program_world.h"
 #include "support/program_texts.h"
 
@@ -138,41 +139,41 @@ protected:
                (call.function == "ReadFile" && IsFile(call.file, EXE_PATH));
     }
 
-    // The reading of the log that a failed read or rewind (call n) cuts
-    // short, told by the program's state when the call was made, not by the
-    // calls before it: the start-up scan runs on the main thread; pass A
-    // (custom programs) is the worker's first reading, made before the
-    // worker has read the log to its end; every later pass (files, shared
-    // DLLs and groups; directories; the system-file step) follows that. Each
-    // pass but the scan begins with a rewind; a rewind that fails leaves the
-    // position at the end of the file, where the reading before it stopped,
-    // so its own pass reads nothing.
-    enum Reading { READING_SCAN, READING_CUSTOM_PROGRAMS, READING_LATER_PASS };
-    static Reading LogReading(const std::vector<sim::Call> &calls, size_t n)
+    // The pass that a failed seek or read of the log (call n) cuts short, or
+    // NULL for the start-up scan, which runs on the main thread. Each reading
+    // seeks every record at its own offset: a failed seek or read ends that
+    // reading alone, and the next pass begins again at the first record.
+    // Told by the program's state when the call was made, not by the calls
+    // before it: every reading of the worker ends with a read at the end of
+    // the log, so the readings ended before the call are the passes done.
+    static const PassDescription *CutPass(const std::vector<sim::Call> &calls, size_t n)
     {
         const sim::Call &failed = calls[n];
         if (failed.thread == sim::MainThreadId())
-            return READING_SCAN;
+            return nullptr;
+        size_t done = 0;
         for (size_t i = 0; i < n; i++)
             if (calls[i].function == "ReadFile" && calls[i].thread == failed.thread &&
                 IsFile(calls[i].file, SCENARIO_LOG) && calls[i].atEnd)
-                return READING_LATER_PASS;
-        return READING_CUSTOM_PROGRAMS;
+                done++;
+        EXPECT_LT(done, kPassCount) << "call " << n << " reads the log after the last pass";
+        return &kPasses[std::min(done, kPassCount - 1)];
     }
 
-    // What the user must see when a read or rewind of the log (call n)
-    // fails: the run goes on with the records read so far.
+    // What the user must see when a seek or read of the log (call n) fails:
+    // the run goes on with the records read so far.
     std::vector<std::string> BoxesAfterAFailedRead(const Clean &clean, const std::vector<sim::Call> &calls,
                                                    size_t n)
     {
-        Reading reading = LogReading(calls, n);
-        // The aborting program is the last record pass A reads: cut short,
-        // the pass never starts it, and the removal is completed. Program
-        // Manager accepts in that scenario, so it shows nothing.
-        if (reading == READING_CUSTOM_PROGRAMS && clean.outcome == RUN_ABORTED)
+        const PassDescription *cut = CutPass(calls, n);
+        // The aborting program is the last record the custom programs' pass
+        // reads: cut short, the pass never starts it, and the removal is
+        // completed. Program Manager accepts in that scenario, so it shows
+        // nothing.
+        if (cut != nullptr && cut->pass == PASS_CUSTOM_PROGRAMS && clean.outcome == RUN_ABORTED)
             return {kConfirm, kRemoved};
         std::vector<std::string> boxes = clean.boxes;
-        if (reading == READING_LATER_PASS) {
+        if (cut != nullptr && cut->pass != PASS_CUSTOM_PROGRAMS) {
             // Only the groups handled before the failure reach Program
             // Manager, one conversation each: all of them when the failure
             // cut a pass after the one over files and groups.
@@ -318,7 +319,7 @@ protected:
     // default caption; the scenario's log names its application first.
     void CheckCaption(const std::vector<sim::Call> &calls, size_t n)
     {
-        if (calls[n].function != "ReadFile" || InSelfCheck(calls[n]) || LogReading(calls, n) != READING_SCAN)
+        if (calls[n].function != "ReadFile" || InSelfCheck(calls[n]) || CutPass(calls, n) != nullptr)
             return;
         std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
         ASSERT_FALSE(boxes.empty());

@@ -49,6 +49,8 @@ TEST_F(Plan, AWholeSmallLog)
               "  record 5: status only: \"Removing System Registry Entrys\"\n"
               "Pass C: directories\n"
               "  record 2: remove directory \"C:\\Acme\", or schedule it for removal at restart\n"
+              "Pass D: the system-file step; status \"Preparing SystemFile removal\"\n"
+              "  nothing\n"
               "Uninstall key: delete \"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme\" under "
               "HKEY_LOCAL_MACHINE\n"
               "No action\n"

@@ -1,6 +1,6 @@
 #include "res/resource.h"
-#include "shell/completion.h"
 #include "removal/delete_or_schedule.h"
+#include "removal/remove_app.h"
 #include "shell/globals.h"
 #include "shell/restart_dialog.h"
 #include "support/sim_fixture.h"
@@ -12,9 +12,9 @@
 
 class Completion : public SimTest {
 protected:
-    // What is left on D: once the folders of the log at path were tried, in
-    // a world of only the empty folders dirs, GetFullPathNameA failing with
-    // fullPathError unless it is 0.
+    // What is left on D: once the removal, prepared and finished on the log
+    // at path, tried its folders, in a world of only the empty folders dirs,
+    // GetFullPathNameA failing with fullPathError unless it is 0.
     std::string FoldersLeft(const std::string &path, const std::vector<std::string> &dirs, DWORD fullPathError = 0)
     {
         sim::Reset();
@@ -22,7 +22,8 @@ protected:
             sim::AddDir(dir);
         if (fullPathError != 0)
             sim::FailCall("GetFullPathNameA", fullPathError);
-        RemoveLogFolders(path.c_str());
+        PrepareRemoval(path.c_str());
+        FinishRemoval(path.c_str(), [](int) {});
         std::string left;
         for (const std::string &item : sim::ListTree("D:\\"))
             left += item + "|";
@@ -63,9 +64,10 @@ TEST_F(Completion, TheLogsEmptyFoldersGoDeepestFirstDownToTheDrive)
     EXPECT_EQ("D:\\A|", FoldersLeft("D:\\A\\install.log", {"D:\\A"}, ERROR_NOT_ENOUGH_MEMORY))
         << "an unresolved path names no folder to try";
     // "D:" alone names the drive's current folder, which the simulation
-    // keeps at the root: only the call shows that it is never tried.
+    // keeps at the root: only the calls show that it is never tried.
     EXPECT_EQ("D:\\A|", FoldersLeft("D:\\install.log", {"D:\\A"}));
-    EXPECT_TRUE(sim::CallsTo("RemoveDirectoryA").empty()) << sim::CallsTo("RemoveDirectoryA")[0].args[0];
+    for (const sim::Call &call : sim::CallsTo("RemoveDirectoryA"))
+        EXPECT_EQ("D:\\install.log", call.args[0]) << "only the log itself is tried, as a directory";
 }
 
 TEST_F(Completion, YesRequestsARestartWithTheShutdownPrivilegeEnabled)

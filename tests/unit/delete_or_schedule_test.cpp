@@ -37,7 +37,7 @@ protected:
 TEST_F(DeleteOrScheduleTest, AFileNotInUseIsDeletedAtOnce)
 {
     sim::AddFile(APP_DIR "\\readme.txt", "x");
-    EXPECT_EQ(1, DeleteOrSchedule(APP_DIR "\\readme.txt"));
+    EXPECT_EQ(DELETED_AT_ONCE, DeleteOrSchedule(APP_DIR "\\readme.txt"));
     EXPECT_FALSE(sim::FileExists(APP_DIR "\\readme.txt"));
     EXPECT_EQ(0, g_rebootNeeded);
     EXPECT_FALSE(sim::FileExists(WININIT));
@@ -47,7 +47,7 @@ TEST_F(DeleteOrScheduleTest, AFileNotInUseIsDeletedAtOnce)
 TEST_F(DeleteOrScheduleTest, AnEmptyDirectoryIsRemovedAtOnce)
 {
     sim::AddDir(APP_DIR "\\Empty Folder");
-    EXPECT_EQ(1, DeleteOrSchedule(APP_DIR "\\Empty Folder"));
+    EXPECT_EQ(DELETED_AT_ONCE, DeleteOrSchedule(APP_DIR "\\Empty Folder"));
     EXPECT_FALSE(sim::DirExists(APP_DIR "\\Empty Folder"));
     EXPECT_EQ(0, g_rebootNeeded);
 }
@@ -60,7 +60,7 @@ TEST_F(DeleteOrScheduleTest, AFileHeldWithoutDeleteSharingIsScheduledByItsShortP
     std::string shortPath = sim::ShortPath(path);
     ASSERT_NE(path, shortPath);
 
-    EXPECT_NE(0, DeleteOrSchedule(path.c_str()));
+    EXPECT_EQ(DELETE_SCHEDULED, DeleteOrSchedule(path.c_str()));
     EXPECT_TRUE(sim::FileExists(path));
     EXPECT_EQ(std::vector<std::string>{shortPath}, sim::PendingDeletes());
     // It cannot be renamed aside either.
@@ -131,7 +131,7 @@ TEST_F(DeleteOrScheduleTest, TheReadOnlyAttributeStopsNoDeletion)
 TEST_F(DeleteOrScheduleTest, ADirectoryThatStillHoldsFilesIsScheduled)
 {
     sim::AddFile(APP_DIR "\\Data Files\\left.dat");
-    EXPECT_NE(0, DeleteOrSchedule(APP_DIR "\\Data Files"));
+    EXPECT_EQ(DELETE_SCHEDULED, DeleteOrSchedule(APP_DIR "\\Data Files"));
     EXPECT_TRUE(sim::DirExists(APP_DIR "\\Data Files"));
     std::string shortPath = sim::ShortPath(APP_DIR "\\Data Files");
     EXPECT_EQ(std::vector<std::string>{shortPath}, sim::PendingDeletes());
@@ -141,8 +141,8 @@ TEST_F(DeleteOrScheduleTest, ADirectoryThatStillHoldsFilesIsScheduled)
 
 TEST_F(DeleteOrScheduleTest, AnItemThatIsGoneIsNotScheduled)
 {
-    EXPECT_EQ(0, DeleteOrSchedule(APP_DIR "\\never.txt"));
-    EXPECT_EQ(0, DeleteOrSchedule("C:\\No Such Folder\\never.txt"));
+    EXPECT_EQ(DELETE_NOTHING_THERE, DeleteOrSchedule(APP_DIR "\\never.txt"));
+    EXPECT_EQ(DELETE_NOTHING_THERE, DeleteOrSchedule("C:\\No Such Folder\\never.txt"));
     EXPECT_TRUE(sim::PendingDeletes().empty());
     EXPECT_FALSE(sim::FileExists(WININIT));
     EXPECT_EQ(0, g_rebootNeeded);
@@ -158,9 +158,9 @@ TEST_F(DeleteOrScheduleTest, EveryScheduledItemGetsItsOwnLineAndOthersLinesStay)
     sim::HoldFile(first);
     sim::HoldFile(second);
 
-    EXPECT_NE(0, DeleteOrSchedule(first.c_str()));
-    EXPECT_NE(0, DeleteOrSchedule(second.c_str()));
-    EXPECT_NE(0, DeleteOrSchedule(first.c_str()));
+    EXPECT_EQ(DELETE_SCHEDULED, DeleteOrSchedule(first.c_str()));
+    EXPECT_EQ(DELETE_SCHEDULED, DeleteOrSchedule(second.c_str()));
+    EXPECT_EQ(DELETE_SCHEDULED, DeleteOrSchedule(first.c_str()));
 
     EXPECT_EQ((std::vector<std::string>{"NUL=C:\\OTHER.TMP", "C:\\NEW.DLL=C:\\OLD.DLL",
                                         "NUL=" + sim::ShortPath(first), "NUL=" + sim::ShortPath(second)}),
@@ -174,7 +174,7 @@ TEST_F(DeleteOrScheduleTest, WithoutAShortFormTheFullPathIsScheduledForWindowsNt
     sim::AddFile(path);
     sim::HoldFile(path);
     sim::FailCall("GetShortPathNameA", ERROR_ACCESS_DENIED);
-    EXPECT_EQ(0, DeleteOrSchedule(path.c_str()));
+    EXPECT_EQ(DELETE_SCHEDULED_WITHOUT_LINE, DeleteOrSchedule(path.c_str()));
     EXPECT_EQ(std::vector<std::string>{path}, sim::PendingDeletes());
     EXPECT_FALSE(sim::FileExists(WININIT));
     EXPECT_EQ(1, g_rebootNeeded);
@@ -186,7 +186,7 @@ TEST_F(DeleteOrScheduleTest, AFailedWininitWriteIsOnlySeenInTheResult)
     sim::AddFile(path);
     sim::HoldFile(path);
     sim::FailCall("WritePrivateProfileSectionA", ERROR_ACCESS_DENIED);
-    EXPECT_EQ(0, DeleteOrSchedule(path.c_str()));
+    EXPECT_EQ(DELETE_SCHEDULED_WITHOUT_LINE, DeleteOrSchedule(path.c_str()));
     EXPECT_EQ(1u, sim::PendingDeletes().size());
     EXPECT_EQ(1, g_rebootNeeded);
 }
@@ -198,7 +198,7 @@ TEST_F(DeleteOrScheduleTest, NoWindowsDirectoryMeansNoWininitLine)
     sim::HoldFile(path);
     sim::FailCall("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);
     std::vector<std::string> before = sim::ListTree("C:\\");
-    EXPECT_EQ(0, DeleteOrSchedule(path.c_str()));
+    EXPECT_EQ(DELETE_SCHEDULED_WITHOUT_LINE, DeleteOrSchedule(path.c_str()));
     EXPECT_EQ(1u, sim::PendingDeletes().size());
     EXPECT_EQ(before, sim::ListTree("C:\\")) << "no file is written anywhere";
     EXPECT_EQ(1, g_rebootNeeded);
@@ -212,7 +212,7 @@ TEST_F(DeleteOrScheduleTest, ASectionThatCannotBeReadIsNotWrittenOver)
     sim::AddFile(path);
     sim::HoldFile(path);
     sim::FailCall("GetPrivateProfileSectionA", ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(0, DeleteOrSchedule(path.c_str()));
+    EXPECT_EQ(DELETE_SCHEDULED_WITHOUT_LINE, DeleteOrSchedule(path.c_str()));
     EXPECT_EQ(before, sim::FileContent(WININIT)) << "the other program's line stays";
     EXPECT_EQ(std::vector<std::string>{sim::ShortPath(path)}, sim::PendingDeletes());
     EXPECT_EQ(1, g_rebootNeeded);
@@ -220,7 +220,7 @@ TEST_F(DeleteOrScheduleTest, ASectionThatCannotBeReadIsNotWrittenOver)
 
 TEST_F(DeleteOrScheduleTest, AnItemOnAnUnreachableShareIsNotScheduled)
 {
-    EXPECT_EQ(0, DeleteOrSchedule("\\\\server\\share\\gone.txt"));
+    EXPECT_EQ(DELETE_NOTHING_THERE, DeleteOrSchedule("\\\\server\\share\\gone.txt"));
     EXPECT_TRUE(sim::PendingDeletes().empty());
     EXPECT_FALSE(sim::FileExists(WININIT));
     EXPECT_EQ(0, g_rebootNeeded) << "no restart is offered for it";

@@ -45,15 +45,36 @@ static std::string Action(const RecordStep &step, const LogRecord &rec)
     return std::string("status only: ") + Quoted(step.status);
 }
 
-// One pass: the records it takes, in log order, and what becomes of each.
-static void Pass(std::ostream &out, const char *title, RemovalPass pass)
+// What a pass is for, in words.
+static const char *PassPurpose(RemovalPass pass)
 {
-    out << title << '\n';
+    switch (pass) {
+    case PASS_CUSTOM_PROGRAMS:
+        return "custom uninstall programs, each waited for; the first that fails stops the removal";
+    case PASS_FILES:
+        return "files, shared DLLs and program groups, in log order";
+    case PASS_DIRECTORIES:
+        return "directories";
+    case PASS_SYSTEM_FILES:
+        return "the system-file step";
+    }
+    return "";
+}
+
+// The n-th pass (counted from 0): the records it takes, in log order, and
+// what becomes of each.
+static void Pass(std::ostream &out, size_t n)
+{
+    const PassDescription &pass = kPasses[n];
+    out << "Pass " << (char)('A' + n) << ": " << PassPurpose((RemovalPass)pass.pass);
+    if (pass.status != NULL)
+        out << "; status " << Quoted(pass.status);
+    out << '\n';
     LogRecord rec;
     unsigned long long index = 0;
     int any = 0;
     for (; ReadRecord((DWORD)index, &rec); index++) {
-        const RecordStep *step = StepFor(pass, rec.type);
+        const RecordStep *step = StepFor((RemovalPass)pass.pass, rec.type);
         if (step == NULL)
             continue;
         any = 1;
@@ -66,7 +87,10 @@ static void Pass(std::ostream &out, const char *title, RemovalPass pass)
 // Records that no pass acts on: names, TYPE3 and unknown codes.
 static bool NoPassTakes(DWORD type)
 {
-    return !StepFor(PASS_CUSTOM_PROGRAMS, type) && !StepFor(PASS_FILES, type) && !StepFor(PASS_DIRECTORIES, type);
+    for (size_t n = 0; n < kPassCount; n++)
+        if (StepFor((RemovalPass)kPasses[n].pass, type) != NULL)
+            return false;
+    return true;
 }
 
 static void NoAction(std::ostream &out, unsigned long long nameIndex)
@@ -118,10 +142,8 @@ int RunPlan(const char *path, std::ostream &out, std::ostream &err)
         out << "Application name: none (no usable APPNAME record)\n";
     out << "Caption of the message boxes: " << Quoted(caption) << "\n\n";
 
-    Pass(out, "Pass A: custom uninstall programs, each waited for; the first that fails stops the removal",
-         PASS_CUSTOM_PROGRAMS);
-    Pass(out, "Pass B: files, shared DLLs and program groups, in log order", PASS_FILES);
-    Pass(out, "Pass C: directories", PASS_DIRECTORIES);
+    for (size_t n = 0; n < kPassCount; n++)
+        Pass(out, n);
     const char *skip = UninstallKeySkipReason(g_appName, named);
     if (skip)
         out << "Uninstall key: skipped, " << skip << '\n';
