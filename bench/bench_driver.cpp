@@ -16,8 +16,8 @@
 #include <string>
 
 #include "clock.h"
-#include "process.h"
-#include "ui.h"
+#include "driver/process.h"
+#include "driver/ui.h"
 #include "support/program_texts.h"
 
 static const DWORD kLimitMs = 600000;
@@ -27,13 +27,13 @@ static const DWORD kLimitMs = 600000;
 // looks cost the program under test as little as possible.
 static HWND FindBox(DWORD pid, HWND skip)
 {
-    for (HWND window : e2e::TopLevelWindows(pid))
-        if (window != skip && IsWindowVisible(window) && e2e::IsMessageBox(window))
+    for (HWND window : driver::TopLevelWindows(pid))
+        if (window != skip && IsWindowVisible(window) && driver::IsMessageBox(window))
             return window;
     return NULL;
 }
 
-static HWND WaitForBox(e2e::Program &program, HWND skip, DWORD pauseMs)
+static HWND WaitForBox(driver::Program &program, HWND skip, DWORD pauseMs)
 {
     double deadline = Now() + kLimitMs;
     while (Now() < deadline && program.Running()) {
@@ -52,7 +52,7 @@ static int Fail(const std::string &what)
 
 static int Startup(const std::string &exe, const std::string &args)
 {
-    e2e::Program program;
+    driver::Program program;
     std::string error;
     double start = Now();
     if (!program.Start(exe, args, &error))
@@ -61,9 +61,9 @@ static int Startup(const std::string &exe, const std::string &args)
     double shown = Now();
     if (box == NULL)
         return Fail("no message box from " + exe);
-    e2e::MessageBoxView view;
-    e2e::ReadMessageBox(box, &view);
-    e2e::PressButton(box, e2e::SafestButton(view));
+    driver::MessageBoxView view;
+    driver::ReadMessageBox(box, &view);
+    driver::PressButton(box, driver::SafestButton(view));
     DWORD exitCode;
     if (!program.WaitForExit(30000, &exitCode))
         return Fail(exe + " did not end");
@@ -84,7 +84,7 @@ static void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD, HWND window, LONG obj
         return;
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != g_pid || GetAncestor(window, GA_PARENT) != GetDesktopWindow() || e2e::ClassName(window) != "#32770")
+    if (pid != g_pid || GetAncestor(window, GA_PARENT) != GetDesktopWindow() || driver::ClassName(window) != "#32770")
         return;
     g_boxCreated = Now();
     PostQuitMessage(0);
@@ -92,13 +92,13 @@ static void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD, HWND window, LONG obj
 
 static int Removal(const std::string &exe, const std::string &log)
 {
-    e2e::Program program;
+    driver::Program program;
     std::string error;
     if (!program.Start(exe, log, &error))
         return Fail(error);
     HWND question = WaitForBox(program, NULL, 1);
-    e2e::MessageBoxView view;
-    if (question == NULL || !e2e::ReadMessageBox(question, &view) || view.text != kConfirm)
+    driver::MessageBoxView view;
+    if (question == NULL || !driver::ReadMessageBox(question, &view) || view.text != kConfirm)
         return Fail("no confirmation from " + exe);
     g_question = question;
     g_pid = program.pid();
@@ -108,7 +108,7 @@ static int Removal(const std::string &exe, const std::string &log)
         return Fail("no event hook");
     UINT_PTR limit = SetTimer(NULL, 0, kLimitMs, NULL);
     double yes = Now();
-    e2e::PressButton(question, IDYES);
+    driver::PressButton(question, IDYES);
     MSG msg;
     while (g_boxCreated == 0 && GetMessageA(&msg, NULL, 0, 0) > 0 && msg.message != WM_TIMER)
         DispatchMessageA(&msg);
@@ -121,8 +121,8 @@ static int Removal(const std::string &exe, const std::string &log)
     PROCESS_MEMORY_COUNTERS memory;
     memory.cb = sizeof(memory);
     SIZE_T peak = GetProcessMemoryInfo(program.handle(), &memory, sizeof(memory)) ? memory.PeakWorkingSetSize : 0;
-    e2e::ReadMessageBox(done, &view);
-    e2e::PressButton(done, e2e::SafestButton(view));
+    driver::ReadMessageBox(done, &view);
+    driver::PressButton(done, driver::SafestButton(view));
     DWORD exitCode;
     if (!program.WaitForExit(30000, &exitCode))
         return Fail(exe + " did not end");

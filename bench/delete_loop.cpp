@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "clock.h"
+#include "res/dialogs.h"
 
 static std::vector<std::string> g_files;
 static HWND g_detail;
@@ -84,7 +85,7 @@ int main(int argc, char **argv)
             return 1;
         }
         ShowWindow(frame, SW_SHOW);
-        g_detail = GetDlgItem(frame, 102);
+        g_detail = GetDlgItem(frame, IDC_DETAIL);
         HANDLE worker = CreateThread(NULL, 0, DeleteWithDetail, (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0, NULL);
         MSG msg;
         while (GetMessageA(&msg, NULL, 0, 0) > 0) {

@@ -13,24 +13,7 @@
 
 namespace {
 
-class Completion : public UninstallerTest {
-protected:
-    // Installs, answers Yes (and "&No" to the restart dialog), and keeps the
-    // progress dialog as it stands under the success box.
-    e2e::RunRecord Remove()
-    {
-        return InstallAndRun([this](const e2e::MessageBoxView &box) {
-            if (box.text == kRemoved) {
-                HWND dialog = e2e::FindProgressDialog(program_.pid());
-                dialogUnderSuccess_ = dialog != NULL && e2e::ReadProgressDialog(dialog, &underSuccess_);
-            }
-            return AnswerYes(box);
-        });
-    }
-
-    bool dialogUnderSuccess_ = false;
-    e2e::ProgressView underSuccess_;
-};
+class Completion : public UninstallerTest {};
 
 TEST_F(Completion, LogAndItsEmptyFoldersGoDeepestFirst)
 {
@@ -41,17 +24,15 @@ TEST_F(Completion, LogAndItsEmptyFoldersGoDeepestFirst)
     const std::string outer = folder_ + "\\Logs Outer";
     const std::string beside = folder_ + "\\Empty Folder Beside";
     app_.logPath = outer + "\\Setup Log\\install.log";
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     std::string error;
     ASSERT_TRUE(e2e::CreateDirectories(beside, &error)) << error;
-    e2e::RunRecord run = RunUninstaller(beside + "\\..\\Logs Outer\\Setup Log\\install.log", AnswerYes);
-    ASSERT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    driver::RunRecord run = RunUninstaller(beside + "\\..\\Logs Outer\\Setup Log\\install.log");
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
     EXPECT_TRUE(e2e::DirectoryExists(beside)) << beside << " was removed; the log is not in it";
 
-    EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
-    EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);
+    EXPECT_TRUE(AppRemoved());
     EXPECT_FALSE(e2e::DirectoryExists(outer)) << outer;
     EXPECT_TRUE(e2e::FileExists(exe_)) << exe_;
     EXPECT_TRUE(e2e::DirectoryExists(folder_)) << folder_;
@@ -60,15 +41,14 @@ TEST_F(Completion, LogAndItsEmptyFoldersGoDeepestFirst)
 TEST_F(Completion, FolderHoldingSomethingElseStays)
 {
     const std::string other = e2e::ParentOf(app_.logPath) + "\\Not Listed.txt";
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     std::string error;
     ASSERT_TRUE(e2e::WriteText(other, "not the application's\r\n", &error)) << error;
 
-    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
-    ASSERT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
-    EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
+    EXPECT_TRUE(AppRemoved({e2e::ParentOf(app_.logPath)}));
     EXPECT_EQ(std::vector<std::string>{"Not Listed.txt"}, e2e::FolderEntries(e2e::ParentOf(app_.logPath)));
 }
 
@@ -83,57 +63,65 @@ TEST_F(Completion, CurrentFolderOfTheDriveIsNotRemoved)
     ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(current), current));
     ASSERT_NE('C', current[0]) << "this test needs a current folder on a drive other than C:, not " << current;
     const std::string unrelated = folder_ + "\\Current Folder Of Drive C";
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     std::string error;
     ASSERT_TRUE(e2e::CreateDirectories(unrelated, &error)) << error;
-    ASSERT_TRUE(SetEnvironmentVariableA("=C:", unrelated.c_str())) << e2e::ErrorText(GetLastError());
+    ASSERT_TRUE(SetEnvironmentVariableA("=C:", unrelated.c_str())) << driver::ErrorText(GetLastError());
 
-    e2e::RunRecord run = RunUninstallerWith(app_.logPath, AnswerYes, kRunLimitMs, current);
+    RunOptions fromOtherDrive;
+    fromOtherDrive.currentDirectory = current;
+    driver::RunRecord run = RunUninstaller(app_.logPath, AnswerYes, fromOtherDrive);
     SetEnvironmentVariableA("=C:", NULL);
-    ASSERT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
-    EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
+    EXPECT_TRUE(AppRemoved());
     EXPECT_TRUE(e2e::DirectoryExists(unrelated)) << unrelated << " was removed; the log does not name it";
 }
 
 TEST_F(Completion, SuccessBoxOverTheFinishedProgressDialog)
 {
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
+    // The progress dialog as it stands under the success box.
+    bool dialogUnderSuccess = false;
+    driver::ProgressView underSuccess;
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath, [&](const driver::MessageBoxView &box) {
+        if (box.text == kRemoved) {
+            HWND dialog = driver::FindProgressDialog(program_.pid());
+            dialogUnderSuccess = dialog != NULL && driver::ReadProgressDialog(dialog, &underSuccess);
+        }
+        return AnswerYes(box);
+    });
+    ASSERT_TRUE(EndedWith(run, 0));
     ASSERT_EQ(2u, run.boxes.size()) << "boxes:" << BoxList(run);
-    ExpectWarningBox(run.boxes[1], kRemoved, app_.name + " Uninstall");
+    EXPECT_TRUE(IsWarningBox(run.boxes[1], kRemoved, app_.name + " Uninstall"));
 
     // The dialog was hidden at the end of the removal, with its last texts
     // and the bar at 100 of 120.
-    ASSERT_TRUE(dialogUnderSuccess_) << "no progress dialog under the success box";
-    EXPECT_FALSE(underSuccess_.visible);
-    EXPECT_EQ(kDeletingUninstallKey, underSuccess_.status);
-    EXPECT_EQ("", underSuccess_.detail);
-    EXPECT_EQ(100, underSuccess_.position);
-    EXPECT_EQ(0, underSuccess_.low);
-    EXPECT_EQ(120, underSuccess_.high);
+    ASSERT_TRUE(dialogUnderSuccess) << "no progress dialog under the success box";
+    EXPECT_FALSE(underSuccess.visible);
+    EXPECT_EQ(kDeletingUninstallKey, underSuccess.status);
+    EXPECT_EQ("", underSuccess.detail);
+    EXPECT_EQ(100, underSuccess.position);
+    EXPECT_EQ(0, underSuccess.low);
+    EXPECT_EQ(120, underSuccess.high);
 }
 
 TEST_F(Completion, LogInUseIsDeletedAtRestart)
 {
     // Another program reads the log and keeps it open; it lets others read
     // and write it but not delete it.
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     e2e::HeldFile held;
     std::string error;
     ASSERT_TRUE(held.Hold(app_.logPath, FILE_SHARE_READ | FILE_SHARE_WRITE, &error)) << error;
     const std::string shortName = e2e::ShortPath(app_.logPath);
     ASSERT_FALSE(shortName.empty()) << app_.logPath;
 
-    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
-    ASSERT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
 
-    for (const std::string &file : app_.files)
-        EXPECT_FALSE(e2e::FileExists(file)) << file;
-    EXPECT_TRUE(e2e::FileExists(app_.logPath)) << app_.logPath;
+    EXPECT_TRUE(AppRemoved({app_.logPath, e2e::ParentOf(app_.logPath)}));
     EXPECT_EQ(std::vector<std::string>{"install.log"}, e2e::FolderEntries(e2e::ParentOf(app_.logPath)));
     EXPECT_EQ(std::vector<std::string>{"NUL=" + shortName}, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
     std::vector<e2e::PendingOperation> pending;
@@ -152,7 +140,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(UninstallerTest::SetUp());
-        ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+        ASSERT_TRUE(InstallTestApp());
         std::string error;
         ASSERT_TRUE(held_.Hold(app_.files[0], 0, &error)) << error;
         // Waiting for the restart: the file, and the listed folders that
@@ -165,52 +153,57 @@ protected:
 
     // Runs, answering the question Yes, the success box OK and the restart
     // dialog with answerRestart, after reading it.
-    e2e::RunRecord Run(const std::function<int(HWND)> &answerRestart)
+    driver::RunRecord Run(const std::function<int(HWND)> &answerRestart)
     {
-        e2e::RunRecord run = RunUninstaller(app_.logPath, [&](const e2e::MessageBoxView &box) {
+        return RunUninstaller(app_.logPath, [&](const driver::MessageBoxView &box) {
             if (!box.restartDialog)
                 return AnswerYes(box);
-            dialogRead_ = e2e::ReadRestartDialog(box.window, &dialog_);
+            dialogRead_ = driver::ReadRestartDialog(box.window, &dialog_);
             return answerRestart(box.window);
         });
-        EXPECT_TRUE(run.ended) << run.error;
-        EXPECT_EQ(0u, run.exitCode);
-        return run;
     }
 
     // The dialog ended without a restart: what waits for it still waits.
-    void ExpectNoRestart()
+    ::testing::AssertionResult NoRestart()
     {
         std::vector<std::string> lines;
         for (const std::string &name : scheduled_)
             lines.push_back("NUL=" + name);
-        EXPECT_EQ(lines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
-        EXPECT_FALSE(e2e::FileExists(e2e::WindowsDirectory() + "\\wininit.bak")) << "WININIT.INI was processed";
+        std::vector<std::string> wininit = e2e::IniSectionLines(e2e::WininitPath(), "Rename");
         std::vector<e2e::PendingOperation> pending;
         std::string error;
-        ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
-        EXPECT_EQ(scheduled_.size(), pending.size());
-        EXPECT_TRUE(e2e::FileExists(app_.files[0]));
+        if (wininit != lines)
+            return ::testing::AssertionFailure() << "WININIT.INI's [Rename] holds:" << Lines(wininit)
+                                                 << "\nnot:" << Lines(lines);
+        if (e2e::FileExists(e2e::WindowsDirectory() + "\\wininit.bak"))
+            return ::testing::AssertionFailure() << "WININIT.INI was processed";
+        if (!e2e::ReadPendingOperations(&pending, &error))
+            return ::testing::AssertionFailure() << error;
+        if (pending.size() != scheduled_.size())
+            return ::testing::AssertionFailure() << pending.size() << " pending renames, not " << scheduled_.size();
+        if (!e2e::FileExists(app_.files[0]))
+            return ::testing::AssertionFailure() << app_.files[0] << " is gone";
+        return ::testing::AssertionSuccess();
     }
 
     e2e::HeldFile held_;
     std::vector<std::string> scheduled_;
     bool dialogRead_ = false;
-    e2e::RestartDialogView dialog_;
+    driver::RestartDialogView dialog_;
 };
 
 TEST_F(RestartDialog, FollowsTheSuccessBox)
 {
     bool stayedAfterOtherCommand = false;
-    e2e::RunRecord run = Run([&](HWND window) {
+    driver::RunRecord run = Run([&](HWND window) {
         // A command whose high word is not BN_CLICKED is no answer.
         DWORD_PTR ignored = 0;
         SendMessageTimeoutA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 1), 0, SMTO_ABORTIFHUNG, 5000, &ignored);
         stayedAfterOtherCommand = IsWindow(window) && IsWindowVisible(window);
         return IDCANCEL;
     });
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
     ASSERT_TRUE(dialogRead_) << "the restart dialog could not be read";
 
     EXPECT_TRUE(dialog_.visible);
@@ -237,29 +230,29 @@ TEST_F(RestartDialog, FollowsTheSuccessBox)
     EXPECT_EQ(768 / 2 - height / 2, dialog_.rect.top) << "height " << height;
 
     EXPECT_TRUE(stayedAfterOtherCommand) << "a command with notification code 1 ended the dialog";
-    ExpectNoRestart();
+    EXPECT_TRUE(NoRestart());
 }
 
 TEST_F(RestartDialog, EscapeAnswersNo)
 {
-    e2e::RunRecord run = Run([](HWND window) {
-        EXPECT_TRUE(e2e::PressKey(window, VK_ESCAPE));
-        return e2e::kAnswered;
+    driver::RunRecord run = Run([](HWND window) {
+        EXPECT_TRUE(driver::PressKey(window, VK_ESCAPE));
+        return driver::kAnswered;
     });
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
-    ExpectNoRestart();
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
+    EXPECT_TRUE(NoRestart());
 }
 
 TEST_F(RestartDialog, CloseButtonAnswersNo)
 {
-    e2e::RunRecord run = Run([](HWND window) {
-        EXPECT_TRUE(e2e::CloseFromFrame(window));
-        return e2e::kAnswered;
+    driver::RunRecord run = Run([](HWND window) {
+        EXPECT_TRUE(driver::CloseFromFrame(window));
+        return driver::kAnswered;
     });
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
-    ExpectNoRestart();
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
+    EXPECT_TRUE(NoRestart());
 }
 
 }  // namespace

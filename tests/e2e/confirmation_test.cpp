@@ -23,30 +23,29 @@ HWND ForegroundAfter(HWND wanted, DWORD limitMs)
 
 class Confirmation : public UninstallerTest {
 protected:
-    // Runs on the installed application and answers the first box with No,
-    // taking the progress dialog's state while that box is up.
-    e2e::RunRecord RunAnsweringNo()
+    // Answers the first box with No, taking the progress dialog's state
+    // while that box is up.
+    driver::BoxAnswer AnsweringNo()
     {
-        return RunUninstaller(app_.logPath, [this](const e2e::MessageBoxView &) {
-            HWND dialog = e2e::FindProgressDialog(program_.pid());
-            dialogAtQuestion_ = dialog != NULL && e2e::ReadProgressDialog(dialog, &atQuestion_);
+        return [this](const driver::MessageBoxView &) {
+            HWND dialog = driver::FindProgressDialog(program_.pid());
+            dialogAtQuestion_ = dialog != NULL && driver::ReadProgressDialog(dialog, &atQuestion_);
             return IDNO;
-        });
+        };
     }
 
     bool dialogAtQuestion_ = false;
-    e2e::ProgressView atQuestion_;
+    driver::ProgressView atQuestion_;
 };
 
 TEST_F(Confirmation, AnswerNoChangesNothing)
 {
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
-    e2e::RunRecord run = RunAnsweringNo();
-    ASSERT_TRUE(run.ended) << run.error;
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath, AnsweringNo());
+    ASSERT_TRUE(EndedWith(run, 0));
 
-    EXPECT_EQ(0u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-    const e2e::MessageBoxView &box = run.boxes[0];
+    const driver::MessageBoxView &box = run.boxes[0];
     EXPECT_EQ(kConfirm, box.text);
     EXPECT_EQ(app_.name + " Uninstall", box.caption);
     EXPECT_EQ("question", box.shownIcon);
@@ -56,18 +55,18 @@ TEST_F(Confirmation, AnswerNoChangesNothing)
     EXPECT_EQ(NULL, box.owner);
 
     EXPECT_FALSE(run.progressDialogShown) << "the progress dialog was shown";
-    ExpectAppUntouched();
-    ExpectNothingScheduled();
+    EXPECT_TRUE(AppUntouched());
+    EXPECT_TRUE(NothingScheduled());
 }
 
 TEST_F(Confirmation, ProgressDialogWaitsHiddenAndCentred)
 {
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
-    e2e::RunRecord run = RunAnsweringNo();
-    ASSERT_TRUE(run.ended) << run.error;
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath, AnsweringNo());
+    ASSERT_TRUE(EndedWith(run, 0));
     ASSERT_TRUE(dialogAtQuestion_) << "no progress dialog while the question was up";
 
-    const e2e::ProgressView &dialog = atQuestion_;
+    const driver::ProgressView &dialog = atQuestion_;
     EXPECT_FALSE(dialog.visible);
     EXPECT_EQ(kProgressTitle, dialog.title);
     EXPECT_EQ(kLoadingLog, dialog.status);
@@ -96,12 +95,12 @@ TEST_F(Confirmation, ProgressDialogWaitsHiddenAndCentred)
 // once with exit code 0.
 TEST_F(Confirmation, TwoStartsOnOneLogMakeOneRemovalAsIfAlone)
 {
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
-    e2e::Program second;
+    ASSERT_TRUE(InstallTestApp());
+    driver::Program second;
     std::string error;
     ASSERT_TRUE(program_.Start(exe_, app_.logPath, &error)) << error;
     ASSERT_TRUE(second.Start(exe_, app_.logPath, &error)) << error;
-    e2e::Program *asking = nullptr;
+    driver::Program *asking = nullptr;
     DWORD exitCode = 1;
     for (int tenths = 0; tenths < 300 && asking == nullptr; tenths++) {
         if (second.WaitForExit(0, &exitCode))
@@ -114,14 +113,12 @@ TEST_F(Confirmation, TwoStartsOnOneLogMakeOneRemovalAsIfAlone)
     ASSERT_NE(nullptr, asking) << "neither run ended by itself";
     EXPECT_EQ(0u, exitCode);
 
-    e2e::RunRecord run;
-    EXPECT_TRUE(e2e::WatchRun(*asking, AnswerYes, &run, kRunLimitMs)) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_EQ(kConfirm, run.boxes[0].text);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
-    ExpectAppRemoved();
-    ExpectNothingScheduled();
+    driver::RunRecord run;
+    driver::WatchRun(*asking, AnswerYes, &run, kRunLimitMs);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
+    EXPECT_TRUE(AppRemoved());
+    EXPECT_TRUE(NothingScheduled());
 }
 
 // A second start while the first run asks brings the first one's question
@@ -129,11 +126,11 @@ TEST_F(Confirmation, TwoStartsOnOneLogMakeOneRemovalAsIfAlone)
 // run is killed, a third start asks again.
 TEST_F(Confirmation, ASecondStartBringsTheFirstForwardAndAKilledRunBlocksNothing)
 {
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     std::string error;
-    e2e::RunRecord asked;
+    driver::RunRecord asked;
     ASSERT_TRUE(program_.Start(exe_, app_.logPath, &error)) << error;
-    EXPECT_FALSE(e2e::WatchRun(program_, [](const e2e::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
+    EXPECT_FALSE(driver::WatchRun(program_, [](const driver::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
     ASSERT_EQ(1u, asked.boxes.size()) << asked.error;
 
     HWND inFront = CreateWindowExA(0, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, NULL, NULL,
@@ -141,21 +138,21 @@ TEST_F(Confirmation, ASecondStartBringsTheFirstForwardAndAKilledRunBlocksNothing
     ASSERT_NE(nullptr, inFront);
     SetForegroundWindow(inFront);
     ASSERT_EQ(inFront, ForegroundAfter(inFront, 5000));
-    e2e::Program second;
+    driver::Program second;
     ASSERT_TRUE(second.Start(exe_, app_.logPath, &error)) << error;
     DWORD exitCode = 1;
     EXPECT_TRUE(second.WaitForExit(kRunLimitMs, &exitCode)) << "the second start does not end";
     EXPECT_EQ(0u, exitCode);
     EXPECT_EQ(asked.boxes[0].window, ForegroundAfter(asked.boxes[0].window, 5000));
     DestroyWindow(inFront);
-    ExpectAppUntouched();
+    EXPECT_TRUE(AppUntouched());
 
     program_.Terminate();
-    e2e::RunRecord run = RunUninstaller(app_.logPath, [](const e2e::MessageBoxView &) { return IDNO; });
-    EXPECT_TRUE(run.ended) << run.error;
+    driver::RunRecord run = RunUninstaller(app_.logPath, [](const driver::MessageBoxView &) { return IDNO; });
+    EXPECT_TRUE(EndedWith(run, 0));
     ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
     EXPECT_EQ(kConfirm, run.boxes[0].text);
-    ExpectAppUntouched();
+    EXPECT_TRUE(AppUntouched());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 // blank are put in double quotes by the uninstaller.
 #include "uninstaller_test.h"
 
+#include "console_program.h"
 #include "files.h"
 #include "install_log.h"
 #include "recording_program.h"
@@ -84,61 +85,56 @@ protected:
         return lines;
     }
 
-    // Installs, answers Yes, and checks that the removal went to its end.
-    e2e::RunRecord InstallAndRemove() { return InstallAndRun(AnswerYes); }
-
-    void ExpectRemovalCompleted(const e2e::RunRecord &run)
+    // The run answered Yes and the removal went to its end.
+    ::testing::AssertionResult RemovalCompleted(const driver::RunRecord &run) const
     {
-        ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-        EXPECT_EQ(kConfirm, run.boxes[0].text);
-        ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
-        for (const std::string &file : app_.files)
-            EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
-        EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
-        EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
+        ::testing::AssertionResult ended = EndedWith(run, 0);
+        if (!ended)
+            return ended;
+        ::testing::AssertionResult boxes = CompletionBoxes(run, 1, app_.name + " Uninstall", false);
+        return boxes ? AppRemoved() : boxes;
     }
 
     // Installs, answers Yes, and checks the two warnings of a stopped
     // removal, with the progress dialog as it was created under both, and
     // that nothing was removed.
-    void ExpectRemovalStopped()
+    ::testing::AssertionResult RemovalStopped()
     {
-        ASSERT_NO_FATAL_FAILURE(InstallTestApp());
-        std::vector<e2e::ProgressView> underBoxes;
+        ::testing::AssertionResult installed = InstallTestApp();
+        if (!installed)
+            return installed;
+        std::vector<driver::ProgressView> underBoxes;
         std::vector<bool> dialogFound;
-        e2e::RunRecord run = RunUninstaller(app_.logPath, [&](const e2e::MessageBoxView &box) {
+        driver::RunRecord run = RunUninstaller(app_.logPath, [&](const driver::MessageBoxView &box) {
             if (box.text != kConfirm) {
-                e2e::ProgressView view;
-                HWND dialog = e2e::FindProgressDialog(program_.pid());
-                dialogFound.push_back(dialog != NULL && e2e::ReadProgressDialog(dialog, &view));
+                driver::ProgressView view;
+                HWND dialog = driver::FindProgressDialog(program_.pid());
+                dialogFound.push_back(dialog != NULL && driver::ReadProgressDialog(dialog, &view));
                 underBoxes.push_back(view);
             }
             return AnswerYes(box);
         });
-        ASSERT_TRUE(run.ended) << run.error;
-        EXPECT_EQ(0u, run.exitCode);
-        ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
-        EXPECT_EQ(kConfirm, run.boxes[0].text);
-        {
-            SCOPED_TRACE("first warning");
-            ExpectWarningBox(run.boxes[1], kCustomRunFailed, kDefaultCaption);
-        }
-        {
-            SCOPED_TRACE("second warning");
-            ExpectWarningBox(run.boxes[2], kAborted, app_.name + " Uninstall");
-        }
-        ASSERT_EQ(2u, underBoxes.size());
+        ::testing::AssertionResult ended = EndedWith(run, 0);
+        if (!ended)
+            return ended;
+        if (run.boxes.size() != 3 || run.boxes[0].text != kConfirm)
+            return ::testing::AssertionFailure() << "not the question and two warnings; boxes:" << BoxList(run);
+        for (const auto &warning : {IsWarningBox(run.boxes[1], kCustomRunFailed, kDefaultCaption),
+                                    IsWarningBox(run.boxes[2], kAborted, app_.name + " Uninstall")})
+            if (!warning)
+                return warning;
         for (size_t i = 0; i < underBoxes.size(); i++) {
-            SCOPED_TRACE("under warning " + std::to_string(i + 1));
-            ASSERT_TRUE(dialogFound[i]) << "no progress dialog";
-            EXPECT_TRUE(underBoxes[i].visible);
-            EXPECT_EQ(kLoadingLog, underBoxes[i].status);
-            EXPECT_EQ(kPleaseWait, underBoxes[i].detail);
-            EXPECT_EQ(0, underBoxes[i].position);
-            EXPECT_EQ(120, underBoxes[i].high);
+            const driver::ProgressView &view = underBoxes[i];
+            if (!dialogFound[i] || !view.visible || view.status != kLoadingLog || view.detail != kPleaseWait ||
+                view.position != 0 || view.high != 120)
+                return ::testing::AssertionFailure()
+                       << "under warning " << i + 1 << " the progress dialog is not the one created"
+                       << (dialogFound[i] ? "" : " (there is none)") << ": " << (view.visible ? "shown" : "hidden")
+                       << " [" << view.status << "] [" << view.detail << "] at " << view.position << " of "
+                       << view.high;
         }
-        ExpectAppUntouched();
-        EXPECT_EQ(std::vector<std::string>(), e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+        ::testing::AssertionResult untouched = AppUntouched();
+        return untouched ? NothingScheduled() : untouched;
     }
 
     std::string plain_;    // a folder of this test's without blanks in its path
@@ -161,12 +157,12 @@ TEST_F(CustomProgram, CommandLineIsNameBlankArgumentText)
     ASSERT_NO_FATAL_FAILURE(Place(second + ".exe", 0));
     AddProgram(second, "");
 
-    e2e::RunRecord run = InstallAndRemove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
     EXPECT_EQ(first + " " + argument, e2e::RecordedCommandLine(first));
     EXPECT_EQ(second + ".exe ", e2e::RecordedCommandLine(second + ".exe"));
     EXPECT_EQ((std::vector<std::string>{first, second + ".exe"}), Journal());
-    ExpectRemovalCompleted(run);
+    EXPECT_TRUE(RemovalCompleted(run));
 }
 
 TEST_F(CustomProgram, RunsBeforeAnythingIsRemoved)
@@ -178,13 +174,13 @@ TEST_F(CustomProgram, RunsBeforeAnythingIsRemoved)
     ASSERT_NO_FATAL_FAILURE(Place(program, 0, probes));
     AddProgram(program, "-last", true);
 
-    e2e::RunRecord run = InstallAndRemove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
     std::vector<std::string> expected = {"command line: " + program + " -last"};
     for (const std::string &probe : probes)
         expected.push_back("exists: " + probe);
     EXPECT_EQ(expected, e2e::RecordedLines(program));
-    ExpectRemovalCompleted(run);
+    EXPECT_TRUE(RemovalCompleted(run));
 }
 
 TEST_F(CustomProgram, FailingProgramStopsTheRemoval)
@@ -198,7 +194,7 @@ TEST_F(CustomProgram, FailingProgramStopsTheRemoval)
         ASSERT_NO_FATAL_FAILURE(Place(programs[i], statuses[i]));
         AddProgram(programs[i], "");
     }
-    ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
+    EXPECT_TRUE(RemovalStopped());
     EXPECT_EQ((std::vector<std::string>{programs[0], programs[1]}), Journal());
     EXPECT_FALSE(e2e::HasRun(programs[2]));
 }
@@ -207,13 +203,13 @@ TEST_F(CustomProgram, ProgramThatCannotBeFoundOrWhoseTextIsCutStopsTheRemoval)
 {
     // Neither gone.exe nor gone.exe.com, .exe or .bat exists: nothing runs.
     AddProgram(plain_ + "\\gone.exe", "-q");
-    ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
+    EXPECT_TRUE(RemovalStopped());
     // undo.exe is there, but its argument text fills its 256 bytes with no
     // terminating zero: it is not started.
     const std::string program = plain_ + "\\undo.exe";
     ASSERT_NO_FATAL_FAILURE(Place(program, 0));
     app_.log[1] = e2e::LogRecord{e2e::kCustomProgram, program, std::string(e2e::kTextSize, 'q')};
-    ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
+    EXPECT_TRUE(RemovalStopped());
     EXPECT_EQ(std::vector<std::string>(), Journal());
 }
 
@@ -227,12 +223,12 @@ TEST_F(CustomProgram, BatchFileRunsThroughTheCommandInterpreter)
     ASSERT_TRUE(e2e::WriteText(batch, "@echo off\r\necho %*> " + output + "\r\nexit 0\r\n", &error)) << error;
     AddProgram(batch, "one two");
 
-    e2e::RunRecord run = InstallAndRemove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
     std::vector<unsigned char> written;
     ASSERT_TRUE(e2e::ReadBytes(output, &written, &error)) << "the batch file did not run: " << error;
     EXPECT_EQ("one two\r\n", std::string(written.begin(), written.end()));
-    ExpectRemovalCompleted(run);
+    EXPECT_TRUE(RemovalCompleted(run));
 }
 
 TEST_F(CustomProgram, BatchFileExitStatusIsTheResult)
@@ -241,7 +237,7 @@ TEST_F(CustomProgram, BatchFileExitStatusIsTheResult)
     std::string error;
     ASSERT_TRUE(e2e::WriteText(batch, "@echo off\r\nexit 5\r\n", &error)) << error;
     AddProgram(batch, "");
-    ASSERT_NO_FATAL_FAILURE(ExpectRemovalStopped());
+    EXPECT_TRUE(RemovalStopped());
 }
 
 TEST_F(CustomProgram, BatchFileInFolderWithBlankTakesQuotedArguments)
@@ -259,12 +255,12 @@ TEST_F(CustomProgram, BatchFileInFolderWithBlankTakesQuotedArguments)
     ASSERT_TRUE(e2e::WriteText(batch, "@echo off\r\necho %*> " + output + "\r\nexit 0\r\n", &error)) << error;
     AddProgram(batch, argument);
 
-    e2e::RunRecord run = InstallAndRemove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
     std::vector<unsigned char> written;
     EXPECT_TRUE(e2e::ReadBytes(output, &written, &error)) << "the batch file did not run: " << error;
     EXPECT_EQ(argument + "\r\n", std::string(written.begin(), written.end()));
-    ExpectRemovalCompleted(run);
+    EXPECT_TRUE(RemovalCompleted(run));
 }
 
 TEST_F(CustomProgram, InterpreterCommandLineNamesTheBatchFile)
@@ -285,8 +281,8 @@ TEST_F(CustomProgram, InterpreterCommandLineNamesTheBatchFile)
     ASSERT_TRUE(e2e::WriteText(other + ".bat", "exit 0\r\n", &error)) << error;
     AddProgram(other, "");
 
-    e2e::RunRecord run = InstallAndRemove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
     EXPECT_EQ((std::vector<std::string>{interpreter, interpreter}), Journal());
     std::vector<std::string> commandLines;
     for (const std::string &line : e2e::RecordedLines(interpreter))
@@ -294,7 +290,7 @@ TEST_F(CustomProgram, InterpreterCommandLineNamesTheBatchFile)
     EXPECT_EQ((std::vector<std::string>{"command line: " + interpreter + " /c " + batch + " -q",
                                         "command line: " + interpreter + " /c " + other + ".bat "}),
               commandLines);
-    ExpectRemovalCompleted(run);
+    EXPECT_TRUE(RemovalCompleted(run));
 }
 
 TEST_F(CustomProgram, NameWithBlankIsQuoted)
@@ -319,15 +315,15 @@ TEST_F(CustomProgram, NameWithBlankIsQuoted)
         AddProgram(c.program, c.argument);
     }
 
-    e2e::RunRecord run = InstallAndRemove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
     for (const auto &c : cases) {
         EXPECT_FALSE(e2e::HasRun(c.planted)) << c.planted << " ran with [" << e2e::RecordedCommandLine(c.planted)
                                              << "]";
         EXPECT_EQ("\"" + c.program + "\" " + c.argument, e2e::RecordedCommandLine(c.program));
     }
     EXPECT_EQ((std::vector<std::string>{cases[0].program, cases[1].program}), Journal());
-    ExpectRemovalCompleted(run);
+    EXPECT_TRUE(RemovalCompleted(run));
 }
 
 TEST_F(CustomProgram, ProgramsReadingTheInheritedLogRunOnceEach)
@@ -346,8 +342,8 @@ TEST_F(CustomProgram, ProgramsReadingTheInheritedLogRunOnceEach)
     for (const std::string &program : programs)
         AddProgram(program, "");
 
-    e2e::RunRecord run = InstallAndRemove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
     EXPECT_EQ((std::vector<std::string>{"command line: " + programs[0] + " ", "log in use: yes",
                                         "inherited log: " + app_.name}),
               e2e::RecordedLines(programs[0]));
@@ -358,7 +354,7 @@ TEST_F(CustomProgram, ProgramsReadingTheInheritedLogRunOnceEach)
                                         "records read through the inherited log: " + std::to_string(app_.log.size())}),
               e2e::RecordedLines(programs[2]));
     EXPECT_EQ(programs, Journal());
-    ExpectRemovalCompleted(run);
+    EXPECT_TRUE(RemovalCompleted(run));
 }
 
 // A logoff during the removal, here while a slow custom program runs, is
@@ -374,9 +370,9 @@ TEST_F(CustomProgram, ALogoffDuringTheRemovalIsHeldOff)
     std::string error;
     ASSERT_TRUE(e2e::PlaceRecordingProgram(slow, waiting, &error)) << error;
     AddProgram(slow, "");
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     auto sessionAnswer = [this]() -> std::string {
-        HWND dialog = e2e::FindProgressDialog(program_.pid());
+        HWND dialog = driver::FindProgressDialog(program_.pid());
         DWORD_PTR agrees = 0;
         if (dialog == NULL || !SendMessageTimeoutA(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
                                                    5000, &agrees))
@@ -385,12 +381,12 @@ TEST_F(CustomProgram, ALogoffDuringTheRemovalIsHeldOff)
     };
 
     std::vector<std::string> answers;
-    e2e::RunRecord asked;
+    driver::RunRecord asked;
     ASSERT_TRUE(program_.Start(exe_, app_.logPath, &error)) << error;
-    EXPECT_FALSE(e2e::WatchRun(program_, [&](const e2e::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
+    EXPECT_FALSE(driver::WatchRun(program_, [&](const driver::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
     ASSERT_EQ(1u, asked.boxes.size()) << asked.error;
     answers.push_back("question: " + sessionAnswer());
-    ASSERT_TRUE(e2e::PressButton(asked.boxes[0].window, IDYES));
+    ASSERT_TRUE(driver::PressButton(asked.boxes[0].window, IDYES));
     for (int tenths = 0; tenths < 300 && !e2e::FileExists(slow + ".waiting"); tenths++)
         Sleep(100);
     ASSERT_TRUE(e2e::FileExists(slow + ".waiting")) << "the custom program does not run";
@@ -404,16 +400,16 @@ TEST_F(CustomProgram, ALogoffDuringTheRemovalIsHeldOff)
     EXPECT_TRUE(program_.Running());
     ASSERT_TRUE(e2e::WriteText(go, "", &error)) << error;
 
-    e2e::RunRecord run;
-    EXPECT_TRUE(e2e::WatchRun(program_, [&](const e2e::MessageBoxView &box) {
+    driver::RunRecord run;
+    driver::WatchRun(program_, [&](const driver::MessageBoxView &box) {
         answers.push_back("success: " + sessionAnswer());
         return AnswerYes(box);
-    }, &run, kRunLimitMs)) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
+    }, &run, kRunLimitMs);
+    EXPECT_TRUE(EndedWith(run, 0));
     EXPECT_EQ((std::vector<std::string>{"question: ends", "custom program: held", "success: ends"}), answers);
     EXPECT_EQ((std::vector<std::string>{"command line: " + slow + " ", "waited: yes"}), e2e::RecordedLines(slow));
-    ExpectCompletionBoxes(run, 0, app_.name + " Uninstall", false);
-    ExpectAppRemoved();
+    EXPECT_TRUE(CompletionBoxes(run, 0, app_.name + " Uninstall", false));
+    EXPECT_TRUE(AppRemoved());
 }
 
 }  // namespace

@@ -34,33 +34,48 @@ protected:
         return path;
     }
 
-    // Runs the copy at path on the installed application and checks the
-    // alert, the exit code and that nothing else happened.
-    void ExpectAlert(const std::string &path)
+    // Installs the application and runs the copy at path on it, answering
+    // each box with its safest button: the run ended with exitCode.
+    ::testing::AssertionResult RunCopy(const std::string &path, DWORD exitCode, driver::RunRecord *run)
     {
-        ASSERT_NO_FATAL_FAILURE(InstallTestApp());
-        e2e::RunRecord run = RunUninstallerAt(path, app_.logPath, e2e::SafestButton);
-        ASSERT_TRUE(run.ended) << run.error;
-
-        EXPECT_EQ(0xFFFFFFFFu, run.exitCode);
-        ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-        ExpectWarningBox(run.boxes[0], kCorrupt, kDefaultCaption);
-        EXPECT_FALSE(run.progressDialogExisted) << "the progress dialog was created";
-        ExpectAppUntouched();
+        ::testing::AssertionResult installed = InstallTestApp();
+        if (!installed)
+            return installed;
+        RunOptions copy;
+        copy.exe = path;
+        *run = RunUninstaller(app_.logPath, driver::SafestButton, copy);
+        return EndedWith(*run, exitCode);
     }
 
-    // Runs the copy at path on the installed application, answers the
-    // question with No and checks that it got that far and changed nothing.
-    void ExpectStartsNormally(const std::string &path)
+    // The copy at path, run on the installed application, shows the alert
+    // and ends with exit code -1, and nothing else happens.
+    ::testing::AssertionResult RaisesTheAlert(const std::string &path)
     {
-        ASSERT_NO_FATAL_FAILURE(InstallTestApp());
-        e2e::RunRecord run = RunUninstallerAt(path, app_.logPath, e2e::SafestButton);
-        ASSERT_TRUE(run.ended) << run.error;
+        driver::RunRecord run;
+        ::testing::AssertionResult ran = RunCopy(path, 0xFFFFFFFF, &run);
+        if (!ran)
+            return ran;
+        if (run.boxes.size() != 1)
+            return ::testing::AssertionFailure() << "not the alert alone; boxes:" << BoxList(run);
+        ::testing::AssertionResult alert = IsWarningBox(run.boxes[0], kCorrupt, kDefaultCaption);
+        if (!alert)
+            return alert;
+        if (run.progressDialogExisted)
+            return ::testing::AssertionFailure() << "the progress dialog was created";
+        return AppUntouched();
+    }
 
-        EXPECT_EQ(0u, run.exitCode);
-        ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-        EXPECT_EQ(kConfirm, run.boxes[0].text);
-        ExpectAppUntouched();
+    // The copy at path, run on the installed application, asks the question
+    // (answered No) and changes nothing.
+    ::testing::AssertionResult StartsNormally(const std::string &path)
+    {
+        driver::RunRecord run;
+        ::testing::AssertionResult ran = RunCopy(path, 0, &run);
+        if (!ran)
+            return ran;
+        if (run.boxes.size() != 1 || run.boxes[0].text != kConfirm)
+            return ::testing::AssertionFailure() << "not the question alone; boxes:" << BoxList(run);
+        return AppUntouched();
     }
 
     // A signed copy of the program: its bytes and its layout, which must
@@ -154,16 +169,11 @@ TEST_F(Integrity, SignedCopyRemovesTheApplication)
     std::string error;
     ASSERT_TRUE(e2e::WriteBytes(exe_, bytes, &error)) << error;
 
-    e2e::RunRecord run = InstallAndRun(AnswerYes);
-    ASSERT_TRUE(run.ended);
-    ASSERT_EQ(2u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_EQ(kConfirm, run.boxes[0].text);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
-    for (const std::string &file : app_.files)
-        EXPECT_FALSE(e2e::FileExists(file)) << file;
-    EXPECT_FALSE(e2e::FileExists(app_.logPath));
-    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey()));
-    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey()));
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
+    EXPECT_TRUE(AppRemoved());
 }
 
 // Signed over an earlier signature, with a nested second signature, with the
@@ -193,11 +203,11 @@ TEST_F(Integrity, SignedOrRestampedCopiesStartNormally)
         if (std::string(name) == "nested.exe") {
             EXPECT_GT(layout.certificatesSize, signedLayout.certificatesSize) << "no second signature";
         }
-        ExpectStartsNormally(copy);
+        EXPECT_TRUE(StartsNormally(copy));
     }
     std::vector<unsigned char> bytes = original_;
     std::fill(bytes.begin() + layout_.checksumOffset, bytes.begin() + layout_.checksumOffset + 4, 0);
-    ExpectStartsNormally(WriteCopy("zero-checksum.exe", bytes));
+    EXPECT_TRUE(StartsNormally(WriteCopy("zero-checksum.exe", bytes)));
 }
 
 // A signed copy with a byte changed or bytes after its signature, and an
@@ -221,7 +231,7 @@ TEST_F(Integrity, ChangedCopiesRaiseTheAlert)
                              std::make_pair("signed-appended.exe", appended),
                              std::make_pair("unstamped.exe", unstamped)}) {
         SCOPED_TRACE(copy.first);
-        ExpectAlert(WriteCopy(copy.first, copy.second));
+        EXPECT_TRUE(RaisesTheAlert(WriteCopy(copy.first, copy.second)));
     }
 }
 
@@ -236,7 +246,7 @@ TEST_F(Integrity, FlippedByteRaisesAlert)
     DWORD computed = 0;
     ASSERT_NO_FATAL_FAILURE(Judge(copy, &stamped, &computed));
     EXPECT_NE(computed, stamped) << "imagehlp sees no change at offset " << at;
-    ExpectAlert(copy);
+    EXPECT_TRUE(RaisesTheAlert(copy));
     std::cout << "flipped the byte at offset " << at << " of " << original_.size() << std::endl;
 }
 
@@ -248,7 +258,7 @@ TEST_F(Integrity, TruncatedCopyRaisesAlert)
     DWORD computed = 0;
     ASSERT_NO_FATAL_FAILURE(Judge(copy, &stamped, &computed));
     EXPECT_NE(computed, stamped);
-    ExpectAlert(copy);
+    EXPECT_TRUE(RaisesTheAlert(copy));
 }
 
 TEST_F(Integrity, ExtendedCopyRaisesAlert)
@@ -260,7 +270,7 @@ TEST_F(Integrity, ExtendedCopyRaisesAlert)
     DWORD computed = 0;
     ASSERT_NO_FATAL_FAILURE(Judge(copy, &stamped, &computed));
     EXPECT_NE(computed, stamped);
-    ExpectAlert(copy);
+    EXPECT_TRUE(RaisesTheAlert(copy));
 }
 
 // Two bytes appended whose word makes up for the added length: the header
@@ -281,7 +291,7 @@ TEST_F(Integrity, ExtensionKeepingChecksumRaisesAlert)
     DWORD newComputed = 0;
     ASSERT_NO_FATAL_FAILURE(Judge(copy, &newStamped, &newComputed));
     ASSERT_EQ(newStamped, newComputed) << "the appended word does not keep the checksum";
-    ExpectAlert(copy);
+    EXPECT_TRUE(RaisesTheAlert(copy));
 }
 
 }  // namespace

@@ -55,47 +55,41 @@ protected:
         app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kProgramGroup, "", group});
     }
 
-    // Installs, answers Yes (and OK to every other box), and keeps the
-    // progress dialog as it stands under each "Setup" box.
-    e2e::RunRecord Remove()
+    // Answers Yes (and OK to every other box), and keeps the progress dialog
+    // as it stands under each "Setup" box.
+    driver::BoxAnswer NotingSetupBoxes()
     {
-        return InstallAndRun([this](const e2e::MessageBoxView &box) {
+        return [this](const driver::MessageBoxView &box) {
             if (box.caption == kSetupCaption) {
-                e2e::ProgressView view;
-                HWND dialog = e2e::FindProgressDialog(program_.pid());
-                underSetupBoxes_.push_back(dialog != NULL && e2e::ReadProgressDialog(dialog, &view) ? view
-                                                                                               : e2e::ProgressView());
+                driver::ProgressView view;
+                HWND dialog = driver::FindProgressDialog(program_.pid());
+                underSetupBoxes_.push_back(dialog != NULL && driver::ReadProgressDialog(dialog, &view)
+                                               ? view
+                                               : driver::ProgressView());
             }
             return AnswerYes(box);
-        });
+        };
     }
 
     // A "Setup" box: OK only, no icon at all, no owner.
-    void ExpectSetupBox(const e2e::MessageBoxView &box, const std::string &group)
+    static ::testing::AssertionResult IsSetupBox(const driver::MessageBoxView &box, const std::string &group)
     {
-        EXPECT_EQ(FailedCommandText(group), box.text);
-        EXPECT_EQ(kSetupCaption, box.caption);
-        EXPECT_FALSE(box.hasIcon) << "STM_GETICON gives an icon";
-        EXPECT_EQ("none", box.shownIcon);
-        EXPECT_EQ(std::vector<int>{IDOK}, box.buttonIds);
-        EXPECT_EQ(NULL, box.owner);
-    }
-
-    // The rest of the removal went on as usual.
-    void ExpectRestRemoved()
-    {
-        for (const std::string &file : app_.files)
-            EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
-        for (const std::string &directory : app_.directories)
-            EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " is still there";
-        EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
-        EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
+        if (box.text != FailedCommandText(group) || box.caption != kSetupCaption)
+            return ::testing::AssertionFailure() << "not the Setup box for " << group << ": [" << box.caption
+                                                 << "] " << box.text;
+        if (box.hasIcon || box.shownIcon != "none")
+            return ::testing::AssertionFailure() << "the Setup box shows an icon: " << box.shownIcon;
+        if (box.buttonIds != std::vector<int>{IDOK})
+            return ::testing::AssertionFailure() << "the Setup box has more than its OK button";
+        if (box.owner != NULL)
+            return ::testing::AssertionFailure() << "the Setup box has an owner";
+        return ::testing::AssertionSuccess();
     }
 
     std::string programs_;
     std::vector<std::string> made_;
     e2e::ProgramManagerOutOfReach outOfReach_;
-    std::vector<e2e::ProgressView> underSetupBoxes_;
+    std::vector<driver::ProgressView> underSetupBoxes_;
 };
 
 TEST_F(ProgramGroup, ListedGroupsAreDeleted)
@@ -107,15 +101,15 @@ TEST_F(ProgramGroup, ListedGroupsAreDeleted)
     ListGroup("E2E Sample Tools");
     ListGroup("E2E Sample Extras");
 
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
-    ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath, NotingSetupBoxes());
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
     EXPECT_FALSE(e2e::DirectoryExists(GroupFolder("E2E Sample Tools")));
     EXPECT_FALSE(e2e::DirectoryExists(GroupFolder("E2E Sample Extras")));
     EXPECT_TRUE(e2e::FileExists(GroupFolder("E2E Another Application") + "\\Read Me.txt"))
         << "a group the log does not name went";
-    ExpectRestRemoved();
+    EXPECT_TRUE(AppRemoved());
 }
 
 TEST_F(ProgramGroup, GroupsMadeByProgramManagerAreDeleted)
@@ -128,12 +122,13 @@ TEST_F(ProgramGroup, GroupsMadeByProgramManagerAreDeleted)
         ASSERT_TRUE(e2e::DirectoryExists(GroupFolder(group))) << "Program Manager made no folder for " << group;
     ListGroup("E2E Made Over DDE");
 
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath, NotingSetupBoxes());
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
     EXPECT_FALSE(e2e::DirectoryExists(GroupFolder("E2E Made Over DDE")));
     EXPECT_TRUE(e2e::DirectoryExists(GroupFolder("E2E Kept Over DDE"))) << "a group the log does not name went";
-    ExpectRestRemoved();
+    EXPECT_TRUE(AppRemoved());
 }
 
 TEST_F(ProgramGroup, WithoutProgramManagerEachGroupIsReported)
@@ -145,24 +140,18 @@ TEST_F(ProgramGroup, WithoutProgramManagerEachGroupIsReported)
     std::string error;
     ASSERT_TRUE(outOfReach_.Hide(&error)) << error;
 
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath, NotingSetupBoxes());
+    ASSERT_TRUE(EndedWith(run, 0));
     ASSERT_TRUE(outOfReach_.Restore(&error)) << error;
     ASSERT_EQ(4u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_EQ(kConfirm, run.boxes[0].text);
-    {
-        SCOPED_TRACE("first Setup box");
-        ExpectSetupBox(run.boxes[1], "Tools");
-    }
-    {
-        SCOPED_TRACE("second Setup box");
-        ExpectSetupBox(run.boxes[2], "Second Group");
-    }
-    ExpectCompletionBoxes(run, 3, app_.name + " Uninstall", false);
+    EXPECT_TRUE(IsSetupBox(run.boxes[1], "Tools"));
+    EXPECT_TRUE(IsSetupBox(run.boxes[2], "Second Group"));
+    EXPECT_TRUE(CompletionBoxes(run, 3, app_.name + " Uninstall", false));
 
     // While a box is up the dialog shows the group step, with no detail.
     ASSERT_EQ(2u, underSetupBoxes_.size());
-    for (const e2e::ProgressView &view : underSetupBoxes_) {
+    for (const driver::ProgressView &view : underSetupBoxes_) {
         EXPECT_TRUE(view.visible);
         EXPECT_EQ(kRemovingProgmanItem, view.status);
         EXPECT_EQ("", view.detail);
@@ -170,7 +159,7 @@ TEST_F(ProgramGroup, WithoutProgramManagerEachGroupIsReported)
     // Nobody deleted the groups; everything else went.
     EXPECT_TRUE(e2e::DirectoryExists(GroupFolder("Tools")));
     EXPECT_TRUE(e2e::DirectoryExists(GroupFolder("Second Group")));
-    ExpectRestRemoved();
+    EXPECT_TRUE(AppRemoved());
 }
 
 TEST_F(ProgramGroup, GroupProgramManagerRefusesIsReported)
@@ -182,12 +171,13 @@ TEST_F(ProgramGroup, GroupProgramManagerRefusesIsReported)
     ASSERT_TRUE(e2e::RemoveTree(GroupFolder(group), &error)) << error;
     ListGroup(group);
 
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath, NotingSetupBoxes());
+    ASSERT_TRUE(EndedWith(run, 0));
     ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
-    ExpectSetupBox(run.boxes[1], group);
-    ExpectCompletionBoxes(run, 2, app_.name + " Uninstall", false);
-    ExpectRestRemoved();
+    EXPECT_TRUE(IsSetupBox(run.boxes[1], group));
+    EXPECT_TRUE(CompletionBoxes(run, 2, app_.name + " Uninstall", false));
+    EXPECT_TRUE(AppRemoved());
 }
 
 TEST_F(ProgramGroup, NamesOfNoOneGroupAreNeverSent)
@@ -205,11 +195,12 @@ TEST_F(ProgramGroup, NamesOfNoOneGroupAreNeverSent)
     e2e::RecordingProgramManager progman;
     ASSERT_TRUE(progman.Start(nullptr, &error)) << error;
 
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath, NotingSetupBoxes());
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
     EXPECT_EQ(std::vector<std::string>{"[DeleteGroup(\"" + real + "\")]" + '\0'}, progman.Commands());
-    ExpectRestRemoved();
+    EXPECT_TRUE(AppRemoved());
 }
 
 TEST_F(ProgramGroup, LongGroupNameIsSentWhole)
@@ -222,11 +213,12 @@ TEST_F(ProgramGroup, LongGroupNameIsSentWhole)
         group += static_cast<char>('a' + group.size() % 26);
     ListGroup(group);
 
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath, NotingSetupBoxes());
+    ASSERT_TRUE(EndedWith(run, 0));
     ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
-    ExpectSetupBox(run.boxes[1], group);
-    ExpectCompletionBoxes(run, 2, app_.name + " Uninstall", false);
+    EXPECT_TRUE(IsSetupBox(run.boxes[1], group));
+    EXPECT_TRUE(CompletionBoxes(run, 2, app_.name + " Uninstall", false));
 }
 
 }  // namespace

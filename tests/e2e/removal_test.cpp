@@ -29,11 +29,11 @@ int StatusStep(const std::string &status)
     return -1;
 }
 
-std::string Describe(const std::vector<e2e::ProgressView> &samples)
+std::string Describe(const std::vector<driver::ProgressView> &samples)
 {
     std::ostringstream out;
-    const e2e::ProgressView *last = NULL;
-    for (const e2e::ProgressView &view : samples) {
+    const driver::ProgressView *last = NULL;
+    for (const driver::ProgressView &view : samples) {
         if (last && last->visible == view.visible && last->status == view.status &&
             last->detail == view.detail && last->position == view.position)
             continue;
@@ -44,32 +44,21 @@ std::string Describe(const std::vector<e2e::ProgressView> &samples)
     return out.str();
 }
 
-class Removal : public UninstallerTest {
-protected:
-    // Installs the application, answers Yes and watches the run to its end.
-    // paddingRecords records with no action follow the name record: they
-    // make the passes longer, so that more looks see the dialog at work.
-    e2e::RunRecord InstallAndRemove(size_t paddingRecords = 0)
-    {
-        app_.log.insert(app_.log.begin() + 1, paddingRecords, e2e::LogRecord{e2e::kNoAction, "", ""});
-        return InstallAndRun(AnswerYes);
-    }
-};
+class Removal : public UninstallerTest {};
 
 TEST_F(Removal, YesRemovesListedFilesFoldersAndEntry)
 {
-    e2e::RunRecord run = InstallAndRemove();
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
 
-    EXPECT_EQ(0u, run.exitCode);
-    ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_EQ(kConfirm, run.boxes[0].text);
-    // Everything went at once: the success box and no restart dialog.
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    // The question, then, since everything went at once, the success box
+    // and no restart dialog.
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
 
     // The other application keeps its entry, with its values; the log goes
     // last, with its folder, which holds nothing else.
-    ExpectAppRemoved();
+    EXPECT_TRUE(AppRemoved());
     EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, e2e::kUninstallKey));
 
     // The test's folder above the log's holds the uninstaller and stays.
@@ -77,16 +66,19 @@ TEST_F(Removal, YesRemovesListedFilesFoldersAndEntry)
     EXPECT_TRUE(e2e::FileExists(exe_));
 
     // Everything could be deleted at once, so nothing waits for a restart.
-    ExpectNothingScheduled();
+    EXPECT_TRUE(NothingScheduled());
 }
 
 // The dialog is watched as often as the test can look; what is asserted
-// holds for any selection of looks.
+// holds for any selection of looks. 200 records with no action follow the
+// name record: they make the passes longer, so that more looks see the
+// dialog at work.
 TEST_F(Removal, ProgressDialogFollowsThePasses)
 {
-    e2e::RunRecord run = InstallAndRemove(200);
-    ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ(0u, run.exitCode);
+    app_.log.insert(app_.log.begin() + 1, 200, e2e::LogRecord{e2e::kNoAction, "", ""});
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
     ASSERT_TRUE(run.progressDialogShown) << "the progress dialog was never seen shown:"
                                          << Describe(run.progress);
 
@@ -103,7 +95,7 @@ TEST_F(Removal, ProgressDialogFollowsThePasses)
     int step = 0;
     long position = 0;
     int shown = 0;
-    for (const e2e::ProgressView &view : run.progress) {
+    for (const driver::ProgressView &view : run.progress) {
         EXPECT_EQ(kProgressTitle, view.title);
         EXPECT_EQ(0, view.low);
         EXPECT_EQ(120, view.high);
@@ -135,7 +127,7 @@ TEST_F(Removal, ReadOnlyItemsAndAnEntryWithSubkeysGoWhole)
 {
     const std::string dll = folder_ + "\\System Files\\Read Only Shared.dll";
     app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kSharedDll, dll, ""});
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     std::string error;
     ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(dll), &error)) << error;
     ASSERT_TRUE(e2e::WriteText(dll, "a shared library of the tests\r\n", &error)) << error;
@@ -150,15 +142,14 @@ TEST_F(Removal, ReadOnlyItemsAndAnEntryWithSubkeysGoWhole)
         << error;
     ASSERT_TRUE(e2e::CreateKeyWithValues(HKEY_LOCAL_MACHINE, app_.UninstallKey() + "\\More", {}, &error)) << error;
 
-    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
-    ASSERT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
-    ExpectAppRemoved();
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
+    EXPECT_TRUE(AppRemoved());
     EXPECT_FALSE(e2e::FileExists(dll)) << dll;
     e2e::RegistryValue count;
     EXPECT_FALSE(e2e::ReadValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll, &count)) << e2e::Describe(count);
-    ExpectNothingScheduled();
+    EXPECT_TRUE(NothingScheduled());
 }
 
 }  // namespace

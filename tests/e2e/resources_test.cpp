@@ -1,5 +1,6 @@
 // The program's resources, read from the built file: the templates of the
-// progress dialog and the restart offer, the program's icon, the version
+// progress dialog and the restart offer as res/dialogs.json describes them
+// (what the build made of its description), the program's icon, the version
 // information as Windows' own version API reads it, and the manifest. That
 // the program runs with them is what every other test shows.
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 
 #include "files.h"
 #include "pe_image.h"
+#include "res/dialogs.h"
 #include "uninstaller_test.h"
 
 namespace {
@@ -19,7 +21,7 @@ protected:
         path_ = BuiltUninstaller();
         ASSERT_FALSE(path_.empty()) << "E2E_UNINSTALL_EXE names no uninstall.exe";
         module_ = LoadLibraryExA(path_.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(nullptr, module_) << path_ << ": " << e2e::ErrorText(GetLastError());
+        ASSERT_NE(nullptr, module_) << path_ << ": " << driver::ErrorText(GetLastError());
     }
 
     void TearDown() override
@@ -42,61 +44,21 @@ protected:
     HMODULE module_ = NULL;
 };
 
-e2e::NameOrOrdinal Ordinal(WORD ordinal)
-{
-    e2e::NameOrOrdinal value;
-    value.isOrdinal = true;
-    value.ordinal = ordinal;
-    return value;
-}
-
-e2e::NameOrOrdinal Name(const std::string &name)
-{
-    e2e::NameOrOrdinal value;
-    value.name = name;
-    return value;
-}
-
 std::string Show(const e2e::NameOrOrdinal &value)
 {
     return value.isOrdinal ? "#" + std::to_string(value.ordinal) : "\"" + value.name + "\"";
 }
 
-void ExpectSame(const e2e::NameOrOrdinal &wanted, const e2e::NameOrOrdinal &actual, const char *what)
+// A class as the template stores it: a predefined one by its atom, any
+// other by its name.
+std::string ShowClass(const dialogs::Item &item)
 {
-    EXPECT_EQ(Show(wanted), Show(actual)) << what;
+    return item.classAtom != 0 ? "#" + std::to_string(item.classAtom) : "\"" + std::string(item.className) + "\"";
 }
 
-struct ItemRow {
-    WORD id;
-    e2e::NameOrOrdinal windowClass;
-    e2e::NameOrOrdinal text;
-    DWORD style;
-    short x, y, cx, cy;
-};
-
-// The controls of UNINSTDLG in their order. Predefined classes are named by
-// their atoms (0x80 button, 0x82 static), the progress bar by its class name.
-const WORD kButton = 0x80;
-const WORD kStatic = 0x82;
-const std::vector<ItemRow> kControls = {
-    {1003, Ordinal(kButton), Name("&Cancel"), 0x50010000, 76, 69, 50, 14},
-    {101, Ordinal(kStatic), Name("Text"), 0x50020000, 39, 6, 152, 8},
-    {102, Ordinal(kStatic), Name("Text"), 0x50020000, 39, 21, 152, 8},
-    {131, Name("msctls_progress32"), Name("Progress"), 0x50800000, 8, 46, 186, 14},
-    {0xFFFF, Ordinal(kStatic), Name("MAINICON"), 0x50000003, 8, 6, 21, 20},
-};
-
-struct DialogRow {
-    DWORD style;
-    short x, y, cx, cy;
-    const char *title;
-};
-
-// A dialog's header and its controls in their order: every value of the
-// template but the controls' classes.
-void ExpectDialog(const DialogRow &wanted, const std::vector<ItemRow> &controls,
-                  const e2e::DialogTemplate &dialog)
+// Every value of the template but the controls' classes, as
+// res/dialogs.json describes it.
+void ExpectDialog(const dialogs::Dialog &wanted, const e2e::DialogTemplate &dialog)
 {
     EXPECT_EQ(wanted.style, dialog.style);
     EXPECT_EQ(0u, dialog.extendedStyle);
@@ -104,20 +66,20 @@ void ExpectDialog(const DialogRow &wanted, const std::vector<ItemRow> &controls,
     EXPECT_EQ(wanted.y, dialog.y);
     EXPECT_EQ(wanted.cx, dialog.cx);
     EXPECT_EQ(wanted.cy, dialog.cy);
-    ExpectSame(Name(""), dialog.menu, "menu");
-    ExpectSame(Name(""), dialog.windowClass, "dialog class");
+    EXPECT_EQ("\"\"", Show(dialog.menu)) << "menu";
+    EXPECT_EQ("\"\"", Show(dialog.windowClass)) << "dialog class";
     EXPECT_EQ(wanted.title, dialog.title);
     EXPECT_TRUE(dialog.hasFont);
-    EXPECT_EQ(8, dialog.pointSize);
-    EXPECT_EQ("MS Sans Serif", dialog.font);
+    EXPECT_EQ(wanted.pointSize, dialog.pointSize);
+    EXPECT_EQ(wanted.font, dialog.font);
 
-    ASSERT_EQ(controls.size(), dialog.items.size());
-    for (size_t i = 0; i < controls.size(); i++) {
+    ASSERT_EQ(wanted.itemCount, dialog.items.size());
+    for (size_t i = 0; i < dialog.items.size(); i++) {
         SCOPED_TRACE("control " + std::to_string(i + 1));
-        const ItemRow &row = controls[i];
+        const dialogs::Item &row = wanted.items[i];
         const e2e::DialogItemTemplate &item = dialog.items[i];
         EXPECT_EQ(row.id, item.id);
-        ExpectSame(row.text, item.text, "text");
+        EXPECT_EQ("\"" + std::string(row.text) + "\"", Show(item.text)) << "text";
         EXPECT_EQ(row.style, item.style);
         EXPECT_EQ(0u, item.extendedStyle);
         EXPECT_EQ(row.x, item.x);
@@ -128,47 +90,35 @@ void ExpectDialog(const DialogRow &wanted, const std::vector<ItemRow> &controls,
     }
 }
 
-void ExpectClasses(const std::vector<ItemRow> &controls, const e2e::DialogTemplate &dialog)
+void ExpectClasses(const dialogs::Dialog &wanted, const e2e::DialogTemplate &dialog)
 {
-    ASSERT_EQ(controls.size(), dialog.items.size());
-    for (size_t i = 0; i < controls.size(); i++)
-        ExpectSame(controls[i].windowClass, dialog.items[i].windowClass,
-                   ("class of control " + std::to_string(i + 1)).c_str());
+    ASSERT_EQ(wanted.itemCount, dialog.items.size());
+    for (size_t i = 0; i < dialog.items.size(); i++)
+        EXPECT_EQ(ShowClass(wanted.items[i]), Show(dialog.items[i].windowClass)) << "class of control " << i + 1;
 }
 
 TEST_F(Resources, ProgressDialogTemplate)
 {
     e2e::DialogTemplate dialog;
-    ASSERT_NO_FATAL_FAILURE(LoadDialog("UNINSTDLG", &dialog));
-    ExpectDialog({0x80CF0044, 86, 65, 202, 87, kProgressTitle}, kControls, dialog);
+    ASSERT_NO_FATAL_FAILURE(LoadDialog(dialogs::kUninstdlg.name, &dialog));
+    ExpectDialog(dialogs::kUninstdlg, dialog);
 }
 
 // The restart offer's message keeps its bare line feeds: the question stands
 // after one empty line.
-const std::vector<ItemRow> kRestartControls = {
-    {1, Ordinal(kButton), Name("&Yes"), 0x50010001, 55, 73, 50, 14},
-    {2, Ordinal(kButton), Name("&No"), 0x50010000, 115, 73, 50, 14},
-    {101, Ordinal(kButton), Name(""), 0x50000007, 34, 9, 177, 57},
-    {0xFFFF, Ordinal(kStatic),
-     Name("Some files could not be removed while running this uninstall. Your system has to be restarted to "
-          "remove these locked system files.\n\nDo you want to restart now ?"),
-     0x50020001, 44, 18, 162, 45},
-    {0xFFFF, Ordinal(kStatic), Name("MAINICON"), 0x50000003, 9, 14, 18, 20},
-};
-
 TEST_F(Resources, RestartDialogTemplate)
 {
     e2e::DialogTemplate dialog;
-    ASSERT_NO_FATAL_FAILURE(LoadDialog("RESTARTDLG", &dialog));
-    ExpectDialog({0x90C800C4, 26, 43, 220, 92, kRestartTitle}, kRestartControls, dialog);
-    ExpectClasses(kRestartControls, dialog);
+    ASSERT_NO_FATAL_FAILURE(LoadDialog(dialogs::kRestartdlg.name, &dialog));
+    ExpectDialog(dialogs::kRestartdlg, dialog);
+    ExpectClasses(dialogs::kRestartdlg, dialog);
 }
 
 TEST_F(Resources, ProgressDialogControlClasses)
 {
     e2e::DialogTemplate dialog;
-    ASSERT_NO_FATAL_FAILURE(LoadDialog("UNINSTDLG", &dialog));
-    ExpectClasses(kControls, dialog);
+    ASSERT_NO_FATAL_FAILURE(LoadDialog(dialogs::kUninstdlg.name, &dialog));
+    ExpectClasses(dialogs::kUninstdlg, dialog);
 }
 
 #pragma pack(push, 1)
@@ -254,9 +204,9 @@ TEST_F(Resources, VersionInformation)
 {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
-    ASSERT_NE(0u, size) << path_ << ": " << e2e::ErrorText(GetLastError());
+    ASSERT_NE(0u, size) << path_ << ": " << driver::ErrorText(GetLastError());
     std::vector<unsigned char> info(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data())) << e2e::ErrorText(GetLastError());
+    ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data())) << driver::ErrorText(GetLastError());
 
     EXPECT_EQ("Morvane Uninstall", VersionString(info, "FileDescription"));
     EXPECT_EQ("1.30", VersionString(info, "FileVersion"));

@@ -71,7 +71,7 @@ class RestartYes : public UninstallerTest {};
 
 TEST_F(RestartYes, YesRestartsAndTheRestartDeletesWhatWasScheduled)
 {
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     e2e::HeldFile held;
     std::string error;
     ASSERT_TRUE(held.Hold(app_.files[0], 0, &error)) << error;
@@ -80,16 +80,15 @@ TEST_F(RestartYes, YesRestartsAndTheRestartDeletesWhatWasScheduled)
     // At the dialog everything is scheduled; the program that used the file
     // lets it go, and the user answers "&Yes".
     size_t scheduledAtDialog = 0;
-    e2e::RunRecord run = RunUninstaller(app_.logPath, [&](const e2e::MessageBoxView &box) {
+    driver::RunRecord run = RunUninstaller(app_.logPath, [&](const driver::MessageBoxView &box) {
         if (!box.restartDialog)
             return AnswerYes(box);
         scheduledAtDialog = e2e::IniSectionLines(e2e::WininitPath(), "Rename").size();
         held.Release();
         return IDOK;
     });
-    ASSERT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
     // The file and the two listed folders that held it.
     EXPECT_EQ(3u, scheduledAtDialog);
     // The completion steps ran to their end after the request.
@@ -97,15 +96,10 @@ TEST_F(RestartYes, YesRestartsAndTheRestartDeletesWhatWasScheduled)
     EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);
 
     ASSERT_TRUE(WaitForWineboot(&error)) << error;
-    for (const std::string &file : app_.files)
-        EXPECT_FALSE(e2e::FileExists(file)) << file << " survived the restart";
-    for (const std::string &directory : app_.directories)
-        EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " survived the restart";
+    EXPECT_TRUE(AppRemoved()) << "after the restart";
     EXPECT_FALSE(e2e::FileExists(e2e::WininitPath())) << "WININIT.INI was not processed";
     EXPECT_TRUE(e2e::FileExists(e2e::WindowsDirectory() + "\\wininit.bak"));
-    std::vector<e2e::PendingOperation> pending;
-    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
-    EXPECT_EQ(0u, pending.size()) << "first: " << (pending.empty() ? "" : pending[0].from);
+    EXPECT_TRUE(NothingScheduled());
 
     // Every process that ran before still runs.
     const std::map<DWORD, std::string> after = PrefixProcesses();

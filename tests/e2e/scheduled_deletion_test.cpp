@@ -48,7 +48,7 @@ protected:
     // before and after a restart.
     void RemoveWhileHolding(const std::vector<std::string> &files)
     {
-        ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+        ASSERT_TRUE(InstallTestApp());
         for (const std::string &file : files)
             ASSERT_NO_FATAL_FAILURE(Hold(file));
 
@@ -63,22 +63,15 @@ protected:
         }
 
         // The restart dialog follows the success box; it is answered "&No".
-        e2e::RunRecord run = RunUninstaller(app_.logPath, [](const e2e::MessageBoxView &box) {
+        driver::RunRecord run = RunUninstaller(app_.logPath, [](const driver::MessageBoxView &box) {
             return box.restartDialog ? IDCANCEL : AnswerYes(box);
         });
-        ASSERT_TRUE(run.ended) << run.error;
-        EXPECT_EQ(0u, run.exitCode);
-        ASSERT_LE(1u, run.boxes.size()) << "boxes:" << BoxList(run);
-        EXPECT_EQ(kConfirm, run.boxes[0].text);
-        ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+        ASSERT_TRUE(EndedWith(run, 0));
+        EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
 
-        for (const std::string &file : app_.files)
-            EXPECT_EQ(IsHeld(file), e2e::FileExists(file)) << file;
-        EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
-        EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey())) << app_.OtherUninstallKey();
-        // The log was not in use: it went at once, with its empty folder.
-        EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath;
-        EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);
+        // What is in use waits, with the folders that hold it; the rest went,
+        // the log (which was not in use) with its empty folder.
+        EXPECT_TRUE(AppRemoved(ExpectedScheduled()));
 
         EXPECT_EQ(wininitLines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
         std::vector<e2e::PendingOperation> pending;
@@ -94,18 +87,7 @@ protected:
         // The program using the files ends; then Windows restarts.
         ReleaseAll();
         ASSERT_TRUE(e2e::SimulateRestart(&error)) << error;
-        for (const std::string &file : app_.files)
-            EXPECT_FALSE(e2e::FileExists(file)) << file << " survived the restart";
-        for (const std::string &directory : app_.directories)
-            EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " survived the restart";
-    }
-
-    bool IsHeld(const std::string &path) const
-    {
-        for (const std::string &held : heldPaths_)
-            if (held == path)
-                return true;
-        return false;
+        EXPECT_TRUE(AppRemoved()) << "after the restart";
     }
 
     std::vector<std::unique_ptr<e2e::HeldFile>> held_;
@@ -132,17 +114,16 @@ TEST_F(ScheduledDeletion, OtherProgramsLinesInWininitAreKept)
                                "C:\\WINDOWS\\NEW.DLL=C:\\TEMP\\NEW.DLL\r\n",
                                &error))
         << error;
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     ASSERT_NO_FATAL_FAILURE(Hold(app_.files[1]));
     ASSERT_NO_FATAL_FAILURE(Hold(app_.files[4]));
     std::vector<std::string> lines = {"NUL=C:\\OTHER~1\\OLD.TMP", "C:\\WINDOWS\\NEW.DLL=C:\\TEMP\\NEW.DLL"};
     for (const std::string &item : ExpectedScheduled())
         lines.push_back("NUL=" + e2e::ShortPath(item));
 
-    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
-    ASSERT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
     EXPECT_EQ(lines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
     EXPECT_EQ(std::vector<std::string>{"key=value"}, e2e::IniSectionLines(e2e::WininitPath(), "Other"));
 }
@@ -157,18 +138,17 @@ TEST_F(ScheduledDeletion, ALoadedDllIsRenamedAsideAndAReinstallSurvivesTheRestar
     const std::string dll = e2e::ParentOf(app_.files[3]) + "\\Shared Helper Library.dll";
     app_.files.push_back(dll);
     app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kFile, dll, ""});
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     const char *built = std::getenv("E2E_LOADED_LIBRARY");
     ASSERT_TRUE(built != nullptr && *built != '\0') << "E2E_LOADED_LIBRARY names no DLL";
     ASSERT_TRUE(CopyFileA(e2e::WindowsPathOfHostPath(built).c_str(), dll.c_str(), FALSE))
-        << e2e::ErrorText(GetLastError());
+        << driver::ErrorText(GetLastError());
     std::unique_ptr<HINSTANCE__, BOOL(WINAPI *)(HMODULE)> loaded(LoadLibraryA(dll.c_str()), FreeLibrary);
-    ASSERT_NE(nullptr, loaded.get()) << e2e::ErrorText(GetLastError());
+    ASSERT_NE(nullptr, loaded.get()) << driver::ErrorText(GetLastError());
 
-    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
-    ASSERT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
 
     const std::string folder = e2e::ParentOf(dll);
     EXPECT_FALSE(e2e::FileExists(dll));

@@ -52,8 +52,6 @@ protected:
         return e2e::ReadValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, path, &value) ? e2e::Describe(value) : "none";
     }
 
-    e2e::RunRecord Remove(const e2e::BoxAnswer &answer = AnswerYes) { return InstallAndRun(answer); }
-
     std::vector<std::string> seeded_;
 };
 
@@ -70,9 +68,10 @@ TEST_F(SharedDll, CountsAreReleasedOnePerApplication)
     const std::string others = "C:\\Other Application\\Its Own.dll";
     Seed(others, e2e::DwordValue(5));
 
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
 
     EXPECT_EQ("none", CountOf(last));
     EXPECT_FALSE(e2e::FileExists(last)) << last;
@@ -95,7 +94,7 @@ TEST_F(SharedDll, ARemovalEndedHalfwayAndRunAgainLowersEachCountOnce)
     const std::string first = AddDll("First Shared.dll", &two);
     app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kProgramGroup, "", "Ended Here"});
     const std::string second = AddDll("Second Shared.dll", &two);
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     std::string error;
     e2e::ProgramManagerOutOfReach winesOwn;
     ASSERT_TRUE(winesOwn.Hide(&error)) << error;
@@ -109,25 +108,20 @@ TEST_F(SharedDll, ARemovalEndedHalfwayAndRunAgainLowersEachCountOnce)
         &error))
         << error;
 
-    e2e::RunRecord ended = RunUninstaller(app_.logPath, AnswerYes);
-    ASSERT_TRUE(ended.ended) << ended.error;
-    EXPECT_EQ(1u, ended.exitCode) << "ended from outside";
+    driver::RunRecord ended = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(ended, 1)) << "ended from outside";
     EXPECT_EQ(e2e::Describe(e2e::DwordValue(1)), CountOf(first));
     EXPECT_EQ(e2e::Describe(two), CountOf(second));
     EXPECT_TRUE(e2e::FileExists(app_.logPath));
 
-    e2e::RunRecord again = RunUninstaller(app_.logPath, AnswerYes);
-    ASSERT_TRUE(again.ended) << again.error;
-    EXPECT_EQ(0u, again.exitCode);
-    ExpectCompletionBoxes(again, 1, app_.name + " Uninstall", false);
+    driver::RunRecord again = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(again, 0));
+    EXPECT_TRUE(CompletionBoxes(again, 1, app_.name + " Uninstall", false));
     EXPECT_EQ(e2e::Describe(e2e::DwordValue(1)), CountOf(first));
     EXPECT_EQ(e2e::Describe(e2e::DwordValue(1)), CountOf(second));
     EXPECT_TRUE(e2e::FileExists(first)) << first;
     EXPECT_TRUE(e2e::FileExists(second)) << second;
-    for (const std::string &file : app_.files)
-        EXPECT_FALSE(e2e::FileExists(file)) << file;
-    EXPECT_FALSE(e2e::FileExists(app_.logPath));
-    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey()));
+    EXPECT_TRUE(AppRemoved());
     EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, kReleaseJournalKey));
     EXPECT_EQ((std::vector<std::string>(2, std::string("[DeleteGroup(\"Ended Here\")]", 28))), progman.Commands());
 }
@@ -148,9 +142,10 @@ TEST_F(SharedDll, CountsOfOtherSizesAndZero)
     const std::string emptyCount = AddDll("Empty Count.dll", &empty);
     const std::string zeroCount = AddDll("Zero Count.dll", &zero);
 
-    e2e::RunRecord run = Remove();
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
 
     EXPECT_EQ(e2e::Describe(e2e::BinaryValue({1})), CountOf(shortCount));
     EXPECT_TRUE(e2e::FileExists(shortCount)) << shortCount;
@@ -168,18 +163,17 @@ TEST_F(SharedDll, DllInUseAtItsLastCountIsDeletedAtRestart)
 {
     const e2e::RegistryValue one = e2e::DwordValue(1);
     const std::string dll = AddDll("In Use.dll", &one);
-    ASSERT_NO_FATAL_FAILURE(InstallTestApp());
+    ASSERT_TRUE(InstallTestApp());
     e2e::HeldFile held;
     std::string error;
     ASSERT_TRUE(held.Hold(dll, 0, &error)) << error;
     const std::string shortName = e2e::ShortPath(dll);
     ASSERT_FALSE(shortName.empty()) << dll;
 
-    e2e::RunRecord run = RunUninstaller(app_.logPath, AnswerYes);
-    ASSERT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
     // The restart dialog follows the success box, and is answered "&No".
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", true);
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
 
     // The count goes at once; the file waits for the restart.
     EXPECT_EQ("none", CountOf(dll));

@@ -8,47 +8,47 @@ namespace {
 
 class StartupFailure : public UninstallerTest {
 protected:
-    // Runs with the given command-line text and checks the two warnings, the
-    // exit code, that the progress dialog never showed and that nothing of
-    // the installed application changed.
-    void ExpectLogNotFound(const std::string &rest)
+    // Runs with the given command-line text: the two warnings, exit code 0,
+    // the progress dialog never shown and nothing of the installed
+    // application changed.
+    ::testing::AssertionResult LogNotFound(const std::string &rest)
     {
-        ASSERT_NO_FATAL_FAILURE(InstallTestApp());
-        e2e::RunRecord run = RunUninstaller(rest, e2e::SafestButton);
-        ASSERT_TRUE(run.ended) << run.error;
-
-        EXPECT_EQ(0u, run.exitCode);
-        ASSERT_EQ(2u, run.boxes.size()) << "boxes shown for [" << program_.commandLine() << "]:"
-                                        << BoxList(run);
-        {
-            SCOPED_TRACE("first box");
-            ExpectWarningBox(run.boxes[0], kNoLog, kDefaultCaption);
-        }
-        {
-            SCOPED_TRACE("second box");
-            ExpectWarningBox(run.boxes[1], kTerminated, kDefaultCaption);
-        }
-        EXPECT_FALSE(run.progressDialogShown) << "the progress dialog was shown";
-        ExpectAppUntouched();
+        ::testing::AssertionResult installed = InstallTestApp();
+        if (!installed)
+            return installed;
+        driver::RunRecord run = RunUninstaller(rest, driver::SafestButton);
+        ::testing::AssertionResult ended = EndedWith(run, 0);
+        if (!ended)
+            return ended;
+        if (run.boxes.size() != 2)
+            return ::testing::AssertionFailure() << "boxes shown for [" << program_.commandLine()
+                                                 << "]:" << BoxList(run);
+        for (const auto &warning : {IsWarningBox(run.boxes[0], kNoLog, kDefaultCaption),
+                                    IsWarningBox(run.boxes[1], kTerminated, kDefaultCaption)})
+            if (!warning)
+                return warning;
+        if (run.progressDialogShown)
+            return ::testing::AssertionFailure() << "the progress dialog was shown";
+        return AppUntouched();
     }
 };
 
 TEST_F(StartupFailure, MissingLogIsReportedTwice)
 {
     std::string missing = folder_ + "\\Setup Log\\no such install.log";
-    ExpectLogNotFound(missing);
+    EXPECT_TRUE(LogNotFound(missing));
     EXPECT_FALSE(e2e::FileExists(missing)) << "the missing log was created";
 }
 
 // Quotes are part of the name, so the log beside them is not found.
 TEST_F(StartupFailure, QuotedLogPathIsNotFound)
 {
-    ExpectLogNotFound("\"" + app_.logPath + "\"");
+    EXPECT_TRUE(LogNotFound("\"" + app_.logPath + "\""));
 }
 
 TEST_F(StartupFailure, EmptyCommandLineFindsNoLog)
 {
-    ExpectLogNotFound("");
+    EXPECT_TRUE(LogNotFound(""));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "uninstaller_test.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "files.h"
@@ -27,137 +28,192 @@ void UninstallerTest::SetUp()
     ASSERT_FALSE(built.empty()) << "E2E_UNINSTALL_EXE names no uninstall.exe";
     ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(exe_), &error)) << error;
     ASSERT_TRUE(CopyFileA(built.c_str(), exe_.c_str(), FALSE))
-        << "copying " << built << ": " << e2e::ErrorText(GetLastError());
+        << "copying " << built << ": " << driver::ErrorText(GetLastError());
 }
 
-void UninstallerTest::InstallTestApp()
+::testing::AssertionResult UninstallerTest::InstallTestApp()
 {
     std::string error;
-    ASSERT_TRUE(e2e::InstallApp(app_, &error)) << error;
+    if (!e2e::InstallApp(app_, &error))
+        return ::testing::AssertionFailure() << "installing " << app_.name << ": " << error;
+    return ::testing::AssertionSuccess();
 }
 
-e2e::RunRecord UninstallerTest::RunUninstaller(const std::string &rest, const e2e::BoxAnswer &answer)
+driver::RunRecord UninstallerTest::RunUninstaller(const std::string &rest, const driver::BoxAnswer &answer,
+                                                  const RunOptions &options)
 {
-    return RunUninstallerAt(exe_, rest, answer);
-}
-
-e2e::RunRecord UninstallerTest::RunUninstallerAt(const std::string &exe, const std::string &rest,
-                                                 const e2e::BoxAnswer &answer)
-{
-    e2e::RunRecord record;
+    driver::RunRecord record;
     std::string error;
-    if (!program_.Start(exe, rest, &error)) {
-        ADD_FAILURE() << error;
+    if (!program_.Start(options.exe.empty() ? exe_ : options.exe, rest, &error, options.currentDirectory)) {
+        record.error = error;
         return record;
     }
-    if (!e2e::WatchRun(program_, answer, &record, kRunLimitMs))
-        ADD_FAILURE() << "[" << program_.commandLine() << "]: " << record.error;
+    if (!driver::WatchRun(program_, answer, &record, options.limitMs, options.pauseMs))
+        record.error = "[" + program_.commandLine() + "]: " + record.error;
     return record;
 }
 
-e2e::RunRecord UninstallerTest::RunUninstallerWith(const std::string &rest, const e2e::BoxAnswer &answer,
-                                                   DWORD limitMs, const std::string &currentDirectory,
-                                                   DWORD pauseMs)
-{
-    e2e::RunRecord record;
-    std::string error;
-    if (!program_.Start(exe_, rest, &error, currentDirectory)) {
-        ADD_FAILURE() << error;
-        return record;
+namespace {
+
+// Findings, one a line, for a check's failure message.
+class Findings {
+public:
+    void Add(const std::string &finding) { text_ += "\n  " + finding; }
+    ::testing::AssertionResult Result(const std::string &what) const
+    {
+        if (text_.empty())
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << what << ":" << text_;
     }
-    if (!e2e::WatchRun(program_, answer, &record, limitMs, pauseMs))
-        ADD_FAILURE() << "[" << program_.commandLine() << "]: " << record.error;
-    return record;
-}
 
-e2e::RunRecord UninstallerTest::InstallAndRun(const e2e::BoxAnswer &answer)
-{
-    e2e::RunRecord run;
-    InstallTestApp();
-    if (HasFatalFailure())
-        return run;
-    run = RunUninstaller(app_.logPath, answer);
-    EXPECT_TRUE(run.ended) << run.error;
-    EXPECT_EQ(0u, run.exitCode);
-    return run;
-}
+private:
+    std::string text_;
+};
 
-void UninstallerTest::ExpectNothingScheduled()
-{
-    EXPECT_EQ(std::vector<std::string>(), e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
-    std::vector<e2e::PendingOperation> pending;
-    std::string error;
-    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
-    EXPECT_EQ(0u, pending.size()) << "first: " << (pending.empty() ? "" : pending[0].from);
-}
+}  // namespace
 
-void UninstallerTest::ExpectAppUntouched()
+::testing::AssertionResult UninstallerTest::AppUntouched() const
 {
+    Findings findings;
     for (const std::string &file : app_.files)
-        EXPECT_TRUE(e2e::FileExists(file)) << file << " is gone";
+        if (!e2e::FileExists(file))
+            findings.Add(file + " is gone");
     for (const std::string &directory : app_.directories)
-        EXPECT_TRUE(e2e::DirectoryExists(directory)) << directory << " is gone";
-    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
-    EXPECT_TRUE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey())) << app_.OtherUninstallKey();
+        if (!e2e::DirectoryExists(directory))
+            findings.Add(directory + " is gone");
+    for (const std::string &key : {app_.UninstallKey(), app_.OtherUninstallKey()})
+        if (!e2e::KeyExists(HKEY_LOCAL_MACHINE, key))
+            findings.Add("the entry " + key + " is gone");
     std::vector<unsigned char> log;
     std::string error;
-    ASSERT_TRUE(e2e::ReadBytes(app_.logPath, &log, &error)) << error;
-    EXPECT_TRUE(std::string(log.begin(), log.end()) == LogBytes(app_.log))
-        << "the log changed; " << log.size() << " bytes now";
+    if (!e2e::ReadBytes(app_.logPath, &log, &error))
+        findings.Add(error);
+    else if (std::string(log.begin(), log.end()) != LogBytes(app_.log))
+        findings.Add("the log changed; " + std::to_string(log.size()) + " bytes now");
+    return findings.Result("the application was touched");
 }
 
-void UninstallerTest::ExpectAppRemoved()
+::testing::AssertionResult UninstallerTest::AppRemoved(const std::vector<std::string> &kept) const
 {
+    Findings findings;
+    std::vector<std::string> unused = kept;
+    auto check = [&](const std::string &item, bool exists) {
+        auto keep = std::find(unused.begin(), unused.end(), item);
+        bool wanted = std::find(kept.begin(), kept.end(), item) != kept.end();
+        if (keep != unused.end())
+            unused.erase(keep);
+        if (exists && !wanted)
+            findings.Add(item + " is still there");
+        else if (!exists && wanted)
+            findings.Add(item + " is gone, though it should stay");
+    };
     for (const std::string &file : app_.files)
-        EXPECT_FALSE(e2e::FileExists(file)) << file << " is still there";
+        check(file, e2e::FileExists(file));
     for (const std::string &directory : app_.directories)
-        EXPECT_FALSE(e2e::DirectoryExists(directory)) << directory << " is still there";
-    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey())) << app_.UninstallKey();
+        check(directory, e2e::DirectoryExists(directory));
+    check(app_.UninstallKey(), e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey()));
+    check(app_.logPath, e2e::FileExists(app_.logPath));
+    check(e2e::ParentOf(app_.logPath), e2e::DirectoryExists(e2e::ParentOf(app_.logPath)));
+    for (const std::string &item : unused)
+        findings.Add(item + ", to stay, is nothing of the application's");
+
     std::string otherName;
-    EXPECT_TRUE(e2e::ReadStringValue(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey(), "DisplayName", &otherName))
-        << app_.OtherUninstallKey() << " lost its DisplayName";
-    EXPECT_EQ(app_.otherAppName, otherName);
-    EXPECT_FALSE(e2e::FileExists(app_.logPath)) << app_.logPath << " is still there";
-    EXPECT_FALSE(e2e::DirectoryExists(e2e::ParentOf(app_.logPath))) << e2e::ParentOf(app_.logPath);
+    if (!e2e::ReadStringValue(HKEY_LOCAL_MACHINE, app_.OtherUninstallKey(), "DisplayName", &otherName))
+        findings.Add(app_.OtherUninstallKey() + " lost its DisplayName");
+    else if (otherName != app_.otherAppName)
+        findings.Add(app_.OtherUninstallKey() + " is named \"" + otherName + "\" now");
+    return findings.Result("the application is not removed as it should be");
 }
 
-void ExpectWarningBox(const e2e::MessageBoxView &box, const std::string &text, const std::string &caption)
+::testing::AssertionResult EndedWith(const driver::RunRecord &run, DWORD exitCode)
 {
-    EXPECT_EQ(text, box.text);
-    EXPECT_EQ(caption, box.caption);
-    EXPECT_TRUE(box.hasIcon) << "the box \"" << box.text << "\" has no icon";
-    EXPECT_EQ("warning", box.shownIcon) << "icon of the box \"" << box.text << "\"";
-    EXPECT_EQ(std::vector<int>{IDOK}, box.buttonIds) << "buttons of \"" << box.text << "\"";
-    EXPECT_EQ(NULL, box.owner) << "the box \"" << box.text << "\" has an owner";
+    if (!run.ended)
+        return ::testing::AssertionFailure() << "the run did not end by itself: " << run.error
+                                             << "\nboxes:" << BoxList(run);
+    if (run.exitCode != exitCode)
+        return ::testing::AssertionFailure() << "the run ended with exit code " << run.exitCode << ", not "
+                                             << exitCode << "\nboxes:" << BoxList(run);
+    return ::testing::AssertionSuccess();
 }
 
-std::string BoxList(const e2e::RunRecord &run)
+::testing::AssertionResult NothingScheduled()
 {
-    std::string list;
-    for (const e2e::MessageBoxView &box : run.boxes)
-        list += "\n  [" + box.caption + "] " + box.text;
-    return list.empty() ? " none" : list;
+    Findings findings;
+    for (const std::string &line : e2e::IniSectionLines(e2e::WininitPath(), "Rename"))
+        findings.Add("WININIT.INI: " + line);
+    std::vector<e2e::PendingOperation> pending;
+    std::string error;
+    if (!e2e::ReadPendingOperations(&pending, &error))
+        findings.Add(error);
+    for (const e2e::PendingOperation &operation : pending)
+        findings.Add("pending: " + operation.from);
+    return findings.Result("something waits for the restart");
 }
 
-int AnswerYes(const e2e::MessageBoxView &box)
+::testing::AssertionResult IsWarningBox(const driver::MessageBoxView &box, const std::string &text,
+                                        const std::string &caption)
 {
-    return box.text == kConfirm ? IDYES : e2e::SafestButton(box);
-}
-
-void ExpectCompletionBoxes(const e2e::RunRecord &run, size_t first, const std::string &caption,
-                           bool restartOffered)
-{
-    ASSERT_EQ(first + (restartOffered ? 2 : 1), run.boxes.size()) << "boxes:" << BoxList(run);
-    {
-        SCOPED_TRACE("success box");
-        ExpectWarningBox(run.boxes[first], kRemoved, caption);
-        EXPECT_FALSE(run.boxes[first].restartDialog);
+    Findings findings;
+    if (box.text != text)
+        findings.Add("its text is not \"" + text + "\"");
+    if (box.caption != caption)
+        findings.Add("its caption is not \"" + caption + "\"");
+    if (!box.hasIcon)
+        findings.Add("it has no icon");
+    else if (box.shownIcon != "warning")
+        findings.Add("it shows the icon " + box.shownIcon + ", not the warning");
+    if (box.buttonIds != std::vector<int>{IDOK}) {
+        std::string buttons;
+        for (int id : box.buttonIds)
+            buttons += " " + std::to_string(id);
+        findings.Add("its buttons are" + (buttons.empty() ? std::string(" none") : buttons) + ", not OK alone");
     }
+    if (box.owner != NULL)
+        findings.Add("it has an owner window");
+    return findings.Result("the box [" + box.caption + "] \"" + box.text + "\" is not the warning wanted");
+}
+
+::testing::AssertionResult CompletionBoxes(const driver::RunRecord &run, size_t first, const std::string &caption,
+                                           bool restartOffered)
+{
+    if (run.boxes.size() != first + (restartOffered ? 2 : 1))
+        return ::testing::AssertionFailure()
+               << run.boxes.size() << " boxes, where the success box was to be box " << first + 1
+               << (restartOffered ? ", followed by the restart dialog alone" : " and the last") << ":" << BoxList(run);
+    if (first > 0 && (run.boxes[0].text != kConfirm || run.boxes[0].caption != caption))
+        return ::testing::AssertionFailure() << "the first box is not the question, captioned \"" << caption
+                                             << "\":" << BoxList(run);
+    ::testing::AssertionResult success = IsWarningBox(run.boxes[first], kRemoved, caption);
+    if (!success)
+        return ::testing::AssertionFailure() << "the success box: " << success.message();
+    if (run.boxes[first].restartDialog)
+        return ::testing::AssertionFailure() << "the success box is taken for the restart dialog";
     if (restartOffered) {
-        const e2e::MessageBoxView &restart = run.boxes[first + 1];
-        EXPECT_TRUE(restart.restartDialog) << "not the restart dialog: [" << restart.caption << "] "
-                                           << restart.text;
-        EXPECT_EQ(kRestartTitle, restart.caption);
-        EXPECT_EQ(kRestartText, restart.text);
+        const driver::MessageBoxView &restart = run.boxes[first + 1];
+        if (!restart.restartDialog || restart.caption != kRestartTitle || restart.text != kRestartText)
+            return ::testing::AssertionFailure() << "not the restart dialog: [" << restart.caption << "] "
+                                                 << restart.text;
     }
+    return ::testing::AssertionSuccess();
+}
+
+std::string BoxList(const driver::RunRecord &run)
+{
+    std::vector<std::string> boxes;
+    for (const driver::MessageBoxView &box : run.boxes)
+        boxes.push_back("[" + box.caption + "] " + box.text);
+    return Lines(boxes);
+}
+
+std::string Lines(const std::vector<std::string> &lines)
+{
+    std::string text;
+    for (const std::string &line : lines)
+        text += "\n  " + line;
+    return text.empty() ? " none" : text;
+}
+
+int AnswerYes(const driver::MessageBoxView &box)
+{
+    return box.text == kConfirm ? IDYES : driver::SafestButton(box);
 }

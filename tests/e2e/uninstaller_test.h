@@ -1,7 +1,8 @@
 // What the end-to-end tests share: each test gets its own folder under
 // C:\Morvane E2E with a fresh copy of uninstall.exe, nothing scheduled for
-// the next restart, and helpers to install its application and run the
-// program on it.
+// the next restart, and helpers to install its application, run the program
+// on it and check the outcome. The checks return their findings
+// (EXPECT_TRUE(AppRemoved())), so that a failure points at the test's line.
 #ifndef E2E_UNINSTALLER_TEST_H
 #define E2E_UNINSTALLER_TEST_H
 
@@ -10,72 +11,81 @@
 #include <string>
 #include <vector>
 
-#include "process.h"
+#include "driver/process.h"
+#include "driver/ui.h"
 #include "test_app.h"
-#include "ui.h"
 #include "support/program_texts.h"
 
 // Limit for one run of the program; a run takes well under a second.
 constexpr DWORD kRunLimitMs = 30000;
 
+// Answers the question with Yes and any other box with its safest button
+// (the restart dialog with "&No").
+int AnswerYes(const driver::MessageBoxView &box);
+
+// How a run differs from the usual one.
+struct RunOptions {
+    std::string exe;               // the program started; the test's copy when empty
+    std::string currentDirectory;  // the test program's own when empty
+    DWORD limitMs = kRunLimitMs;   // the run fails when it takes longer
+    DWORD pauseMs = 0;             // between looks at the windows; none when 0
+};
+
 class UninstallerTest : public ::testing::Test {
 protected:
     void SetUp() override;
 
-    // Installs app_ (call with ASSERT_NO_FATAL_FAILURE).
-    void InstallTestApp();
+    // Installs app_: ASSERT_TRUE(InstallTestApp()).
+    ::testing::AssertionResult InstallTestApp();
 
-    // Starts the uninstaller copy with `"<exe>" <rest>` and watches it to its
-    // end, answering boxes with answer. Fails the test if it does not end.
-    e2e::RunRecord RunUninstaller(const std::string &rest, const e2e::BoxAnswer &answer);
-    e2e::RunRecord RunUninstallerAt(const std::string &exe, const std::string &rest,
-                                    const e2e::BoxAnswer &answer);
-    // The same with a limit of its own, a current directory (the test's
-    // when empty) and a pause between looks (none when 0).
-    e2e::RunRecord RunUninstallerWith(const std::string &rest, const e2e::BoxAnswer &answer, DWORD limitMs,
-                                      const std::string &currentDirectory, DWORD pauseMs = 0);
+    // The one way a test runs the uninstaller: starts it with
+    // `"<exe>" <rest>` and watches it to its end, answering each box with
+    // answer. Whether it ended, and how: EndedWith.
+    driver::RunRecord RunUninstaller(const std::string &rest, const driver::BoxAnswer &answer = AnswerYes,
+                                     const RunOptions &options = RunOptions());
 
-    // Installs app_, runs the uninstaller on its log answering boxes with
-    // answer, and checks that the run ended with exit code 0.
-    e2e::RunRecord InstallAndRun(const e2e::BoxAnswer &answer);
+    // Every listed file and folder, the Uninstall entry and the log are as
+    // installed, and so is the other application's entry.
+    ::testing::AssertionResult AppUntouched() const;
 
-    // Checks that every listed file and folder, the Uninstall entry and the
-    // log are still as installed.
-    void ExpectAppUntouched();
-
-    // Checks that every listed file and folder, the Uninstall entry, the log
-    // and the log's folder are gone, and the other application's entry stays.
-    void ExpectAppRemoved();
-
-    // Checks that nothing waits for a restart: no line in WININIT.INI's
-    // [Rename] section, no pending file rename.
-    void ExpectNothingScheduled();
+    // Every listed file and folder, the Uninstall entry, the log and the
+    // log's folder are gone, and the other application's entry stays with
+    // its name. What kept names of them (a path, or app_.UninstallKey())
+    // must still be there instead.
+    ::testing::AssertionResult AppRemoved(const std::vector<std::string> &kept = {}) const;
 
     std::string folder_;  // this test's own folder
     std::string exe_;     // this test's copy of uninstall.exe
     e2e::TestApp app_;    // described, not yet installed
-    e2e::Program program_;
+    driver::Program program_;
 };
 
 // uninstall.exe as the build made it (Windows path), from E2E_UNINSTALL_EXE.
 std::string BuiltUninstaller();
 
-// Checks one message box: text, caption, the warning icon on screen, only an
-// OK button, no owner window.
-void ExpectWarningBox(const e2e::MessageBoxView &box, const std::string &text,
-                      const std::string &caption);
+// The run ended by itself, with this exit code.
+::testing::AssertionResult EndedWith(const driver::RunRecord &run, DWORD exitCode);
+
+// Nothing waits for a restart: no line in WININIT.INI's [Rename] section, no
+// pending file rename.
+::testing::AssertionResult NothingScheduled();
+
+// One message box: text, caption, the warning icon on screen, only an OK
+// button, no owner window.
+::testing::AssertionResult IsWarningBox(const driver::MessageBoxView &box, const std::string &text,
+                                        const std::string &caption);
+
+// The boxes of a completed removal: the question first, with the caption
+// given (unless first is 0: it was asked before run), the success box at
+// index first with that caption, then the restart dialog when something
+// waits for the restart, and nothing after.
+::testing::AssertionResult CompletionBoxes(const driver::RunRecord &run, size_t first, const std::string &caption,
+                                           bool restartOffered);
 
 // The boxes of a run, for failure messages: caption and text of each.
-std::string BoxList(const e2e::RunRecord &run);
+std::string BoxList(const driver::RunRecord &run);
 
-// Answers the question with Yes and any other box with its safest button
-// (the restart dialog with "&No").
-int AnswerYes(const e2e::MessageBoxView &box);
-
-// Checks the boxes that end a completed removal: the success box, then the
-// restart dialog when something waits for the restart. first is the index
-// of the success box in run.boxes; nothing may follow.
-void ExpectCompletionBoxes(const e2e::RunRecord &run, size_t first, const std::string &caption,
-                           bool restartOffered);
+// Lines for a failure message, each on one of its own.
+std::string Lines(const std::vector<std::string> &lines);
 
 #endif

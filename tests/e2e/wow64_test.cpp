@@ -72,7 +72,7 @@ TEST_F(Wow64, TheSetupsViewIsRemovedAndTheSixtyFourBitNamesakesStay)
     ASSERT_TRUE(e2e::WriteText(kSystemDll, "a 32-bit library\r\n", &error)) << error;
     {
         RealSystem32 real;
-        ASSERT_TRUE(real.ok()) << "no WOW64 file-system redirection: " << e2e::ErrorText(GetLastError());
+        ASSERT_TRUE(real.ok()) << "no WOW64 file-system redirection: " << driver::ErrorText(GetLastError());
         ASSERT_TRUE(e2e::WriteText(kSystemDll, "a 64-bit library\r\n", &error)) << error;
     }
     app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kFile, kSystemDll, ""});
@@ -82,9 +82,10 @@ TEST_F(Wow64, TheSetupsViewIsRemovedAndTheSixtyFourBitNamesakesStay)
                                          {{"DisplayName", "a 64-bit namesake"}}, &error, KEY_WOW64_64KEY))
         << error;
 
-    e2e::RunRecord run = InstallAndRun(AnswerYes);
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectCompletionBoxes(run, 1, app_.name + " Uninstall", false);
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
 
     EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, app_.UninstallKey(), KEY_WOW64_32KEY));
     std::string namesake;
@@ -101,7 +102,7 @@ TEST_F(Wow64, TheSetupsViewIsRemovedAndTheSixtyFourBitNamesakesStay)
     std::vector<unsigned char> left;
     EXPECT_TRUE(e2e::ReadBytes(kSystemDll, &left, &error)) << error;
     EXPECT_EQ("a 64-bit library\r\n", std::string(left.begin(), left.end()));
-    ExpectNothingScheduled();
+    EXPECT_TRUE(NothingScheduled());
 }
 
 }  // namespace

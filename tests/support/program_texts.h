@@ -1,11 +1,15 @@
 // The program's own texts, as the user sees them, written once for the
 // tests, the benchmarks and the helpers of the demonstration and the
 // screenshots. The program keeps its texts in its own modules: a check
-// against these catches a change of wording on either side.
+// against these catches a change of wording on either side. The texts of
+// the dialog templates are the exception: the program has them from
+// res/dialogs.json, as these do, through res/dialogs.h.
 #ifndef TESTS_SUPPORT_PROGRAM_TEXTS_H
 #define TESTS_SUPPORT_PROGRAM_TEXTS_H
 
 #include <string>
+
+#include "res/dialogs.h"
 
 // Message boxes
 inline constexpr char kDefaultCaption[] = "Uninstall (Morvane 1.30)";
@@ -33,7 +37,7 @@ inline std::string DdeFailedText(const std::string &command)
 }
 
 // The progress dialog
-inline constexpr char kProgressTitle[] = "Removing application";
+inline constexpr char kProgressTitle[] = PROGRESS_TITLE;
 inline constexpr char kLoadingLog[] = "Loading install-log";
 inline constexpr char kPleaseWait[] = "(Please wait)";
 inline constexpr char kRemovingFile[] = "Removing File:";
@@ -47,9 +51,7 @@ inline constexpr char kDeletingUninstallKey[] = "Deleting Uninstall Key";
 inline const std::string kHoldReason = "Removing an application: ended now, it would stay half removed.";
 
 // The restart dialog; its line feeds stand bare, without carriage returns.
-inline constexpr char kRestartTitle[] = "Restart";
-inline constexpr char kRestartText[] =
-    "Some files could not be removed while running this uninstall. Your system has to be restarted to remove these "
-    "locked system files.\n\nDo you want to restart now ?";
+inline constexpr char kRestartTitle[] = RESTART_TITLE;
+inline constexpr char kRestartText[] = RESTART_MESSAGE;
 
 #endif

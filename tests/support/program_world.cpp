@@ -7,7 +7,7 @@
 #include "removal/delete_or_schedule.h"
 #include "removal/progress_view.h"
 #include "removal/release_journal.h"
-#include "res/resource.h"
+#include "res/dialogs.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
 #include "program_texts.h"
@@ -17,39 +17,32 @@
 #include <stdexcept>
 #include <vector>
 
+// Dialog units as pixels for the templates' font, MS Sans Serif 8 (a
+// quarter of 6 pixels across, an eighth of 13 down, rounded as MapDialogRect
+// rounds), and the frame and caption round the dialog's client area.
+static int PixelsAcross(int units) { return (units * 6 + 2) / 4; }
+static int PixelsDown(int units) { return (units * 13 + 4) / 8; }
+static const int kFrameWidth = 6;
+static const int kFrameHeight = 26;
+
+// The program's templates, as res/dialogs.json describes them.
 static void AddProgramTemplates()
 {
-    sim::DialogTemplate progress;
-    progress.title = kProgressTitle;
-    progress.style = 0x80CF0044;
-    progress.x = 129;
-    progress.y = 106;
-    progress.width = 309;
-    progress.height = 167;
-    progress.items = {
-        {IDC_CANCEL_BUTTON, "BUTTON", "&Cancel", 0x50010000},
-        {IDC_STATUS, "STATIC", "Text", 0x50020000},
-        {IDC_DETAIL, "STATIC", "Text", 0x50020000},
-        {IDC_PROGRESS, "msctls_progress32", "Progress", 0x50800000},
-        {-1, "STATIC", "MAINICON", 0x50000003},
-    };
-    sim::AddDialogTemplate("UNINSTDLG", progress);
-
-    sim::DialogTemplate restart;
-    restart.title = kRestartTitle;
-    restart.style = 0x90C800C4;
-    restart.x = 39;
-    restart.y = 70;
-    restart.width = 336;
-    restart.height = 176;
-    restart.items = {
-        {IDOK, "BUTTON", "&Yes", 0x50010001},
-        {IDCANCEL, "BUTTON", "&No", 0x50010000},
-        {IDC_RESTART_FRAME, "BUTTON", "", 0x50000007},
-        {-1, "STATIC", kRestartText, 0x50020001},
-        {-1, "STATIC", "MAINICON", 0x50000003},
-    };
-    sim::AddDialogTemplate("RESTARTDLG", restart);
+    for (const dialogs::Dialog *dialog : {&dialogs::kUninstdlg, &dialogs::kRestartdlg}) {
+        sim::DialogTemplate simulated;
+        simulated.title = dialog->title;
+        simulated.style = dialog->style;
+        simulated.x = PixelsAcross(dialog->x);
+        simulated.y = PixelsDown(dialog->y);
+        simulated.width = PixelsAcross(dialog->cx) + kFrameWidth;
+        simulated.height = PixelsDown(dialog->cy) + kFrameHeight;
+        for (unsigned i = 0; i < dialog->itemCount; i++) {
+            const dialogs::Item &item = dialog->items[i];
+            simulated.items.push_back(
+                {item.id == 0xFFFF ? -1 : item.id, item.className, item.text, static_cast<DWORD>(item.style)});
+        }
+        sim::AddDialogTemplate(dialog->name, simulated);
+    }
 }
 
 static void ClearGlobals()

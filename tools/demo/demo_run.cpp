@@ -12,8 +12,8 @@
 #include <cstring>
 #include <string>
 
-#include "process.h"
-#include "ui.h"
+#include "driver/process.h"
+#include "driver/ui.h"
 #include "support/program_texts.h"
 
 
@@ -23,9 +23,9 @@ static int Usage()
     return 2;
 }
 
-static int Answer(const e2e::MessageBoxView &box)
+static int Answer(const driver::MessageBoxView &box)
 {
-    int id = box.text == kConfirm ? IDYES : e2e::SafestButton(box);
+    int id = box.text == kConfirm ? IDYES : driver::SafestButton(box);
     std::string pressed = id == IDYES ? "Yes" : id == IDCANCEL && box.caption == kRestartTitle ? "No" : "OK";
     std::string text = box.text;
     for (char &c : text)
@@ -65,7 +65,7 @@ int main(int argc, char **argv)
         std::printf("Holding open: %s\n", held);
     }
 
-    e2e::Program program;
+    driver::Program program;
     std::string error;
     if (!program.Start(exe, log, &error)) {
         std::fprintf(stderr, "demo_run: %s\n", error.c_str());
@@ -76,8 +76,8 @@ int main(int argc, char **argv)
 
     DWORD exitCode = 0;
     if (answer) {
-        e2e::RunRecord record;
-        if (!e2e::WatchRun(program, Answer, &record, 120000)) {
+        driver::RunRecord record;
+        if (!driver::WatchRun(program, Answer, &record, 120000)) {
             std::fprintf(stderr, "demo_run: %s\n", record.error.c_str());
             return 1;
         }

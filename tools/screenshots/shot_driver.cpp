@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "process.h"
-#include "ui.h"
+#include "driver/process.h"
+#include "driver/ui.h"
 #include "support/program_texts.h"
 
 static const DWORD kLimitMs = 60000;
@@ -47,11 +47,11 @@ static bool Picture(const std::string &shots, const std::string &name, HWND wind
     return false;
 }
 
-static HWND WaitForBox(e2e::Program &program, const std::string &caption)
+static HWND WaitForBox(driver::Program &program, const std::string &caption)
 {
     for (DWORD waited = 0; waited < kLimitMs && program.Running(); waited += 20) {
-        for (HWND window : e2e::TopLevelWindows(program.pid()))
-            if (IsWindowVisible(window) && e2e::IsMessageBox(window) && e2e::WindowTitle(window) == caption)
+        for (HWND window : driver::TopLevelWindows(program.pid()))
+            if (IsWindowVisible(window) && driver::IsMessageBox(window) && driver::WindowTitle(window) == caption)
                 return window;
         Sleep(20);
     }
@@ -131,26 +131,26 @@ int main(int argc, char **argv)
     if (held == INVALID_HANDLE_VALUE)
         return Fail("cannot hold the file open");
 
-    e2e::Program program;
+    driver::Program program;
     std::string error;
     if (!program.Start(argv[1], argv[2], &error))
         return Fail(error.c_str());
     const std::string caption = "Morvane Demo Uninstall";
 
     HWND box = WaitForBox(program, caption);
-    e2e::MessageBoxView view;
-    if (box == NULL || !e2e::ReadMessageBox(box, &view) || view.text != kConfirm)
+    driver::MessageBoxView view;
+    if (box == NULL || !driver::ReadMessageBox(box, &view) || view.text != kConfirm)
         return Fail("no confirmation");
     if (!Picture(shots, "confirmation", box))
         return Fail("no picture of the confirmation");
-    e2e::PressButton(box, IDYES);
+    driver::PressButton(box, IDYES);
 
     // The dialog at work in the pass over the files.
     HWND dialog = NULL;
     for (DWORD waited = 0; waited < kLimitMs && dialog == NULL; waited++) {
-        HWND candidate = e2e::FindProgressDialog(program.pid());
-        e2e::ProgressView progress;
-        if (candidate && e2e::ReadProgressDialog(candidate, &progress) && progress.visible &&
+        HWND candidate = driver::FindProgressDialog(program.pid());
+        driver::ProgressView progress;
+        if (candidate && driver::ReadProgressDialog(candidate, &progress) && progress.visible &&
             progress.status == kRemovingFile && progress.position >= 20)
             dialog = candidate;
         else
@@ -168,12 +168,12 @@ int main(int argc, char **argv)
     box = WaitForBox(program, caption);
     if (box == NULL || !Picture(shots, "success", box))
         return Fail("no picture of the success box");
-    e2e::PressButton(box, IDOK);
+    driver::PressButton(box, IDOK);
 
     HWND restart = WaitForBox(program, kRestartTitle);
     if (restart == NULL || !Picture(shots, "restart", restart))
         return Fail("no picture of the restart dialog");
-    e2e::PressButton(restart, IDCANCEL);
+    driver::PressButton(restart, IDCANCEL);
 
     DWORD exitCode;
     if (!program.WaitForExit(kLimitMs, &exitCode))

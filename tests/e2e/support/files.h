@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace e2e {
+#include "driver/error_text.h"
 
-// "error 32 (The process cannot access the file ...)" for a Win32 error code.
-std::string ErrorText(DWORD error);
+namespace e2e {
 
 bool FileExists(const std::string &path);       // exists and is not a folder
 bool DirectoryExists(const std::string &path);  // exists and is a folder

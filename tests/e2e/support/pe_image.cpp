@@ -74,14 +74,14 @@ bool ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type, std::vector<unsigne
 {
     HRSRC resource = FindResourceA(module, name, type);
     if (resource == NULL) {
-        *error = "resource not found: " + ErrorText(GetLastError());
+        *error = "resource not found: " + driver::ErrorText(GetLastError());
         return false;
     }
     DWORD size = SizeofResource(module, resource);
     HGLOBAL loaded = LoadResource(module, resource);
     const unsigned char *data = loaded ? static_cast<const unsigned char *>(LockResource(loaded)) : NULL;
     if (data == NULL || size == 0) {
-        *error = "resource cannot be loaded: " + ErrorText(GetLastError());
+        *error = "resource cannot be loaded: " + driver::ErrorText(GetLastError());
         return false;
     }
     bytes->assign(data, data + size);

@@ -28,7 +28,7 @@ bool PlaceRecordingProgram(const std::string &path, const RecordingProgram &prog
     if (!CreateDirectories(ParentOf(path), error))
         return false;
     if (!CopyFileA(built.c_str(), path.c_str(), FALSE)) {
-        *error = "copying " + built + " to " + path + ": " + ErrorText(GetLastError());
+        *error = "copying " + built + " to " + path + ": " + driver::ErrorText(GetLastError());
         return false;
     }
     std::string instructions = "exit " + std::to_string(program.exitStatus) + "\r\n";
@@ -41,7 +41,7 @@ bool PlaceRecordingProgram(const std::string &path, const RecordingProgram &prog
         instructions += "wait " + program.waitFor + "\r\n";
     for (const std::string &left : {path + ".out", path + ".waiting"})
         if (FileExists(left) && !DeleteFileA(left.c_str())) {
-            *error = "cannot delete " + left + ": " + ErrorText(GetLastError());
+            *error = "cannot delete " + left + ": " + driver::ErrorText(GetLastError());
             return false;
         }
     return WriteText(path + ".in", instructions, error);

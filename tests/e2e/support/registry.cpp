@@ -22,7 +22,7 @@ bool CreateKeyWithValues(HKEY root, const std::string &subkey, const StringValue
     HKEY key;
     LONG status = RegCreateKeyExA(root, subkey.c_str(), 0, NULL, 0, KEY_ALL_ACCESS | view, NULL, &key, NULL);
     if (status != ERROR_SUCCESS) {
-        *error = "cannot create key " + subkey + ": " + ErrorText(status);
+        *error = "cannot create key " + subkey + ": " + driver::ErrorText(status);
         return false;
     }
     for (const auto &value : values) {
@@ -30,7 +30,7 @@ bool CreateKeyWithValues(HKEY root, const std::string &subkey, const StringValue
                                 reinterpret_cast<const BYTE *>(value.second.c_str()),
                                 (DWORD)value.second.size() + 1);
         if (status != ERROR_SUCCESS) {
-            *error = "cannot set " + subkey + "\\" + value.first + ": " + ErrorText(status);
+            *error = "cannot set " + subkey + "\\" + value.first + ": " + driver::ErrorText(status);
             RegCloseKey(key);
             return false;
         }
@@ -67,7 +67,7 @@ bool SetValue(HKEY root, const std::string &subkey, const std::string &name, con
         RegCloseKey(key);
     }
     if (status != ERROR_SUCCESS) {
-        *error = "cannot set " + subkey + "\\" + name + ": " + ErrorText(status);
+        *error = "cannot set " + subkey + "\\" + name + ": " + driver::ErrorText(status);
         return false;
     }
     return true;
@@ -102,7 +102,7 @@ bool DeleteValue(HKEY root, const std::string &subkey, const std::string &name, 
         RegCloseKey(key);
     }
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-        *error = "cannot delete " + subkey + "\\" + name + ": " + ErrorText(status);
+        *error = "cannot delete " + subkey + "\\" + name + ": " + driver::ErrorText(status);
         return false;
     }
     return true;
@@ -153,7 +153,7 @@ bool DeleteKeyTree(HKEY root, const std::string &subkey, std::string *error, REG
     if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)
         status = RegDeleteKeyExA(root, subkey.c_str(), view, 0);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-        *error = "cannot delete key " + subkey + ": " + ErrorText(status);
+        *error = "cannot delete key " + subkey + ": " + driver::ErrorText(status);
         return false;
     }
     return true;

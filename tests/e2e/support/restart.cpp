@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include "driver/process.h"
 #include "files.h"
-#include "process.h"
 
 namespace e2e {
 
@@ -61,7 +61,7 @@ bool ReadPendingOperations(std::vector<PendingOperation> *operations, std::strin
     HKEY key;
     LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_READ, &key);
     if (status != ERROR_SUCCESS) {
-        *error = std::string("cannot open ") + kSessionManagerKey + ": " + ErrorText(status);
+        *error = std::string("cannot open ") + kSessionManagerKey + ": " + driver::ErrorText(status);
         return false;
     }
     DWORD type = 0;
@@ -77,7 +77,7 @@ bool ReadPendingOperations(std::vector<PendingOperation> *operations, std::strin
                                   reinterpret_cast<BYTE *>(data.data()), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_MULTI_SZ) {
-        *error = std::string("cannot read ") + kPendingValue + ": " + ErrorText(status) +
+        *error = std::string("cannot read ") + kPendingValue + ": " + driver::ErrorText(status) +
                  ", type " + std::to_string(type);
         return false;
     }
@@ -103,7 +103,7 @@ bool ClearScheduledDeletions(std::string *error)
 {
     for (const std::string &path : {WininitPath(), WindowsDirectory() + "\\wininit.bak"}) {
         if (FileExists(path) && !DeleteFileA(path.c_str())) {
-            *error = "cannot delete " + path + ": " + ErrorText(GetLastError());
+            *error = "cannot delete " + path + ": " + driver::ErrorText(GetLastError());
             return false;
         }
     }
@@ -114,7 +114,7 @@ bool ClearScheduledDeletions(std::string *error)
         RegCloseKey(key);
     }
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-        *error = std::string("cannot delete ") + kPendingValue + ": " + ErrorText(status);
+        *error = std::string("cannot delete ") + kPendingValue + ": " + driver::ErrorText(status);
         return false;
     }
     return true;
@@ -122,7 +122,7 @@ bool ClearScheduledDeletions(std::string *error)
 
 bool SimulateRestart(std::string *error)
 {
-    Program wineboot;
+    driver::Program wineboot;
     std::string commandLine = WindowsDirectory() + "\\system32\\wineboot.exe -r";
     if (!wineboot.StartCommandLine(commandLine, error))
         return false;

@@ -1,12 +1,12 @@
 // Starting a Windows program and waiting for its end.
-#ifndef E2E_SUPPORT_PROCESS_H
-#define E2E_SUPPORT_PROCESS_H
+#ifndef DRIVER_PROCESS_H
+#define DRIVER_PROCESS_H
 
 #include <windows.h>
 
 #include <string>
 
-namespace e2e {
+namespace driver {
 
 // One started program at a time. A program still running when its Program
 // goes away is ended, so that a failing test leaves nothing behind.
@@ -45,12 +45,6 @@ private:
     std::string commandLine_;
 };
 
-// Runs a console program to its end, for at most limitMs, with its standard
-// output and error going to a file (a pipe would be held open by Wine for
-// seconds), and gives back what it wrote and its exit code.
-bool RunConsoleProgram(const std::string &commandLine, DWORD limitMs, DWORD *exitCode, std::string *output,
-                       std::string *error);
-
-}  // namespace e2e
+}  // namespace driver
 
 #endif

@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 
+#include "res/dialogs.h"
+
 #include <set>
 
-namespace e2e {
+namespace driver {
 
 // Cross-process messages are answered in microseconds; this only catches a
 // program that no longer pumps messages.
@@ -86,12 +88,12 @@ bool IsMessageBox(HWND window)
 {
     HWND text = GetDlgItem(window, 0xFFFF);
     return IsDialog(window) && text != NULL && ClassName(text) == "Static" &&
-           GetDlgItem(window, kProgressBar) == NULL;
+           GetDlgItem(window, IDC_PROGRESS) == NULL;
 }
 
 bool IsRestartDialog(HWND window)
 {
-    HWND frame = GetDlgItem(window, kRestartFrame);
+    HWND frame = GetDlgItem(window, IDC_RESTART_FRAME);
     return IsDialog(window) && frame != NULL && ClassName(frame) == "Button" &&
            (GetWindowLongA(frame, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
 }
@@ -167,7 +169,7 @@ static BOOL CALLBACK ReadRestartChild(HWND child, LPARAM param)
     } else if (cls == "Static" && id == 0xFFFF && !children->messageSeen) {
         children->messageSeen = true;
         view->messageStyle = style;
-    } else if (id == kRestartFrame) {
+    } else if (id == IDC_RESTART_FRAME) {
         view->frameClass = cls;
         view->frameStyle = style;
         view->frameText = WindowTitle(child);
@@ -330,7 +332,7 @@ bool ReadMessageBox(HWND window, MessageBoxView *view)
     if (view->restartDialog) {
         // Its group box is a button too, though not one to press.
         for (size_t i = 0; i < view->buttonIds.size(); i++)
-            if (view->buttonIds[i] == kRestartFrame) {
+            if (view->buttonIds[i] == IDC_RESTART_FRAME) {
                 view->buttonIds.erase(view->buttonIds.begin() + i);
                 view->buttonTexts.erase(view->buttonTexts.begin() + i);
                 break;
@@ -348,7 +350,7 @@ bool ReadMessageBox(HWND window, MessageBoxView *view)
 HWND FindProgressDialog(DWORD pid)
 {
     for (HWND window : TopLevelWindows(pid)) {
-        HWND bar = GetDlgItem(window, kProgressBar);
+        HWND bar = GetDlgItem(window, IDC_PROGRESS);
         if (IsDialog(window) && bar != NULL && ClassName(bar) == PROGRESS_CLASSA)
             return window;
     }
@@ -363,13 +365,13 @@ bool ReadProgressDialog(HWND dialog, ProgressView *view)
     view->title = WindowTitle(dialog);
     if (!GetWindowRect(dialog, &view->rect))
         return false;
-    HWND bar = GetDlgItem(dialog, kProgressBar);
+    HWND bar = GetDlgItem(dialog, IDC_PROGRESS);
     DWORD_PTR position = 0;
     DWORD_PTR low = 0;
     DWORD_PTR high = 0;
-    if (bar == NULL || !ItemText(dialog, kStatusLine, &view->status) ||
-        !ItemText(dialog, kDetailLine, &view->detail) ||
-        !ItemText(dialog, kCancelButton, &view->button) ||
+    if (bar == NULL || !ItemText(dialog, IDC_STATUS, &view->status) ||
+        !ItemText(dialog, IDC_DETAIL, &view->detail) ||
+        !ItemText(dialog, IDC_CANCEL_BUTTON, &view->button) ||
         !SendWithLimit(bar, PBM_GETPOS, 0, 0, &position) ||
         !SendWithLimit(bar, PBM_GETRANGE, TRUE, 0, &low) ||
         !SendWithLimit(bar, PBM_GETRANGE, FALSE, 0, &high))
@@ -436,4 +438,4 @@ bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWOR
     }
 }
 
-}  // namespace e2e
+}  // namespace driver

@@ -1,7 +1,8 @@
 // Watching and driving another process's windows through Win32: its
-// message boxes and the uninstaller's progress dialog.
-#ifndef E2E_SUPPORT_UI_H
-#define E2E_SUPPORT_UI_H
+// message boxes and the uninstaller's progress and restart dialogs, whose
+// items res/dialogs.h numbers.
+#ifndef DRIVER_UI_H
+#define DRIVER_UI_H
 
 #include <windows.h>
 
@@ -11,10 +12,7 @@
 
 #include "process.h"
 
-namespace e2e {
-
-// The progress dialog's items.
-enum ProgressItem { kCancelButton = 1003, kStatusLine = 101, kDetailLine = 102, kProgressBar = 131 };
+namespace driver {
 
 // The top-level windows of a process, visible or not, in Z order.
 std::vector<HWND> TopLevelWindows(DWORD pid);
@@ -50,11 +48,9 @@ struct MessageBoxView {
 // The restart dialog is one too, by this test.
 bool IsMessageBox(HWND window);
 
-// The uninstaller's restart dialog: a dialog whose item 101 is a group box.
+// The uninstaller's restart dialog: a dialog whose frame round its message
+// (IDC_RESTART_FRAME) is a group box.
 bool IsRestartDialog(HWND window);
-
-// Item 101 of the restart dialog, the frame round its message.
-constexpr int kRestartFrame = 101;
 
 struct RestartDialogView {
     HWND window = NULL;
@@ -63,7 +59,7 @@ struct RestartDialogView {
     LONG style = 0;
     std::string message;               // the first text control 0xFFFF, as WM_GETTEXT gives it
     LONG messageStyle = 0;
-    std::string frameClass;            // item 101
+    std::string frameClass;            // IDC_RESTART_FRAME
     LONG frameStyle = 0;
     std::string frameText;
     bool hasIcon = false;              // an icon control with an icon (STM_GETICON)
@@ -100,17 +96,17 @@ struct ProgressView {
     HWND window = NULL;
     bool visible = false;
     std::string title;
-    std::string status;   // item 101
-    std::string detail;   // item 102
-    std::string button;   // item 1003
-    long position = -1;   // PBM_GETPOS on item 131
+    std::string status;   // IDC_STATUS
+    std::string detail;   // IDC_DETAIL
+    std::string button;   // IDC_CANCEL_BUTTON
+    long position = -1;   // PBM_GETPOS on IDC_PROGRESS
     long low = -1;        // PBM_GETRANGE
     long high = -1;
     RECT rect = {0, 0, 0, 0};
 };
 
 // The uninstaller's progress dialog: a top-level dialog of the process with
-// a progress bar as item 131. NULL when there is none.
+// a progress bar as item IDC_PROGRESS. NULL when there is none.
 HWND FindProgressDialog(DWORD pid);
 
 // Reads all of the dialog's state; false when the dialog went away meanwhile.
@@ -140,6 +136,6 @@ constexpr int kAnswered = -1;
 // False (with record->error) when the program did not end.
 bool WatchRun(Program &program, const BoxAnswer &answer, RunRecord *record, DWORD limitMs, DWORD pauseMs = 0);
 
-}  // namespace e2e
+}  // namespace driver
 
 #endif
