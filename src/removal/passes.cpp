@@ -1,9 +1,9 @@
 #include "passes.h"
 
-// The original program read the log through once more before it deleted
-// the Uninstall key, under "Preparing SystemFile removal", and acted on no
-// record there. The user still sees that step: its status line, and one
-// more reading of the log, which a failed read cuts short as any other.
+// Earlier versions read the log through once more before they deleted the
+// Uninstall key, under "Preparing SystemFile removal", acting on no record.
+// The user still sees that step: its status line, and one more reading of
+// the log, which a failed read cuts short as any other.
 const PassDescription kPasses[] = {
     {PASS_CUSTOM_PROGRAMS, BAR_UNTOUCHED, NULL},
     {PASS_FILES, BAR_ADVANCING, NULL},

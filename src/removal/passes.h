@@ -15,7 +15,7 @@ enum RemovalPass {
     PASS_CUSTOM_PROGRAMS,   // before anything is removed; a failure stops the removal
     PASS_FILES,             // files, shared DLLs and program groups, in log order
     PASS_DIRECTORIES,       // once every file in them has been handled
-    PASS_SYSTEM_FILES       // the original program's system-file step: no record is acted on
+    PASS_SYSTEM_FILES       // the system-file step: no record is acted on
 };
 
 enum BarMotion {
