@@ -1,5 +1,7 @@
 #include "install_log.h"
 
+#include <string.h>
+
 #include "platform/text.h"
 #include "record_check.h"
 
@@ -8,6 +10,12 @@ static_assert(sizeof(LogRecord) == LOG_RECORD_SIZE, "a log record is 516 bytes")
 HANDLE g_logFile = INVALID_HANDLE_VALUE;
 DWORD g_recordCount;
 char g_appName[TEXT_SIZE];
+
+// The block last read: g_blockCount whole records, the first of them the
+// g_blockFirst-th of the log.
+static LogRecord g_block[LOG_BLOCK_RECORDS];
+static DWORD g_blockFirst;
+static DWORD g_blockCount;
 
 // " Uninstall" is appended to the name, so a longer name is cut to keep it.
 #define CAPTION_SUFFIX " Uninstall"
@@ -19,21 +27,38 @@ int OpenLog(const char *path)
     inherit.nLength = sizeof(inherit);
     inherit.lpSecurityDescriptor = NULL;
     inherit.bInheritHandle = TRUE;
+    RereadLog();
     g_logFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     return g_logFile != INVALID_HANDLE_VALUE;
 }
 
+// A read at an offset leaves the shared file position aside: one call.
+static void ReadBlock(DWORD first)
+{
+    unsigned long long offset = (unsigned long long)first * LOG_RECORD_SIZE;
+    OVERLAPPED at;
+    memset(&at, 0, sizeof(at));
+    at.Offset = (DWORD)offset;
+    at.OffsetHigh = (DWORD)(offset >> 32);
+    DWORD got = 0;
+    g_blockFirst = first;
+    g_blockCount = ReadFile(g_logFile, g_block, sizeof(g_block), &got, &at) ? got / LOG_RECORD_SIZE : 0;
+}
+
 int ReadRecord(DWORD index, LogRecord *rec)
 {
-    unsigned long long offset = (unsigned long long)index * LOG_RECORD_SIZE;
-    LONG high = (LONG)(offset >> 32);
-    DWORD got = 0;
-    SetLastError(ERROR_SUCCESS);
-    if (SetFilePointer(g_logFile, (LONG)(DWORD)offset, &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
-        GetLastError() != ERROR_SUCCESS)
+    if (index - g_blockFirst >= g_blockCount)
+        ReadBlock(index);
+    if (g_blockCount == 0)
         return 0;
-    return ReadFile(g_logFile, rec, LOG_RECORD_SIZE, &got, NULL) && got == LOG_RECORD_SIZE;
+    *rec = g_block[index - g_blockFirst];
+    return 1;
+}
+
+void RereadLog(void)
+{
+    g_blockCount = 0;
 }
 
 void CloseLog(void)

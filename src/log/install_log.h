@@ -40,11 +40,20 @@ extern char g_appName[TEXT_SIZE];
 // it) into g_logFile. Returns 1 on success, 0 when it cannot be opened.
 int OpenLog(const char *path);
 
-// Reads the index-th whole record (counted from 0), at its own offset:
-// the custom programs inherit the log's handle, and with it the file
-// position, which they may move. Returns 1 for a record; 0 past the end of
-// the file, for a shorter tail and after a read error alike.
+// Records are read LOG_BLOCK_RECORDS at a time, with one call.
+#define LOG_BLOCK_RECORDS 8
+
+// Reads the index-th whole record (counted from 0). A record that is not in
+// the block last read is read with the block that begins with it, at its
+// own offset: the custom programs inherit the log's handle, and with it the
+// file position, which they may move. Returns 1 for a record; 0 past the
+// end of the file, for a shorter tail and after a read error alike (and
+// the block holds nothing then, so the next reading reads the file again).
 int ReadRecord(DWORD index, LogRecord *rec);
+
+// Makes the records after those read so far come from the file again, for
+// a program that may have written to the log has run.
+void RereadLog(void);
 
 void CloseLog(void);
 

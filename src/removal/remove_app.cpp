@@ -55,6 +55,7 @@ static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index)
     case ACTION_RUN_PROGRAM:
         if (RunCustomProgram(rec->primary, rec->secondary) != 0)
             return StopForCustomRun();
+        RereadLog();
         break;
     case ACTION_DELETE_FILE:
         DeleteOrSchedule(rec->primary);

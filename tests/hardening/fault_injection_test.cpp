@@ -139,10 +139,10 @@ protected:
                (call.function == "ReadFile" && IsFile(call.file, EXE_PATH));
     }
 
-    // The pass that a failed seek or read of the log (call n) cuts short, or
-    // NULL for the start-up scan, which runs on the main thread. Each reading
-    // seeks every record at its own offset: a failed seek or read ends that
-    // reading alone, and the next pass begins again at the first record.
+    // The pass that a failed read of the log (call n) cuts short, or NULL
+    // for the start-up scan, which runs on the main thread. Each reading
+    // reads every block of records at its own offset: a failed read ends
+    // that reading alone, and the next pass begins again at the first record.
     // Told by the program's state when the call was made, not by the calls
     // before it: every reading of the worker ends with a read at the end of
     // the log, so the readings ended before the call are the passes done.
@@ -160,7 +160,7 @@ protected:
         return &kPasses[std::min(done, kPassCount - 1)];
     }
 
-    // What the user must see when a seek or read of the log (call n) fails:
+    // What the user must see when a read of the log (call n) fails:
     // the run goes on with the records read so far.
     std::vector<std::string> BoxesAfterAFailedRead(const Clean &clean, const std::vector<sim::Call> &calls,
                                                    size_t n)
@@ -205,7 +205,7 @@ protected:
             return {kNoLog, kTerminated};
         if (f == "CreateThread")
             return {kTerminated};
-        if (f == "ReadFile" || f == "SetFilePointer")
+        if (f == "ReadFile")
             return BoxesAfterAFailedRead(clean, calls, n);
         if (f == "MessageBoxA" && call.args[1] == kConfirm)
             return {kConfirm};

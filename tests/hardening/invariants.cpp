@@ -1047,23 +1047,27 @@ void RunCheck::CheckGroupCommands()
             Fail("Program Manager was sent a command for no group the log may name: " + Shown(data));
 }
 
-// Every reading of the log (the start-up scan and each pass) reads its
-// records in file order from the first, each once, whatever the custom
-// programs do with the position of the handle they inherit.
+// Every reading of the log (the start-up scan and each pass) reads it in
+// file order from the first record, whatever the custom programs do with
+// the position of the handle they inherit: each read begins at a record,
+// after the one before began and no further than it reached, so that no
+// record is skipped.
 void RunCheck::CheckLogReads()
 {
-    std::map<DWORD, unsigned long long> next;   // each thread's next record offset
+    std::map<DWORD, std::pair<unsigned long long, unsigned long long>> last;   // each thread's last read: from, to
     std::map<DWORD, int> readings;
     for (const sim::Call &call : sim::CallsTo("ReadFile")) {
         if (Upper(call.file) != logLong_ || logLong_.empty())
             continue;
+        auto before = last.find(call.thread);
         if (call.position == 0) {
             readings[call.thread]++;
-        } else if (next.count(call.thread) == 0 || call.position != next[call.thread]) {
+        } else if (before == last.end() || call.position % kRecordSize != 0 || call.position <= before->second.first ||
+                   call.position > before->second.second) {
             Fail("the log was read at offset " + std::to_string(call.position) + " out of turn");
             return;
         }
-        next[call.thread] = call.position + kRecordSize;
+        last[call.thread] = {call.position, call.position + std::stoull(call.args[1])};
     }
     int total = 0;
     for (const auto &r : readings)

@@ -119,7 +119,7 @@ void LeaveIfEnded()
         throw RunEnded();
 }
 
-DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file)
+DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file, const unsigned long long *readAt)
 {
     auto lock = Lock();
     World &w = TheWorld();
@@ -135,7 +135,7 @@ DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file)
     auto handle = file != nullptr ? w.handles.find(file) : w.handles.end();
     if (handle != w.handles.end() && handle->second.kind == HANDLE_FILE) {
         call.file = handle->second.path;
-        call.position = handle->second.position;
+        call.position = readAt != nullptr ? *readAt : handle->second.position;
         call.atEnd = call.position >= handle->second.node->content.size();
     }
     for (FaultRule &rule : w.faults) {
@@ -156,9 +156,9 @@ DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file)
     return 0;
 }
 
-bool CallFails(const char *function, std::vector<std::string> args, HANDLE file)
+bool CallFails(const char *function, std::vector<std::string> args, HANDLE file, const unsigned long long *readAt)
 {
-    DWORD error = Enter(function, std::move(args), file);
+    DWORD error = Enter(function, std::move(args), file, readAt);
     if (error != 0)
         SetError(error);
     return error != 0;

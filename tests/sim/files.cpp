@@ -461,12 +461,15 @@ static HandleObject *FileOfHandle(HANDLE file)
     return &it->second;
 }
 
+// A read at an offset (OVERLAPPED) on this synchronous handle reads there,
+// whatever the position, and leaves the position after the bytes read; at
+// or past the end it fails with ERROR_HANDLE_EOF and moves nothing.
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped)
 {
-    (void)overlapped;
     if (read != nullptr)
         *read = 0;
-    if (CallFails("ReadFile", {Hex((uintptr_t)file), Num(toRead)}, file))
+    unsigned long long at = overlapped != nullptr ? (unsigned long long)overlapped->OffsetHigh << 32 | overlapped->Offset : 0;
+    if (CallFails("ReadFile", {Hex((uintptr_t)file), Num(toRead)}, file, overlapped != nullptr ? &at : nullptr))
         return FALSE;
     auto lock = Lock();
     HandleObject *opened = FileOfHandle(file);
@@ -474,11 +477,23 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPO
         return FALSE;
     HandleObject &h = *opened;
     const std::string &content = h.node->content;
+    if (overlapped == nullptr)
+        at = h.position;
+    else if (at >= content.size()) {
+        overlapped->Internal = 0xC0000011;   // STATUS_END_OF_FILE
+        overlapped->InternalHigh = 0;
+        SetError(ERROR_HANDLE_EOF);
+        return FALSE;
+    }
     DWORD n = 0;
-    if (h.position < content.size())
-        n = (DWORD)std::min<unsigned long long>(toRead, content.size() - h.position);
-    memcpy(buffer, content.data() + h.position, n);
-    h.position += n;
+    if (at < content.size())
+        n = (DWORD)std::min<unsigned long long>(toRead, content.size() - at);
+    memcpy(buffer, content.data() + at, n);
+    h.position = at + n;
+    if (overlapped != nullptr) {
+        overlapped->Internal = 0;
+        overlapped->InternalHigh = n;
+    }
     if (read != nullptr)
         *read = n;
     return TRUE;

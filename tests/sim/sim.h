@@ -31,8 +31,8 @@ struct Call {
     DWORD thread;
     DWORD failedWith;   // the error of an injected failure; 0 when the call ran
     // For a call on an open file (ReadFile, SetFilePointer, CloseHandle):
-    // the file's path and the read position when the call was made, and
-    // whether that position was the file's end.
+    // the file's path and the read position when the call was made (for a
+    // read at an offset, that offset), and whether it was the file's end.
     std::string file;
     unsigned long long position = 0;
     bool atEnd = false;

@@ -172,13 +172,16 @@ World &TheWorld();
 std::unique_lock<std::recursive_mutex> Lock();
 
 // Records a call and tells whether it must fail: the error to report, or 0.
-// A call on a handle of an open file records the file and its position.
+// A call on a handle of an open file records the file and its position, or
+// readAt for a read at an offset.
 // Throws RunEnded at the call that ends the run and at every later one.
-DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file = nullptr);
+DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file = nullptr,
+            const unsigned long long *readAt = nullptr);
 
 // Enter for the calls that report failure through the last error: when the
 // call must fail, sets the last error to the chosen one and returns true.
-bool CallFails(const char *function, std::vector<std::string> args, HANDLE file = nullptr);
+bool CallFails(const char *function, std::vector<std::string> args, HANDLE file = nullptr,
+               const unsigned long long *readAt = nullptr);
 
 // Whether c begins a double-byte character in the world's ANSI code page.
 bool IsLeadByte(unsigned char c);

@@ -58,6 +58,7 @@ TEST_F(InstallLog, ARecordIsReadAtItsOwnOffsetWhereverThePositionStands)
     LogRecord rec;
     for (unsigned long long elsewhere : {0ull, 516ull, 3 * 516ull, 100000ull}) {
         sim::SetInheritedFilePositions(elsewhere);
+        RereadLog();
         ASSERT_TRUE(ReadRecord(2, &rec)) << elsewhere;
         EXPECT_STREQ("C:\\c", rec.primary) << elsewhere;
     }
@@ -121,12 +122,15 @@ TEST_F(InstallLog, ANameOf255CharactersIsKeptWhole)
     EXPECT_EQ(name, g_appName);
 }
 
+// The second read is of the second block.
 TEST_F(InstallLog, AReadErrorEndsTheScanAsIfTheFileEnded)
 {
-    WriteLog(LOG, {{0, "A", ""}, {0, "B", ""}, {0, "C", ""}});
+    std::vector<TestRecord> records(LOG_BLOCK_RECORDS + 2, {0, "B", ""});
+    records[LOG_BLOCK_RECORDS - 1].primary = "A";
+    WriteLog(LOG, records);
     sim::FailCall("ReadFile", ERROR_ACCESS_DENIED, 2);
     OpenAndScan(LOG);
-    EXPECT_EQ(1u, g_recordCount);
+    EXPECT_EQ((DWORD)LOG_BLOCK_RECORDS, g_recordCount);
     EXPECT_STREQ("A", g_appName);
 }
 

@@ -313,6 +313,26 @@ TEST_F(Removal, CustomProgramsRunBeforeAnythingIsRemoved)
     EXPECT_EQ(100, sim::FindItem(Dialog(), IDC_PROGRESS)->position);
 }
 
+// The log is open for others to write: a custom program that rewrites it
+// changes which program runs after it.
+TEST_F(Removal, AProgramThatRewritesTheLogChangesWhatRunsAfterIt)
+{
+    std::vector<TestRecord> records{{0, "Tool", ""}, {7, APP "\\first.exe", ""}, {7, APP "\\second.exe", ""}};
+    sim::AddProgram(APP "\\first.exe", [&](const sim::ProgramRun &) {
+        records[2].primary = APP "\\third.exe";
+        WriteLog(LOG, records);
+        return 0u;
+    });
+    sim::AddProgram(APP "\\second.exe", [](const sim::ProgramRun &) { return 0u; });
+    sim::AddProgram(APP "\\third.exe", [](const sim::ProgramRun &) { return 0u; });
+    Start(records);
+
+    EXPECT_EQ(1, RemoveApplication());
+    std::vector<sim::ProgramRun> runs = sim::ProgramRuns();
+    ASSERT_EQ(2u, runs.size());
+    EXPECT_EQ(APP "\\third.exe", runs[1].path);
+}
+
 TEST_F(Removal, AFailingCustomProgramStopsTheRemovalBeforePassB)
 {
     std::vector<std::string> order;

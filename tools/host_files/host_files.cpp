@@ -109,19 +109,26 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
 }
 
 // Reads until toRead bytes have come or the file ends, as ReadFile does on a
-// disk file; a short count means the end of the file.
+// disk file; a short count means the end of the file. A read at an offset
+// (OVERLAPPED) reads there and leaves the position after the bytes read; at
+// or past the end it fails with ERROR_HANDLE_EOF, as on this synchronous
+// handle.
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped)
 {
     if (read != NULL)
         *read = 0;
     int fd = FdFromHandle(file);
-    if (fd < 0 || buffer == NULL || overlapped != NULL) {
+    if (fd < 0 || buffer == NULL) {
         t_lastError = fd < 0 ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER;
         return FALSE;
     }
+    off_t at = 0;
+    if (overlapped != NULL)
+        at = (off_t)((unsigned long long)overlapped->OffsetHigh << 32 | overlapped->Offset);
     DWORD total = 0;
     while (total < toRead) {
-        ssize_t got = ::read(fd, (char *)buffer + total, toRead - total);
+        ssize_t got = overlapped != NULL ? pread(fd, (char *)buffer + total, toRead - total, at + (off_t)total)
+                                         : ::read(fd, (char *)buffer + total, toRead - total);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -136,6 +143,13 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPO
     }
     if (read != NULL)
         *read = total;
+    if (overlapped == NULL)
+        return TRUE;
+    if (total == 0 && toRead > 0) {
+        t_lastError = ERROR_HANDLE_EOF;
+        return FALSE;
+    }
+    lseek(fd, at + (off_t)total, SEEK_SET);
     return TRUE;
 }
 
