@@ -28,17 +28,20 @@ int AppendText(char *dst, size_t size, const char *src)
     if (size == 0)
         return 0;
     size_t n = TextLength(dst, size - 1);
-    while (*src != '\0') {
-        size_t length = CharLength(src);
-        if (n + length > size - 1) {
-            dst[n] = '\0';
-            return 0;
-        }
+    // A text that fits is copied byte by byte: only a cut has to fall
+    // between two characters.
+    if (TextLength(src, size - n) < size - n) {
+        for (size_t i = 0; (dst[n + i] = src[i]) != '\0'; i++)
+            ;
+        return 1;
+    }
+    // Else it is cut after the last whole character that fits.
+    size_t length;
+    while (n + (length = CharLength(src)) <= size - 1)
         for (size_t i = 0; i < length; i++)
             dst[n++] = *src++;
-    }
     dst[n] = '\0';
-    return 1;
+    return 0;
 }
 
 int AppendHex(char *dst, size_t size, unsigned long value, int digits)

@@ -85,11 +85,15 @@ static int RunPass(const PassDescription *pass, unsigned long long *progress)
         SetStatus(pass->status);
         SetDetail("");
     }
+    // The pass's step for each record type, looked up once.
+    const RecordStep *steps[LOGREC_CUSTOMRUN + 1];
+    for (DWORD type = 0; type <= LOGREC_CUSTOMRUN; type++)
+        steps[type] = StepFor((RemovalPass)pass->pass, type);
     LogRecord rec;
     for (DWORD index = 0; ReadRecord(index, &rec); index++) {
         if (pass->bar != BAR_UNTOUCHED)
             SetBar(*progress);
-        const RecordStep *step = StepFor((RemovalPass)pass->pass, rec.type);
+        const RecordStep *step = rec.type <= LOGREC_CUSTOMRUN ? steps[rec.type] : NULL;
         if (step != NULL && !TakeStep(step, &rec, index))
             return 0;
         if (pass->bar == BAR_ADVANCING) {
