@@ -9,16 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <iostream>
 #include <map>
 #include <set>
-#include <sstream>
 
 using namespace hardening;
 
-
-static const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
 // The box for the scenario's group when its command fails.
 static const std::string kToolGroupFailed = DdeFailedText("[DeleteGroup(\"Tool Group\")]");
 
@@ -124,9 +120,7 @@ protected:
     // Windows compares names without regard to case.
     static bool IsFile(const std::string &path, const std::string &wanted)
     {
-        return path.size() == wanted.size() &&
-               std::equal(path.begin(), path.end(), wanted.begin(),
-                          [](char a, char b) { return tolower((unsigned char)a) == tolower((unsigned char)b); });
+        return sim::Upper(path) == sim::Upper(wanted);
     }
 
     // Whether call n belongs to the program's check of its own executable:
@@ -232,24 +226,6 @@ protected:
         return boxes;
     }
 
-    // The lines of WININIT.INI's [Rename] section after the run.
-    static std::vector<std::string> RenameLines()
-    {
-        std::vector<std::string> lines;
-        std::istringstream in(sim::FileContent(kWininit));
-        std::string line;
-        bool rename = false;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (!line.empty() && line[0] == '[')
-                rename = line == "[Rename]";
-            else if (rename && !line.empty())
-                lines.push_back(line);
-        }
-        return lines;
-    }
-
     // A failed read of WININIT.INI's [Rename] section: "no such file" stands
     // for an empty section, which gets the item's line alone; any other
     // error leaves the file as it is, with the item scheduled by MoveFileExA
@@ -266,7 +242,7 @@ protected:
             if (calls[i].thread == calls[n].thread)
                 next = &calls[i];
         bool written = next != nullptr && next->function == "WritePrivateProfileSectionA";
-        std::vector<std::string> lines = RenameLines();
+        std::vector<std::string> lines = sim::ProfileLines(WININIT_PATH, WININIT_RENAME_SECTION);
         bool listed = std::find(lines.begin(), lines.end(), "NUL=" + item) != lines.end();
         std::vector<std::string> pending = sim::PendingDeletes();
         EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), item))
@@ -384,36 +360,21 @@ struct Leftovers {
     std::set<std::string> restart;               // MoveFileExA items and WININIT.INI's [Rename] lines
     std::set<std::string> groups;
 
-    static std::string Upper(std::string text)
-    {
-        for (char &c : text)
-            c = (char)toupper((unsigned char)c);
-        return text;
-    }
-
     static Leftovers Take(const std::set<std::string> &groups)
     {
         Leftovers l;
         for (const sim::ItemInfo &item : sim::AllItems())
-            l.files[Upper(item.longPath)] = item.isDir ? "<dir>" : item.content;
+            l.files[sim::Upper(item.longPath)] = item.isDir ? "<dir>" : item.content;
         for (const sim::RegKeyInfo &key : sim::RegistryKeys()) {
             l.values[key.path] = "<key>";
             for (const auto &v : key.values)
-                l.values[key.path + "|" + Upper(v.first)] = std::to_string(v.second.type) + ":" + v.second.data;
+                l.values[key.path + "|" + sim::Upper(v.first)] = std::to_string(v.second.type) + ":" + v.second.data;
         }
         for (const std::string &item : sim::PendingDeletes())
-            l.restart.insert(Upper(item));
-        std::istringstream wininit(sim::FileContent(kWininit));
-        bool rename = false;
-        for (std::string line; std::getline(wininit, line);) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (!line.empty() && line[0] == '[')
-                rename = line == "[Rename]";
-            else if (rename && !line.empty())
-                l.restart.insert("WININIT.INI " + Upper(line));
-        }
-        l.files.erase(Upper(kWininit));
+            l.restart.insert(sim::Upper(item));
+        for (const std::string &line : sim::ProfileLines(WININIT_PATH, WININIT_RENAME_SECTION))
+            l.restart.insert(WININIT_NAME " " + sim::Upper(line));
+        l.files.erase(sim::Upper(WININIT_PATH));
         l.groups = groups;
         return l;
     }
@@ -439,9 +400,8 @@ struct Leftovers {
 // folder and the log's release note may then stay too.
 TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
 {
-    static const char kSharedDllsPrefix[] =
-        "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS|";
-    static const char kJournal[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVANE UNINSTALL";
+    const std::string sharedDlls = sim::RegKeyPath(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH) + "|";
+    const std::string journal = sim::RegKeyPath(HKEY_LOCAL_MACHINE, JOURNAL_KEY);
     std::set<std::string> groups;
     auto prepare = [&groups] {
         PrepareProgramWorld();
@@ -484,10 +444,10 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         for (const auto &v : after.values)
             keys.insert(v.first);
         for (const std::string &key : keys) {
-            bool isCount = key.compare(0, sizeof(kSharedDllsPrefix) - 1, kSharedDllsPrefix) == 0;
+            bool isCount = key.compare(0, sharedDlls.size(), sharedDlls) == 0;
             if (isCount && after.Count(key) == whole.Count(key) + 1) {
-                higher.push_back(key.substr(sizeof(kSharedDllsPrefix) - 1));
-            } else if (key.compare(0, sizeof(kJournal) - 1, kJournal) == 0) {
+                higher.push_back(key.substr(sharedDlls.size()));
+            } else if (key.compare(0, journal.size(), journal) == 0) {
                 EXPECT_TRUE(logGone && whole.values.count(key) == 0) << where << ": the release journal stays: " << key;
             } else {
                 auto w = whole.values.find(key);
@@ -517,8 +477,8 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         }
         // No DLL goes while something still counts on it.
         for (const auto &v : after.values)
-            if (v.first.compare(0, sizeof(kSharedDllsPrefix) - 1, kSharedDllsPrefix) == 0 && after.Count(v.first) > 0) {
-                std::string dll = v.first.substr(sizeof(kSharedDllsPrefix) - 1);
+            if (v.first.compare(0, sharedDlls.size(), sharedDlls) == 0 && after.Count(v.first) > 0) {
+                std::string dll = v.first.substr(sharedDlls.size());
                 EXPECT_TRUE(before.files.count(dll) == 0 || after.files.count(dll) != 0)
                     << where << ": " << dll << " is deleted, counted " << after.Count(v.first);
             }

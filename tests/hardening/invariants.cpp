@@ -6,7 +6,6 @@
 #include <cstring>
 #include <mutex>
 #include <set>
-#include <sstream>
 
 namespace hardening {
 
@@ -15,11 +14,11 @@ static const char kWarning[] = "0x30";    // MB_OK | MB_ICONWARNING
 static const char kQuestion[] = "0x24";   // MB_YESNO | MB_ICONQUESTION
 static const char kPlainOk[] = "0x0";     // MB_OK
 
-static const char kSharedDlls[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS";
-static const char kSharedDllsPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-static const char kUninstall[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL";
-static const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
-static const char kJournal[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVANE UNINSTALL";
+static const char kWininit[] = WININIT_PATH;
+// The keys as sim::RegistryKeys names them.
+static const std::string kSharedDlls = sim::RegKeyPath(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH);
+static const std::string kUninstall = sim::RegKeyPath(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+static const std::string kJournal = sim::RegKeyPath(HKEY_LOCAL_MACHINE, JOURNAL_KEY);
 
 static const size_t kRecordSize = 516;
 static const size_t kTextSize = 256;
@@ -28,18 +27,7 @@ static const size_t kTextSize = 256;
 static std::mutex g_runsMutex;
 static std::vector<DWORD> g_runs;
 
-// As Windows compares names: letters a to z without regard to case, the
-// bytes of a double-byte character as they stand.
-static std::string Upper(std::string text)
-{
-    for (size_t i = 0; i < text.size(); i++) {
-        if (IsDBCSLeadByte((BYTE)text[i]))
-            i++;
-        else if (text[i] >= 'a' && text[i] <= 'z')
-            text[i] = (char)(text[i] - 'a' + 'A');
-    }
-    return text;
-}
+using sim::Upper;
 
 static std::string Shown(const std::string &text)
 {
@@ -220,7 +208,6 @@ static std::string FieldText(const std::string &bytes, size_t offset, bool *term
     return field.substr(0, *terminated ? end : kTextSize);
 }
 
-// The INI file as (upper-case section, line) pairs.
 // "~MU", five hex digits, ".TMP": the names files in use are renamed to.
 static bool IsRenamedAsideName(const std::string &name)
 {
@@ -232,22 +219,13 @@ static bool IsRenamedAsideName(const std::string &name)
     return true;
 }
 
+// The INI file's lines as (upper-case section, line) pairs.
 static std::multiset<std::pair<std::string, std::string>> IniLines(const std::string &content)
 {
     std::multiset<std::pair<std::string, std::string>> out;
-    std::istringstream in(content);
-    std::string line, section;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            continue;
-        if (line[0] == '[' && line.find(']') != std::string::npos) {
-            section = Upper(line.substr(1, line.find(']') - 1));
-            continue;
-        }
-        out.insert({section, line});
-    }
+    for (const sim::ProfileSection &section : sim::ProfileSections(content))
+        for (const std::string &line : section.lines)
+            out.insert({Upper(section.name), line});
     return out;
 }
 
@@ -388,7 +366,7 @@ bool RunCheck::CountReachedZero(const std::string &dllText) const
     CountBefore(dllText, &countable);
     if (!countable)
         return false;
-    std::optional<sim::RegValue> now = sim::GetRegValue(HKEY_LOCAL_MACHINE, kSharedDllsPath, dllText);
+    std::optional<sim::RegValue> now = sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, dllText);
     return !now;
 }
 
@@ -829,10 +807,10 @@ void RunCheck::CheckRegistry()
         lastName = rec.primary;
         named = true;
         if (faulted_ && !rec.primary.empty() && !HoldsBackslash(rec.primary))
-            entries.insert(std::string(kUninstall) + "\\" + Upper(rec.primary));
+            entries.insert(kUninstall + "\\" + Upper(rec.primary));
     }
     if (named && !lastName.empty() && !HoldsBackslash(lastName))
-        entries.insert(std::string(kUninstall) + "\\" + Upper(lastName));
+        entries.insert(kUninstall + "\\" + Upper(lastName));
 
     // An entry goes with its subtree, but for what lies behind a symbolic
     // link in it.

@@ -57,7 +57,7 @@ TEST(Invariants, TheCompletedScenarioRemovesWhatTheLogNames)
     EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App"));
     EXPECT_EQ(1u, sim::CallsTo("ExitWindowsEx").size());
-    EXPECT_NE(std::string::npos, sim::FileContent("C:\\WINDOWS\\WININIT.INI").find("NUL=C:\\OTHER~1.TMP"));
+    EXPECT_NE(std::string::npos, sim::FileContent(WININIT_PATH).find("NUL=C:\\OTHER~1.TMP"));
 }
 
 #define COMMON_DLL "C:\\WINDOWS\\system32\\common.dll"
@@ -117,7 +117,7 @@ TEST(Invariants, NothingTheLogDoesNotNameMayBeScheduled)
 {
     std::vector<std::string> violations = RunWithProgram([] {
         MoveFileExA("C:\\APPS\\OTHER\\KEEP.TXT", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        WritePrivateProfileStringA("Rename", "NUL", "C:\\APPS\\OTHER\\KEEP.TXT", "C:\\WINDOWS\\WININIT.INI");
+        WritePrivateProfileStringA(WININIT_RENAME_SECTION, "NUL", "C:\\APPS\\OTHER\\KEEP.TXT", WININIT_PATH);
     });
     EXPECT_TRUE(Mentions(violations, "scheduled for deletion at restart, but not named by the log"))
         << Joined(violations);

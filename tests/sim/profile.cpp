@@ -100,6 +100,32 @@ bool Load(const char *path, Node **node, IniFile *ini)
 
 }  // namespace
 
+namespace sim {
+
+std::vector<ProfileSection> ProfileSections(const std::string &content)
+{
+    IniFile ini = Parse(content);
+    std::vector<ProfileSection> sections;
+    if (!ini.preamble.empty())
+        sections.push_back(ProfileSection{"", ini.preamble});
+    for (const Section &s : ini.sections)
+        sections.push_back(ProfileSection{s.name, s.lines});
+    return sections;
+}
+
+std::vector<std::string> ProfileLines(const std::string &path, const std::string &section)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr || found.node->isDir)
+        return {};
+    IniFile ini = Parse(found.node->content);
+    Section *s = FindSection(ini, section);
+    return s != nullptr ? s->lines : std::vector<std::string>();
+}
+
+}  // namespace sim
+
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
 {
     if (CallFails("WritePrivateProfileStringA", {Str(section), Str(key), Str(value), Str(file)}))

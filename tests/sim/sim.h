@@ -172,6 +172,21 @@ void SetProgramManagerAnswerTime(DWORD milliseconds);
 // The data of every execute transaction sent, in order, as bytes.
 std::vector<std::string> DdeExecuteData();
 
+// ---- INI files -------------------------------------------------------------
+
+// An INI file's text as the profile functions read it: its sections in
+// order, each with its lines, blanks around them trimmed, empty ones left
+// out; lines before the first section stand in one named "".
+struct ProfileSection {
+    std::string name;
+    std::vector<std::string> lines;
+};
+std::vector<ProfileSection> ProfileSections(const std::string &content);
+
+// The lines of the section named section (without regard to case) of the
+// INI file at path; none when the file or the section is missing.
+std::vector<std::string> ProfileLines(const std::string &path, const std::string &section);
+
 // ---- Registry ------------------------------------------------------------
 
 struct RegValue {
@@ -197,6 +212,9 @@ struct RegKeyInfo {
 
 // Every key of every root, parents before their children.
 std::vector<RegKeyInfo> RegistryKeys();
+
+// The path by which RegistryKeys names key under root.
+std::string RegKeyPath(HKEY root, const std::string &key);
 
 // ---- Handles ------------------------------------------------------------
 
@@ -319,6 +337,10 @@ void SetMessageBoxHandler(std::function<int(const MessageBoxRecord &box)> handle
 std::vector<MessageBoxRecord> MessageBoxes();
 
 // ---- System ----------------------------------------------------------------
+
+// A name as Windows compares names: the letters a to z in upper case, the
+// bytes of a double-byte character of the ANSI code page as they stand.
+std::string Upper(std::string text);
 
 DWORD MainThreadId();
 void SetModuleFileName(const std::string &path);

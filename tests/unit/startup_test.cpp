@@ -316,7 +316,7 @@ TEST_F(Startup, CommonControlsComeFromSystem32Only)
 {
     WriteToolLog();
     RunProgram(LOG);
-    EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\system32\\COMCTL32.DLL"}, sim::LoadedLibraries());
+    EXPECT_EQ(std::vector<std::string>{SIM_COMCTL32}, sim::LoadedLibraries());
     std::vector<sim::Call> limit = sim::CallsTo("SetDefaultDllDirectories");
     ASSERT_EQ(1u, limit.size());
     EXPECT_EQ("0x800", limit[0].args[0]);
