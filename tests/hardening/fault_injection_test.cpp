@@ -105,7 +105,7 @@ protected:
 
     Clean CleanRun(ScenarioKind kind)
     {
-        RunResult result = RunScenario(kind);
+        RunResult result = RunAndCheck(Scenario(kind));
         EXPECT_TRUE(result.violations.empty()) << Joined(result.violations);
         Clean clean;
         clean.calls = sim::Calls();
@@ -149,7 +149,7 @@ protected:
             return READING_SCAN;
         for (size_t i = 0; i < n; i++)
             if (calls[i].function == "ReadFile" && calls[i].thread == failed.thread &&
-                IsFile(calls[i].file, SCENARIO_LOG) && calls[i].atEnd)
+                IsFile(calls[i].file, TOOL_LOG) && calls[i].atEnd)
                 return READING_LATER_PASS;
         return READING_CUSTOM_PROGRAMS;
     }
@@ -313,7 +313,9 @@ TEST_P(FaultInjection, EveryCallFailingInTurnKeepsTheInvariantsAndShowsWhatIsPro
     std::set<std::string> functions;
     for (size_t n = 1; n <= clean.calls.size(); n++) {
         for (DWORD error : ErrorKinds(clean.calls[n - 1].function)) {
-            RunResult result = RunScenario(kind, (int)n, error);
+            SimulatedRun run = Scenario(kind);
+            run.fault = Fault{Fault::NTH_CALL, (int)n, "", error};
+            RunResult result = RunAndCheck(run);
             runs++;
             std::vector<sim::Call> calls = sim::Calls();
             ASSERT_GE(calls.size(), n) << "call " << n << " was never made";
@@ -405,7 +407,7 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
     std::set<std::string> groups;
     auto prepare = [&groups] {
         PrepareProgramWorld();
-        RunSetup setup = BuildScenario(SCENARIO_COMPLETED);
+        RunSetup setup = Apply(Scenario(SCENARIO_COMPLETED));
         groups.clear();
         sim::SetProgramManager([&groups](const std::string &command) {
             groups.insert(command);
@@ -429,7 +431,7 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         const sim::Call cut = sim::Calls().back();
         const std::string where = "cut at call " + std::to_string(n) + " " + cut.function + "(" +
                                   (cut.args.empty() ? "" : cut.args[0]) + ")";
-        const bool logGone = !sim::FileExists(SCENARIO_LOG);
+        const bool logGone = !sim::FileExists(TOOL_LOG);
         EndProgramProcess();
         RunCheck check(setup);
         std::vector<std::string> violations = check.Check(RunUninstaller(setup.commandTail));

@@ -1,17 +1,11 @@
-// Whole runs for the hardening tests: a log that uses every record type and
-// a world in which each of them has something to do.
+// The hardening suite's runs: a log that uses every record type and a world
+// in which each of them has something to do.
 #ifndef TESTS_HARDENING_SCENARIO_H
 #define TESTS_HARDENING_SCENARIO_H
 
-#include "invariants.h"
-
-#include <string>
-#include <vector>
+#include "simulated_run.h"
 
 namespace hardening {
-
-#define SCENARIO_LOG "C:\\Apps\\Tool\\install.log"
-#define SCENARIO_APP "C:\\Program Files\\Tool"
 
 enum ScenarioKind {
     SCENARIO_COMPLETED,   // everything goes, read-only or not; files in use wait for the restart
@@ -23,20 +17,7 @@ enum ScenarioKind {
 
 const char *ScenarioName(ScenarioKind kind);
 
-// Builds the world of the scenario in a prepared simulated Windows and
-// returns how the run is to go.
-RunSetup BuildScenario(ScenarioKind kind);
-
-// The result of one run: its exit code and every invariant it broke.
-struct RunResult {
-    int exitCode;
-    Outcome outcome;
-    std::vector<std::string> violations;
-};
-
-// Prepares the world, builds the scenario, lets fault add failures, runs the
-// program and checks it.
-RunResult RunScenario(ScenarioKind kind, int failNthCall = 0, DWORD error = 0);
+SimulatedRun Scenario(ScenarioKind kind);
 
 }  // namespace hardening
 

@@ -6,6 +6,19 @@
 
 #include <vector>
 
+::testing::AssertionResult EndedAs(const hardening::RunResult &result, hardening::Outcome expected)
+{
+    if (result.outcome == expected && result.violations.empty())
+        return ::testing::AssertionSuccess();
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    failure << "a " << hardening::OutcomeName(result.outcome) << " run (exit code " << result.exitCode << ")";
+    if (result.outcome != expected)
+        failure << ", where a " << hardening::OutcomeName(expected) << " one was due";
+    for (const std::string &v : result.violations)
+        failure << "\n    " << v;
+    return failure;
+}
+
 void SimTest::SetUp()
 {
     PrepareProgramWorld();

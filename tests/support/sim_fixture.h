@@ -4,6 +4,7 @@
 #ifndef TESTS_SUPPORT_SIM_FIXTURE_H
 #define TESTS_SUPPORT_SIM_FIXTURE_H
 
+#include "hardening/simulated_run.h"
 #include "log_builder.h"
 #include "sim/sim.h"
 #include "program_world.h"
@@ -12,6 +13,10 @@
 
 #include <string>
 #include <vector>
+
+// Whether a whole run kept every invariant and ended as expected; the
+// message says what it broke.
+::testing::AssertionResult EndedAs(const hardening::RunResult &result, hardening::Outcome expected);
 
 class SimTest : public ::testing::Test {
 protected:
