@@ -395,6 +395,17 @@ struct Leftovers {
     }
 };
 
+// The keys of either map.
+static std::set<std::string> KeysOf(const std::map<std::string, std::string> &a,
+                                    const std::map<std::string, std::string> &b)
+{
+    std::set<std::string> keys;
+    for (const auto *m : {&a, &b})
+        for (const auto &entry : *m)
+            keys.insert(entry.first);
+    return keys;
+}
+
 // A run killed at any one of its platform calls, then run again on what it
 // left until it completes, ends as one whole run does, but that the count
 // being released at the cut may stay one too high (and its DLL with it). A
@@ -440,12 +451,7 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         const Leftovers after = Leftovers::Take(groups);
 
         std::vector<std::string> higher;   // counts one above the whole run's
-        std::set<std::string> keys;
-        for (const auto &v : whole.values)
-            keys.insert(v.first);
-        for (const auto &v : after.values)
-            keys.insert(v.first);
-        for (const std::string &key : keys) {
+        for (const std::string &key : KeysOf(whole.values, after.values)) {
             bool isCount = key.compare(0, sharedDlls.size(), sharedDlls) == 0;
             if (isCount && after.Count(key) == whole.Count(key) + 1) {
                 higher.push_back(key.substr(sharedDlls.size()));
@@ -461,12 +467,7 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         }
         EXPECT_LE(higher.size(), 1u) << where << ": more than one count stays too high:" << Joined(higher);
 
-        std::set<std::string> paths;
-        for (const auto &f : whole.files)
-            paths.insert(f.first);
-        for (const auto &f : after.files)
-            paths.insert(f.first);
-        for (const std::string &path : paths) {
+        for (const std::string &path : KeysOf(whole.files, after.files)) {
             auto w = whole.files.find(path);
             auto a = after.files.find(path);
             if (w != whole.files.end() && a != after.files.end() && w->second == a->second)
