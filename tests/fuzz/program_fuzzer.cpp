@@ -16,10 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     hardening::RunResult result = hardening::RunAndCheck(DecodeProgramInput(data, size));
     if (!result.violations.empty()) {
-        fprintf(stderr, "invariants broken by a %s run (exit code %d):\n", hardening::OutcomeName(result.outcome),
-                result.exitCode);
-        for (const std::string &v : result.violations)
-            fprintf(stderr, "  %s\n", v.c_str());
+        fprintf(stderr, "invariants broken by a %s run (exit code %d):%s\n", hardening::OutcomeName(result.outcome),
+                result.exitCode, hardening::Joined(result.violations).c_str());
         abort();
     }
     return 0;

@@ -1,7 +1,7 @@
 // Each platform call of a whole run fails in turn, once per kind of error
 // its caller tells apart: the run must keep every invariant, end, and show
 // the user what the program promises for that failure.
-#include "scenario.h"
+#include "simulated_run.h"
 
 #include "support/program_world.h"
 #include "support/program_texts.h"
@@ -64,14 +64,6 @@ static std::vector<std::string> AttemptedBoxTexts()
     for (const sim::Call &call : sim::CallsTo("MessageBoxA"))
         texts.push_back(call.args[1]);
     return texts;
-}
-
-static std::string Joined(const std::vector<std::string> &texts)
-{
-    std::string out;
-    for (const std::string &t : texts)
-        out += "\n    " + t;
-    return out.empty() ? " (none)" : out;
 }
 
 // Whether call index is made while the custom programs run: before the
@@ -387,11 +379,7 @@ struct Leftovers {
         auto v = values.find(valueKey);
         if (v == values.end())
             return 0;
-        std::string data = v->second.substr(v->second.find(':') + 1);
-        DWORD count = 0;
-        for (size_t i = 0; i < data.size() && i < 4; i++)
-            count |= (DWORD)(unsigned char)data[i] << (8 * i);
-        return count;
+        return LittleEndian(v->second.substr(v->second.find(':') + 1), 0);
     }
 };
 

@@ -57,37 +57,6 @@ const char *OutcomeName(Outcome outcome)
     }
 }
 
-void ApplySetup(const RunSetup &setup)
-{
-    bool confirm = setup.confirm;
-    sim::SetMessageBoxHandler([confirm](const sim::MessageBoxRecord &box) {
-        if ((box.type & 0xF) == MB_YESNO)
-            return confirm ? IDYES : IDNO;
-        return IDOK;
-    });
-    WPARAM button = setup.restartYes ? IDOK : IDCANCEL;
-    sim::SetModalDialogHandler([button](HWND dialog, const std::string &) { sim::SendCommand(dialog, button); });
-    switch (setup.progman) {
-    case PROGMAN_ACCEPTS:
-        sim::SetProgramManager([](const std::string &) { return true; });
-        break;
-    case PROGMAN_REFUSES:
-        sim::SetProgramManager([](const std::string &) { return false; });
-        break;
-    case PROGMAN_ABSENT:
-        sim::StopProgramManager();
-        break;
-    case PROGMAN_TOO_SLOW:
-        sim::SetProgramManager([](const std::string &) { return true; });
-        sim::SetProgramManagerAnswerTime(60000);
-        break;
-    }
-    if (setup.otherRunUnderWay) {
-        sim::HoldNamedMapping(LogGuardName(setup.commandTail), OTHER_RUN_PROCESS_ID);
-        sim::AddOtherWindow(OTHER_RUN_PROCESS_ID, true, false);
-    }
-}
-
 void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads, std::function<void()> action)
 {
     sim::AddProgram(
@@ -102,7 +71,7 @@ void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveRea
         stillActiveReads);
 }
 
-static DWORD LittleEndian(const std::string &bytes, size_t at)
+DWORD LittleEndian(const std::string &bytes, size_t at)
 {
     DWORD value = 0;
     for (size_t i = 0; i < 4 && at + i < bytes.size(); i++)
@@ -223,9 +192,8 @@ static bool IsRenamedAsideName(const std::string &name)
 static std::multiset<std::pair<std::string, std::string>> IniLines(const std::string &content)
 {
     std::multiset<std::pair<std::string, std::string>> out;
-    for (const sim::ProfileSection &section : sim::ProfileSections(content))
-        for (const std::string &line : section.lines)
-            out.insert({Upper(section.name), line});
+    for (const auto &line : sim::ProfileSectionLines(content))
+        out.insert({Upper(line.first), line.second});
     return out;
 }
 
@@ -261,8 +229,7 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
     for (size_t at = 0; at + kRecordSize <= logBytes_.size(); at += kRecordSize) {
         std::string bytes = logBytes_.substr(at, kRecordSize);
         Record rec;
-        rec.type = (DWORD)(unsigned char)bytes[0] | (DWORD)(unsigned char)bytes[1] << 8 |
-                   (DWORD)(unsigned char)bytes[2] << 16 | (DWORD)(unsigned char)bytes[3] << 24;
+        rec.type = LittleEndian(bytes, 0);
         bool primaryEnds, secondaryEnds;
         rec.primary = FieldText(bytes, 4, &primaryEnds);
         rec.secondary = FieldText(bytes, 4 + kTextSize, &secondaryEnds);
@@ -335,10 +302,7 @@ DWORD RunCheck::CountBefore(const std::string &dllText, bool *countable) const
     auto value = key->second.find(Upper(dllText));
     if (value == key->second.end() || value->second.second.data.size() > 4)
         return 0;
-    DWORD count = 0;
-    const std::string &data = value->second.second.data;
-    for (size_t i = 0; i < data.size(); i++)
-        count |= (DWORD)(unsigned char)data[i] << (8 * i);
+    DWORD count = LittleEndian(value->second.second.data, 0);
     *countable = true;
     return count;
 }
@@ -877,9 +841,7 @@ void RunCheck::CheckRegistry()
                 continue;
             }
             const sim::RegValue &v = is->second.second;
-            DWORD lowered = 0;
-            for (size_t i = 0; i < v.data.size() && i < 4; i++)
-                lowered |= (DWORD)(unsigned char)v.data[i] << (8 * i);
+            DWORD lowered = LittleEndian(v.data, 0);
             if (v.type != was->second.second.type || v.data.size() != was->second.second.data.size())
                 Fail(what + "written back with another type or size");
             else if (lowered >= count)
@@ -1054,7 +1016,8 @@ void RunCheck::CheckLogReads()
 void RunCheck::CheckDialogs()
 {
     std::optional<sim::WindowState> progress = sim::FindWindowByTemplate("UNINSTDLG");
-    if ((outcome_ == RUN_DECLINED || outcome_ == RUN_ELSEWHERE) && progress && progress->everShown)
+    // The dialog shows from the user's Yes on.
+    if (outcome_ != RUN_ABORTED && outcome_ != RUN_COMPLETED && progress && progress->everShown)
         Fail("the progress dialog was shown in a " + std::string(OutcomeName(outcome_)) + " run");
     if (!faulted_ && outcome_ == RUN_ELSEWHERE && sim::ForegroundWindow() == nullptr)
         Fail("a second start did not bring the other run's window to the front");

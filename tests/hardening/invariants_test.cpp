@@ -1,22 +1,13 @@
 // The invariant checker on clean runs, and on runs in which something the
 // program must never do happens, to show that the checker catches it.
-#include "scenario.h"
+#include "simulated_run.h"
 
-#include "support/log_builder.h"
 #include "support/program_world.h"
 #include "support/program_texts.h"
 
 #include <gtest/gtest.h>
 
 using namespace hardening;
-
-static std::string Joined(const std::vector<std::string> &texts)
-{
-    std::string out;
-    for (const std::string &t : texts)
-        out += "\n    " + t;
-    return out.empty() ? " (none)" : out;
-}
 
 #define COMMON_DLL SIM_SYSTEM_DIR "\\common.dll"
 

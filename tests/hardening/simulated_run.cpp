@@ -2,77 +2,11 @@
 
 #include "support/program_world.h"
 
-#include <algorithm>
 #include <map>
 #include <stdexcept>
 #include <tuple>
 
 namespace hardening {
-
-Item File(const std::string &path)
-{
-    return Item{Item::FILE, path};
-}
-
-Item Dir(const std::string &path)
-{
-    return Item{Item::DIR, path};
-}
-
-Item HeldFile(const std::string &path, DWORD share)
-{
-    Item item{Item::HELD_FILE, path};
-    item.share = share;
-    return item;
-}
-
-Item HeldDir(const std::string &path, DWORD share)
-{
-    Item item{Item::HELD_DIR, path};
-    item.share = share;
-    return item;
-}
-
-Item Program(const std::string &path, DWORD status, int stillActiveReads, long long inheritedPosition)
-{
-    Item item{Item::PROGRAM, path};
-    item.status = status;
-    item.stillActiveReads = stillActiveReads;
-    item.inheritedPosition = inheritedPosition;
-    return item;
-}
-
-Item SharedDllValue(const std::string &path, DWORD type, const std::string &data)
-{
-    Item item{Item::SHARED_DLL, path};
-    item.valueType = type;
-    item.data = data;
-    return item;
-}
-
-Item SharedDll(const std::string &path, DWORD count)
-{
-    std::string data;
-    for (int i = 0; i < 4; i++)
-        data += (char)(count >> (8 * i));
-    return SharedDllValue(path, REG_DWORD, data);
-}
-
-Item Entry(const std::string &name, bool subkey, bool displayName)
-{
-    Item item{Item::ENTRY, name};
-    item.subkey = subkey;
-    item.displayName = displayName;
-    return item;
-}
-
-Item State(const std::string &path, DWORD attributes, bool loaded)
-{
-    Item item{Item::STATE, path};
-    item.attributes = attributes;
-    item.loaded = loaded;
-    return item;
-}
 
 static auto Fields(const Item &i)
 {
@@ -85,25 +19,14 @@ bool operator==(const Item &a, const Item &b)
     return Fields(a) == Fields(b);
 }
 
-bool operator==(const Fault &a, const Fault &b)
-{
-    return std::tie(a.kind, a.n, a.function, a.error) == std::tie(b.kind, b.n, b.function, b.error);
-}
-
-static bool SameRecords(const std::vector<TestRecord> &a, const std::vector<TestRecord> &b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TestRecord &x, const TestRecord &y) {
-        return std::tie(x.type, x.primary, x.secondary) == std::tie(y.type, y.primary, y.secondary);
-    });
-}
-
 bool operator==(const SimulatedRun &a, const SimulatedRun &b)
 {
-    return std::tie(a.items, a.wininit, a.comspec, a.win32s, a.codePage932, a.exeCorrupt, a.logPath, a.tail,
-                    a.commandTail, a.confirm, a.restartYes, a.progman, a.otherRunUnderWay, a.fault) ==
-               std::tie(b.items, b.wininit, b.comspec, b.win32s, b.codePage932, b.exeCorrupt, b.logPath, b.tail,
-                        b.commandTail, b.confirm, b.restartYes, b.progman, b.otherRunUnderWay, b.fault) &&
-           SameRecords(a.records, b.records);
+    return std::tie(a.items, a.wininit, a.comspec, a.win32s, a.codePage932, a.exeCorrupt, a.logPath, a.records, a.tail,
+                    a.commandTail, a.confirm, a.restartYes, a.progman, a.otherRunUnderWay, a.fault.kind, a.fault.n,
+                    a.fault.function, a.fault.error) ==
+           std::tie(b.items, b.wininit, b.comspec, b.win32s, b.codePage932, b.exeCorrupt, b.logPath, b.records, b.tail,
+                    b.commandTail, b.confirm, b.restartYes, b.progman, b.otherRunUnderWay, b.fault.kind, b.fault.n,
+                    b.fault.function, b.fault.error);
 }
 
 SimulatedRun ToolRun()
@@ -113,6 +36,28 @@ SimulatedRun ToolRun()
     run.items = {File(TOOL_APP "\\tool.exe"), File("C:\\Program Files\\Other\\keep.txt"),
                  File("C:\\Apps\\Other\\keep.txt"), Entry("Tool"), Entry("Other App")};
     return run;
+}
+
+// Installs the user's answers and Program Manager.
+static void ApplyAnswers(const RunSetup &setup)
+{
+    bool confirm = setup.confirm;
+    sim::SetMessageBoxHandler([confirm](const sim::MessageBoxRecord &box) {
+        return (box.type & 0xF) != MB_YESNO ? IDOK : confirm ? IDYES : IDNO;
+    });
+    WPARAM button = setup.restartYes ? IDOK : IDCANCEL;
+    sim::SetModalDialogHandler([button](HWND dialog, const std::string &) { sim::SendCommand(dialog, button); });
+    bool accepts = setup.progman != PROGMAN_REFUSES;
+    if (setup.progman == PROGMAN_ABSENT)
+        sim::StopProgramManager();
+    else
+        sim::SetProgramManager([accepts](const std::string &) { return accepts; });
+    if (setup.progman == PROGMAN_TOO_SLOW)
+        sim::SetProgramManagerAnswerTime(60000);
+    if (setup.otherRunUnderWay) {
+        sim::HoldNamedMapping(LogGuardName(setup.commandTail), OTHER_RUN_PROCESS_ID);
+        sim::AddOtherWindow(OTHER_RUN_PROCESS_ID, true, false);
+    }
 }
 
 // Whether path names the same item as other, as the file functions resolve
@@ -238,27 +183,20 @@ RunSetup Apply(const SimulatedRun &run)
     setup.progman = run.progman;
     // The other run's guard is named by the log's identity.
     setup.otherRunUnderWay = run.otherRunUnderWay && sim::FileExists(run.commandTail);
-    ApplySetup(setup);
+    ApplyAnswers(setup);
     return setup;
 }
 
-void InjectFault(const Fault &fault)
+// Makes the platform call that fault names fail.
+static void InjectFault(const Fault &fault)
 {
-    switch (fault.kind) {
-    case Fault::NONE:
-        break;
-    case Fault::NTH_CALL:
+    bool once = fault.function == "EndDialog" || fault.function == "MsgWaitForMultipleObjects";
+    if (fault.kind == Fault::NTH_CALL)
         sim::FailNthCall(fault.n, fault.error);
-        break;
-    case Fault::NTH_OF_FUNCTION:
+    else if (fault.kind == Fault::NTH_OF_FUNCTION)
         sim::FailCall(fault.function, fault.error, fault.n);
-        break;
-    case Fault::EVERY_CALL: {
-        bool once = fault.function == "EndDialog" || fault.function == "MsgWaitForMultipleObjects";
+    else if (fault.kind == Fault::EVERY_CALL)
         sim::FailCall(fault.function, fault.error, once ? 1 : 0);
-        break;
-    }
-    }
 }
 
 RunResult RunAndCheck(const SimulatedRun &run, const std::function<void()> &arrange)
@@ -274,6 +212,82 @@ RunResult RunAndCheck(const SimulatedRun &run, const std::function<void()> &arra
     result.violations = check.Check(result.exitCode);
     result.outcome = check.outcome();
     return result;
+}
+
+const char *ScenarioName(ScenarioKind kind)
+{
+    static const char *const names[] = {"completed", "Win32s", "declined", "aborted", "second start"};
+    return names[kind];
+}
+
+SimulatedRun Scenario(ScenarioKind kind)
+{
+    const std::string app = TOOL_APP;
+    const std::string common = SIM_SYSTEM_DIR "\\common.dll";
+    const std::string triple = SIM_SYSTEM_DIR "\\triple.dll";
+    SimulatedRun run;
+    run.records = {
+        {0, "Tool", ""},
+        {7, app + "\\undo", "-q"},
+        {7, app + "\\cleanup.bat", ""},
+        {1, app + "\\tool.exe", ""},
+        {1, app + "\\busy.dll", ""},
+        {1, app + "\\loaded.dll", ""},
+        {1, app + "\\Sub Folder\\Long File Name.txt", ""},
+        {1, app + "\\Sub Folder\\From CD.txt", ""},
+        {4, common, ""},
+        {4, triple, ""},
+        {4, app + "\\private.dll", ""},
+        {5, "", "Tool Group"},
+        {4, triple, ""},
+        {6, "", ""},
+        {3, "", ""},
+        {2, app + "\\Sub Folder", ""},
+        {2, app, ""},
+    };
+    run.items = {
+        File("C:\\Apps\\Other\\keep.txt"),
+        File(app + "\\tool.exe"),
+        HeldFile(app + "\\busy.dll"),
+        File(app + "\\loaded.dll"),
+        State(app + "\\loaded.dll", 0, true),
+        File(app + "\\Sub Folder\\Long File Name.txt"),
+        // Copied from a CD-ROM: read-only, and here hidden as well.
+        File(app + "\\Sub Folder\\From CD.txt"),
+        State(app + "\\Sub Folder\\From CD.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+        State(app + "\\Sub Folder", FILE_ATTRIBUTE_READONLY),
+        File(common),
+        File(triple),
+        File(app + "\\private.dll"),
+        State(app + "\\private.dll", FILE_ATTRIBUTE_READONLY),
+        File(app + "\\cleanup.bat"),
+        SharedDll(common, 2),
+        SharedDll(triple, 3),
+        SharedDll(app + "\\private.dll", 1),
+        SharedDll(SIM_SYSTEM_DIR "\\other.dll", 1),
+        Entry("Tool", false, true),
+        // What the application stored below its own entry.
+        Entry("Tool\\Extra\\Deeper", false, true),
+        Entry("Tool\\Extra\\Beside"),
+        Entry("Other App", false, true),
+        Program(app + "\\undo.exe", kind == SCENARIO_ABORTED ? 3 : 0, kind == SCENARIO_WIN32S ? 2 : 0),
+        Program(SIM_COMSPEC, 0, kind == SCENARIO_WIN32S ? 1 : 0),
+    };
+    run.wininit = "[boot]\r\nshell=explorer\r\n[Rename]\r\nNUL=C:\\OTHER~1.TMP\r\nC:\\NEW.DLL=C:\\OLD.DLL\r\n";
+    run.confirm = kind != SCENARIO_DECLINED;
+    run.restartYes = kind == SCENARIO_COMPLETED;
+    run.progman = kind == SCENARIO_WIN32S ? PROGMAN_REFUSES : PROGMAN_ACCEPTS;
+    run.otherRunUnderWay = kind == SCENARIO_SECOND_START;
+    run.win32s = kind == SCENARIO_WIN32S;
+    return run;
+}
+
+std::string Joined(const std::vector<std::string> &texts)
+{
+    std::string out;
+    for (const std::string &t : texts)
+        out += "\n    " + t;
+    return out.empty() ? " (none)" : out;
 }
 
 }  // namespace hardening

@@ -50,15 +50,31 @@ struct Item {
     bool loaded = false;                // STATE: loaded as a DLL by another process
 };
 
-Item File(const std::string &path);
-Item Dir(const std::string &path);
-Item HeldFile(const std::string &path, DWORD share = 0);
-Item HeldDir(const std::string &path, DWORD share = 0);
-Item Program(const std::string &path, DWORD status = 0, int stillActiveReads = 0, long long inheritedPosition = -1);
-Item SharedDll(const std::string &path, DWORD count);
-Item SharedDllValue(const std::string &path, DWORD type, const std::string &data);
-Item Entry(const std::string &name, bool subkey = false, bool displayName = false);
-Item State(const std::string &path, DWORD attributes, bool loaded = false);
+inline Item File(const std::string &path) { return {Item::FILE, path}; }
+inline Item Dir(const std::string &path) { return {Item::DIR, path}; }
+inline Item HeldFile(const std::string &path, DWORD share = 0) { return {Item::HELD_FILE, path, share}; }
+inline Item HeldDir(const std::string &path, DWORD share = 0) { return {Item::HELD_DIR, path, share}; }
+inline Item Program(const std::string &path, DWORD status = 0, int stillActiveReads = 0,
+                    long long inheritedPosition = -1)
+{
+    return {Item::PROGRAM, path, 0, status, stillActiveReads, inheritedPosition};
+}
+inline Item SharedDllValue(const std::string &path, DWORD type, const std::string &data)
+{
+    return {Item::SHARED_DLL, path, 0, 0, 0, -1, type, data};
+}
+inline Item SharedDll(const std::string &path, DWORD count)
+{
+    return SharedDllValue(path, REG_DWORD, std::string((const char *)&count, 4));
+}
+inline Item Entry(const std::string &name, bool subkey = false, bool displayName = false)
+{
+    return {Item::ENTRY, name, 0, 0, 0, -1, REG_DWORD, "", subkey, displayName};
+}
+inline Item State(const std::string &path, DWORD attributes, bool loaded = false)
+{
+    return {Item::STATE, path, 0, 0, 0, -1, REG_DWORD, "", false, false, attributes, loaded};
+}
 
 // A platform call made to fail with error: the n-th of the run, the n-th
 // of function, or every call of function. Every EndDialog or
@@ -102,13 +118,26 @@ struct SimulatedRun {
 };
 
 bool operator==(const Item &a, const Item &b);
-bool operator==(const Fault &a, const Fault &b);
 bool operator==(const SimulatedRun &a, const SimulatedRun &b);
 
 // Tool's run: its log names it, its program file and its folder; the world
 // holds them, Tool's Uninstall entry, and another application's files and
 // entry, which must stay.
 SimulatedRun ToolRun();
+
+// The hardening suite's runs: a log that uses every record type and a world
+// in which each of them has something to do.
+enum ScenarioKind {
+    SCENARIO_COMPLETED,   // everything goes, read-only or not; files in use wait for the restart
+    SCENARIO_WIN32S,      // the same on Win32s, with Program Manager refusing
+    SCENARIO_DECLINED,    // the user answers No
+    SCENARIO_ABORTED,     // the first custom program fails
+    SCENARIO_SECOND_START // the completed one, started while another run on its log is under way
+};
+
+const char *ScenarioName(ScenarioKind kind);
+
+SimulatedRun Scenario(ScenarioKind kind);
 
 // Builds run's machine in a prepared simulated Windows (PrepareProgramWorld)
 // and installs the answers and Program Manager. What the simulation could
@@ -117,9 +146,6 @@ SimulatedRun ToolRun();
 // what the checker is to expect: the executable or the log held without
 // read sharing stand for a corrupt executable and a log that cannot open.
 RunSetup Apply(const SimulatedRun &run);
-
-// Makes the platform call that fault names fail.
-void InjectFault(const Fault &fault);
 
 // The result of one run: its exit code and every invariant it broke.
 struct RunResult {
@@ -132,6 +158,10 @@ struct RunResult {
 // the world's state for the checker, injects run's fault, runs the program
 // and checks the invariants.
 RunResult RunAndCheck(const SimulatedRun &run, const std::function<void()> &arrange = nullptr);
+
+// texts, each on a line of its own, indented, for a message; " (none)"
+// for none.
+std::string Joined(const std::vector<std::string> &texts);
 
 }  // namespace hardening
 

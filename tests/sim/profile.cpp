@@ -102,15 +102,15 @@ bool Load(const char *path, Node **node, IniFile *ini)
 
 namespace sim {
 
-std::vector<ProfileSection> ProfileSections(const std::string &content)
+std::vector<std::pair<std::string, std::string>> ProfileSectionLines(const std::string &content)
 {
     IniFile ini = Parse(content);
-    std::vector<ProfileSection> sections;
-    if (!ini.preamble.empty())
-        sections.push_back(ProfileSection{"", ini.preamble});
+    std::vector<std::pair<std::string, std::string>> lines;
+    ini.sections.insert(ini.sections.begin(), Section{"", ini.preamble});
     for (const Section &s : ini.sections)
-        sections.push_back(ProfileSection{s.name, s.lines});
-    return sections;
+        for (const std::string &line : s.lines)
+            lines.push_back({s.name, line});
+    return lines;
 }
 
 std::vector<std::string> ProfileLines(const std::string &path, const std::string &section)

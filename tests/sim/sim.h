@@ -174,14 +174,10 @@ std::vector<std::string> DdeExecuteData();
 
 // ---- INI files -------------------------------------------------------------
 
-// An INI file's text as the profile functions read it: its sections in
-// order, each with its lines, blanks around them trimmed, empty ones left
-// out; lines before the first section stand in one named "".
-struct ProfileSection {
-    std::string name;
-    std::vector<std::string> lines;
-};
-std::vector<ProfileSection> ProfileSections(const std::string &content);
+// An INI file's text as the profile functions read it: each line, blanks
+// around it trimmed, empty ones left out, with its section's name ("" before
+// the first section).
+std::vector<std::pair<std::string, std::string>> ProfileSectionLines(const std::string &content);
 
 // The lines of the section named section (without regard to case) of the
 // INI file at path; none when the file or the section is missing.
@@ -305,8 +301,6 @@ void SetModalDialogHandler(std::function<void(HWND dialog, const std::string &te
 // Another process holds a named mapping of the paging file (as
 // CreateFileMappingA makes one) whose first four bytes are processId.
 void HoldNamedMapping(const std::string &name, DWORD processId);
-// That process lets it go, as its end does.
-void ReleaseNamedMapping(const std::string &name);
 // Every named mapping that exists.
 std::vector<std::string> NamedMappings();
 // Whether names with a namespace ("Global\\...") are understood, as they are

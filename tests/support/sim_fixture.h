@@ -30,13 +30,6 @@ protected:
     // identifies the log, as start-up does.
     void OpenAndScan(const std::string &path);
 
-    // Runs the whole program with the command line's tail and waits for its
-    // threads; returns WinMain's result.
-    int RunProgram(const std::string &commandTail);
-
-    // Answers the confirmation with answer; every other box with IDOK.
-    void AnswerConfirmation(int answer);
-
     // Texts of the message boxes shown, in order.
     std::vector<std::string> BoxTexts();
 };

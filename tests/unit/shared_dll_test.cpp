@@ -128,25 +128,23 @@ TEST_F(SharedDll, TheSamePathTwice)
 // counts are released, and whose note in the release journal goes with it.
 TEST_F(SharedDll, ARunAgainOnTheSameLogReleasesNothingButANewLogAtItsPathDoes)
 {
-    const std::string log = "C:\\Apps\\Tool\\install.log";
-    const std::vector<TestRecord> records{{0, "Tool", ""}, {4, DLL, ""}};
-    Count(Dword(3));
-    WriteLog(log, records);
-    sim::HoldFile(log, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    AnswerConfirmation(IDYES);
-    sim::SetModalDialogHandler([](HWND dialog, const std::string &) { sim::SendCommand(dialog, IDCANCEL); });
+    hardening::SimulatedRun run;
+    run.records = {{0, "Tool", ""}, {4, DLL, ""}};
+    run.items = {hardening::SharedDll(DLL, 3), hardening::HeldFile(TOOL_LOG, FILE_SHARE_READ | FILE_SHARE_WRITE)};
+    hardening::RunSetup setup = hardening::Apply(run);
     for (DWORD expected : {2, 2}) {
-        EXPECT_EQ(0, RunProgram(log));
+        hardening::RunCheck check(setup);
+        EXPECT_EQ(hardening::Joined({}), hardening::Joined(check.Check(RunUninstaller(TOOL_LOG))));
         EXPECT_EQ(Dword(expected), Stored()->data);
-        EXPECT_TRUE(sim::FileExists(log));
+        EXPECT_TRUE(sim::FileExists(TOOL_LOG));
         EndProgramProcess();
     }
 
-    sim::ReleaseFile(log);
-    WriteLog(log, records);
-    EXPECT_EQ(0, RunProgram(log));
+    sim::ReleaseFile(TOOL_LOG);
+    WriteLog(TOOL_LOG, run.records);
+    EXPECT_EQ(0, RunUninstaller(TOOL_LOG));
     EXPECT_EQ(Dword(1), Stored()->data);
-    EXPECT_FALSE(sim::FileExists(log));
+    EXPECT_FALSE(sim::FileExists(TOOL_LOG));
     EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, JOURNAL_KEY));
 }
 
