@@ -54,7 +54,7 @@ const char *const kLogPaths[] = {
 
 // COMSPEC; nullptr: unset.
 const char *const kComspecs[] = {
-    "C:\\WINDOWS\\system32\\cmd.exe",
+    SIM_COMSPEC,
     nullptr,
     "C:\\WINDOWS\\run.bat",
     "C:\\WINDOWS\\COMMAND",
@@ -124,7 +124,7 @@ uint8_t IndexOf(const char *const (&table)[N], const std::string &value, const c
     throw std::invalid_argument(std::string("no ") + what + " \"" + value + "\" in the fuzzer's table");
 }
 
-std::optional<std::string> Text(const char *text)
+std::optional<std::string> Optional(const char *text)
 {
     return text ? std::optional<std::string>(text) : std::nullopt;
 }
@@ -241,7 +241,7 @@ void Layout(Codec &io, SimulatedRun &run)
     run.confirm = !(options & 2);
     run.restartYes = options & 4;
     run.progman = kProgmans[(options >> 3) & 3];
-    run.comspec = Text(kComspecs[(options >> 5) & 3]);
+    run.comspec = Optional(kComspecs[(options >> 5) & 3]);
     run.win32s = options & 0x80;
 
     uint8_t log = io.Byte(IndexOf(kLogPaths, run.commandTail, "log path") |
@@ -266,7 +266,7 @@ void Layout(Codec &io, SimulatedRun &run)
 
     uint8_t wininit = io.Byte((run.wininit ? IndexOf(kWininits, *run.wininit, "WININIT.INI") : 0) |
                               (run.codePage932 ? 0x80 : 0));
-    run.wininit = Text(kWininits[wininit % 4]);
+    run.wininit = Optional(kWininits[wininit % 4]);
     run.codePage932 = wininit & 0x80;
 
     std::vector<Item> items = run.items;

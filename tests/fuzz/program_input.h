@@ -1,7 +1,8 @@
 // The program fuzzer's input: a whole run (hardening::SimulatedRun) in
 // bytes. DecodeProgramInput reads any bytes as a run; EncodeProgramInput
 // writes a run as the bytes that read back as it, which is how the seed
-// corpus is written (seed_corpus.cpp).
+// corpus is written (seed_corpus.cpp). Both walk the one layout below
+// (Layout in program_input.cpp), the one reading, the other writing.
 //
 // Layout (a byte past the end reads as 0):
 //   0      options: bit 0 executable corrupt; bit 1 No to the confirmation;

@@ -689,7 +689,7 @@ void RunCheck::CheckFiles()
             if (before.count(line) >= now.count(line))
                 continue;
             std::string name = line.second.substr(0, 4) == "NUL=" ? line.second.substr(4) : "";
-            if (!removal || line.first != "RENAME" || mayBeNamed.count(Upper(name)) == 0)
+            if (!removal || line.first != Upper(WININIT_RENAME_SECTION) || mayBeNamed.count(Upper(name)) == 0)
                 Fail("WININIT.INI gained a line, but " + whyNot(Upper(name)) + ": " + Shown(line.second) + " in [" +
                      line.first + "]");
             else
