@@ -15,13 +15,12 @@
 // purpose: it is the one checksum that does not share the program's code.
 #include "sim/sim.h"
 #include "shell/self_check.h"
+#include "support/machine_names.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#define EXE "C:\\Program Files\\App\\uninstall.exe"
 
 static uint32_t Get16(const std::string &b, size_t at)
 {
@@ -114,8 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::string file((const char *)data, size);
     sim::Reset();
-    sim::AddFile(EXE, file);
-    sim::SetModuleFileName(EXE);
+    sim::AddFile(EXE_PATH, file);
+    sim::SetModuleFileName(EXE_PATH);
     int intact = CheckOwnIntegrity();
     bool expected = IntactByIndependentReading(file);
     if ((intact != 0) != expected) {

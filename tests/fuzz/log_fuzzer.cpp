@@ -3,7 +3,7 @@
 // independent reading of the same bytes (the invariants' own reading of
 // which records may be acted on among it), and nothing may be read or
 // written beyond a record's fields (AddressSanitizer watches that).
-#include "hardening/invariants.h"
+#include "hardening/simulated_run.h"
 #include "log/install_log.h"
 #include "log/record_check.h"
 #include "sim/sim.h"
@@ -14,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#define LOG_PATH "C:\\Apps\\Tool\\install.log"
 
 static void Violation(const char *what, const std::string &actual, const std::string &expected)
 {
@@ -32,14 +30,14 @@ static bool Usable(const unsigned char *record)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     sim::Reset();
-    sim::AddFile(LOG_PATH, std::string((const char *)data, size));
+    sim::AddFile(TOOL_LOG, std::string((const char *)data, size));
     g_logFile = INVALID_HANDLE_VALUE;
     g_recordCount = 0;
     g_appName[0] = '\0';
     strcpy(g_caption, kDefaultCaption);
 
-    if (!OpenLog(LOG_PATH))
-        Violation("an existing log could not be opened", "", LOG_PATH);
+    if (!OpenLog(TOOL_LOG))
+        Violation("an existing log could not be opened", "", TOOL_LOG);
     ScanLog(g_caption, sizeof(g_caption));
 
     // What an independent reading of the bytes gives.

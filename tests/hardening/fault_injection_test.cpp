@@ -1,7 +1,7 @@
 // Each platform call of a whole run fails in turn, once per kind of error
 // its caller tells apart: the run must keep every invariant, end, and show
 // the user what the program promises for that failure.
-#include "scenario.h"
+#include "simulated_run.h"
 
 #include "removal/passes.h"
 #include "support/program_world.h"
@@ -10,16 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <iostream>
 #include <map>
 #include <set>
-#include <sstream>
 
 using namespace hardening;
 
-
-static const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
 // The box for the scenario's group when its command fails.
 static const std::string kToolGroupFailed = DdeFailedText("[DeleteGroup(\"Tool Group\")]");
 
@@ -71,14 +67,6 @@ static std::vector<std::string> AttemptedBoxTexts()
     return texts;
 }
 
-static std::string Joined(const std::vector<std::string> &texts)
-{
-    std::string out;
-    for (const std::string &t : texts)
-        out += "\n    " + t;
-    return out.empty() ? " (none)" : out;
-}
-
 // Whether call index is made while the custom programs run: before the
 // removal deletes anything. The deletion looks at attributes too.
 static bool BeforeAnyDeletion(const std::vector<sim::Call> &calls, size_t index)
@@ -110,7 +98,7 @@ protected:
 
     Clean CleanRun(ScenarioKind kind)
     {
-        RunResult result = RunScenario(kind);
+        RunResult result = RunAndCheck(Scenario(kind));
         EXPECT_TRUE(result.violations.empty()) << Joined(result.violations);
         Clean clean;
         clean.calls = sim::Calls();
@@ -125,9 +113,7 @@ protected:
     // Windows compares names without regard to case.
     static bool IsFile(const std::string &path, const std::string &wanted)
     {
-        return path.size() == wanted.size() &&
-               std::equal(path.begin(), path.end(), wanted.begin(),
-                          [](char a, char b) { return tolower((unsigned char)a) == tolower((unsigned char)b); });
+        return sim::Upper(path) == sim::Upper(wanted);
     }
 
     // Whether call n belongs to the program's check of its own executable:
@@ -154,7 +140,7 @@ protected:
         size_t done = 0;
         for (size_t i = 0; i < n; i++)
             if (calls[i].function == "ReadFile" && calls[i].thread == failed.thread &&
-                IsFile(calls[i].file, SCENARIO_LOG) && calls[i].atEnd)
+                IsFile(calls[i].file, TOOL_LOG) && calls[i].atEnd)
                 done++;
         EXPECT_LT(done, kPassCount) << "call " << n << " reads the log after the last pass";
         return &kPasses[std::min(done, kPassCount - 1)];
@@ -233,24 +219,6 @@ protected:
         return boxes;
     }
 
-    // The lines of WININIT.INI's [Rename] section after the run.
-    static std::vector<std::string> RenameLines()
-    {
-        std::vector<std::string> lines;
-        std::istringstream in(sim::FileContent(kWininit));
-        std::string line;
-        bool rename = false;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (!line.empty() && line[0] == '[')
-                rename = line == "[Rename]";
-            else if (rename && !line.empty())
-                lines.push_back(line);
-        }
-        return lines;
-    }
-
     // A failed read of WININIT.INI's [Rename] section: "no such file" stands
     // for an empty section, which gets the item's line alone; any other
     // error leaves the file as it is, with the item scheduled by MoveFileExA
@@ -267,7 +235,7 @@ protected:
             if (calls[i].thread == calls[n].thread)
                 next = &calls[i];
         bool written = next != nullptr && next->function == "WritePrivateProfileSectionA";
-        std::vector<std::string> lines = RenameLines();
+        std::vector<std::string> lines = sim::ProfileLines(WININIT_PATH, WININIT_RENAME_SECTION);
         bool listed = std::find(lines.begin(), lines.end(), "NUL=" + item) != lines.end();
         std::vector<std::string> pending = sim::PendingDeletes();
         EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), item))
@@ -338,7 +306,9 @@ TEST_P(FaultInjection, EveryCallFailingInTurnKeepsTheInvariantsAndShowsWhatIsPro
     std::set<std::string> functions;
     for (size_t n = 1; n <= clean.calls.size(); n++) {
         for (DWORD error : ErrorKinds(clean.calls[n - 1].function)) {
-            RunResult result = RunScenario(kind, (int)n, error);
+            SimulatedRun run = Scenario(kind);
+            run.fault = Fault{Fault::NTH_CALL, (int)n, "", error};
+            RunResult result = RunAndCheck(run);
             runs++;
             std::vector<sim::Call> calls = sim::Calls();
             ASSERT_GE(calls.size(), n) << "call " << n << " was never made";
@@ -385,36 +355,21 @@ struct Leftovers {
     std::set<std::string> restart;               // MoveFileExA items and WININIT.INI's [Rename] lines
     std::set<std::string> groups;
 
-    static std::string Upper(std::string text)
-    {
-        for (char &c : text)
-            c = (char)toupper((unsigned char)c);
-        return text;
-    }
-
     static Leftovers Take(const std::set<std::string> &groups)
     {
         Leftovers l;
         for (const sim::ItemInfo &item : sim::AllItems())
-            l.files[Upper(item.longPath)] = item.isDir ? "<dir>" : item.content;
+            l.files[sim::Upper(item.longPath)] = item.isDir ? "<dir>" : item.content;
         for (const sim::RegKeyInfo &key : sim::RegistryKeys()) {
             l.values[key.path] = "<key>";
             for (const auto &v : key.values)
-                l.values[key.path + "|" + Upper(v.first)] = std::to_string(v.second.type) + ":" + v.second.data;
+                l.values[key.path + "|" + sim::Upper(v.first)] = std::to_string(v.second.type) + ":" + v.second.data;
         }
         for (const std::string &item : sim::PendingDeletes())
-            l.restart.insert(Upper(item));
-        std::istringstream wininit(sim::FileContent(kWininit));
-        bool rename = false;
-        for (std::string line; std::getline(wininit, line);) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (!line.empty() && line[0] == '[')
-                rename = line == "[Rename]";
-            else if (rename && !line.empty())
-                l.restart.insert("WININIT.INI " + Upper(line));
-        }
-        l.files.erase(Upper(kWininit));
+            l.restart.insert(sim::Upper(item));
+        for (const std::string &line : sim::ProfileLines(WININIT_PATH, WININIT_RENAME_SECTION))
+            l.restart.insert(WININIT_NAME " " + sim::Upper(line));
+        l.files.erase(sim::Upper(WININIT_PATH));
         l.groups = groups;
         return l;
     }
@@ -425,13 +380,20 @@ struct Leftovers {
         auto v = values.find(valueKey);
         if (v == values.end())
             return 0;
-        std::string data = v->second.substr(v->second.find(':') + 1);
-        DWORD count = 0;
-        for (size_t i = 0; i < data.size() && i < 4; i++)
-            count |= (DWORD)(unsigned char)data[i] << (8 * i);
-        return count;
+        return LittleEndian(v->second.substr(v->second.find(':') + 1), 0);
     }
 };
+
+// The keys of either map.
+static std::set<std::string> KeysOf(const std::map<std::string, std::string> &a,
+                                    const std::map<std::string, std::string> &b)
+{
+    std::set<std::string> keys;
+    for (const auto *m : {&a, &b})
+        for (const auto &entry : *m)
+            keys.insert(entry.first);
+    return keys;
+}
 
 // A run killed at any one of its platform calls, then run again on what it
 // left until it completes, ends as one whole run does, but that the count
@@ -440,13 +402,12 @@ struct Leftovers {
 // folder and the log's release note may then stay too.
 TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
 {
-    static const char kSharedDllsPrefix[] =
-        "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS|";
-    static const char kJournal[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVANE UNINSTALL";
+    const std::string sharedDlls = sim::RegKeyPath(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH) + "|";
+    const std::string journal = sim::RegKeyPath(HKEY_LOCAL_MACHINE, JOURNAL_KEY);
     std::set<std::string> groups;
     auto prepare = [&groups] {
         PrepareProgramWorld();
-        RunSetup setup = BuildScenario(SCENARIO_COMPLETED);
+        RunSetup setup = Apply(Scenario(SCENARIO_COMPLETED));
         groups.clear();
         sim::SetProgramManager([&groups](const std::string &command) {
             groups.insert(command);
@@ -470,7 +431,7 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         const sim::Call cut = sim::Calls().back();
         const std::string where = "cut at call " + std::to_string(n) + " " + cut.function + "(" +
                                   (cut.args.empty() ? "" : cut.args[0]) + ")";
-        const bool logGone = !sim::FileExists(SCENARIO_LOG);
+        const bool logGone = !sim::FileExists(TOOL_LOG);
         EndProgramProcess();
         RunCheck check(setup);
         std::vector<std::string> violations = check.Check(RunUninstaller(setup.commandTail));
@@ -479,16 +440,11 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         const Leftovers after = Leftovers::Take(groups);
 
         std::vector<std::string> higher;   // counts one above the whole run's
-        std::set<std::string> keys;
-        for (const auto &v : whole.values)
-            keys.insert(v.first);
-        for (const auto &v : after.values)
-            keys.insert(v.first);
-        for (const std::string &key : keys) {
-            bool isCount = key.compare(0, sizeof(kSharedDllsPrefix) - 1, kSharedDllsPrefix) == 0;
+        for (const std::string &key : KeysOf(whole.values, after.values)) {
+            bool isCount = key.compare(0, sharedDlls.size(), sharedDlls) == 0;
             if (isCount && after.Count(key) == whole.Count(key) + 1) {
-                higher.push_back(key.substr(sizeof(kSharedDllsPrefix) - 1));
-            } else if (key.compare(0, sizeof(kJournal) - 1, kJournal) == 0) {
+                higher.push_back(key.substr(sharedDlls.size()));
+            } else if (key.compare(0, journal.size(), journal) == 0) {
                 EXPECT_TRUE(logGone && whole.values.count(key) == 0) << where << ": the release journal stays: " << key;
             } else {
                 auto w = whole.values.find(key);
@@ -500,12 +456,7 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         }
         EXPECT_LE(higher.size(), 1u) << where << ": more than one count stays too high:" << Joined(higher);
 
-        std::set<std::string> paths;
-        for (const auto &f : whole.files)
-            paths.insert(f.first);
-        for (const auto &f : after.files)
-            paths.insert(f.first);
-        for (const std::string &path : paths) {
+        for (const std::string &path : KeysOf(whole.files, after.files)) {
             auto w = whole.files.find(path);
             auto a = after.files.find(path);
             if (w != whole.files.end() && a != after.files.end() && w->second == a->second)
@@ -518,8 +469,8 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         }
         // No DLL goes while something still counts on it.
         for (const auto &v : after.values)
-            if (v.first.compare(0, sizeof(kSharedDllsPrefix) - 1, kSharedDllsPrefix) == 0 && after.Count(v.first) > 0) {
-                std::string dll = v.first.substr(sizeof(kSharedDllsPrefix) - 1);
+            if (v.first.compare(0, sharedDlls.size(), sharedDlls) == 0 && after.Count(v.first) > 0) {
+                std::string dll = v.first.substr(sharedDlls.size());
                 EXPECT_TRUE(before.files.count(dll) == 0 || after.files.count(dll) != 0)
                     << where << ": " << dll << " is deleted, counted " << after.Count(v.first);
             }

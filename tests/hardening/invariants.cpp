@@ -7,7 +7,6 @@
 #include <cstring>
 #include <mutex>
 #include <set>
-#include <sstream>
 
 namespace hardening {
 
@@ -16,11 +15,11 @@ static const char kWarning[] = "0x30";    // MB_OK | MB_ICONWARNING
 static const char kQuestion[] = "0x24";   // MB_YESNO | MB_ICONQUESTION
 static const char kPlainOk[] = "0x0";     // MB_OK
 
-static const char kSharedDlls[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS";
-static const char kSharedDllsPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-static const char kUninstall[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL";
-static const char kWininit[] = "C:\\WINDOWS\\WININIT.INI";
-static const char kJournal[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVANE UNINSTALL";
+static const char kWininit[] = WININIT_PATH;
+// The keys as sim::RegistryKeys names them.
+static const std::string kSharedDlls = sim::RegKeyPath(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH);
+static const std::string kUninstall = sim::RegKeyPath(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+static const std::string kJournal = sim::RegKeyPath(HKEY_LOCAL_MACHINE, JOURNAL_KEY);
 
 static const size_t kRecordSize = 516;
 static const size_t kTextSize = 256;
@@ -29,18 +28,7 @@ static const size_t kTextSize = 256;
 static std::mutex g_runsMutex;
 static std::vector<DWORD> g_runs;
 
-// As Windows compares names: letters a to z without regard to case, the
-// bytes of a double-byte character as they stand.
-static std::string Upper(std::string text)
-{
-    for (size_t i = 0; i < text.size(); i++) {
-        if (IsDBCSLeadByte((BYTE)text[i]))
-            i++;
-        else if (text[i] >= 'a' && text[i] <= 'z')
-            text[i] = (char)(text[i] - 'a' + 'A');
-    }
-    return text;
-}
+using sim::Upper;
 
 static std::string Shown(const std::string &text)
 {
@@ -70,37 +58,6 @@ const char *OutcomeName(Outcome outcome)
     }
 }
 
-void ApplySetup(const RunSetup &setup)
-{
-    bool confirm = setup.confirm;
-    sim::SetMessageBoxHandler([confirm](const sim::MessageBoxRecord &box) {
-        if ((box.type & 0xF) == MB_YESNO)
-            return confirm ? IDYES : IDNO;
-        return IDOK;
-    });
-    WPARAM button = setup.restartYes ? IDOK : IDCANCEL;
-    sim::SetModalDialogHandler([button](HWND dialog, const std::string &) { sim::SendCommand(dialog, button); });
-    switch (setup.progman) {
-    case PROGMAN_ACCEPTS:
-        sim::SetProgramManager([](const std::string &) { return true; });
-        break;
-    case PROGMAN_REFUSES:
-        sim::SetProgramManager([](const std::string &) { return false; });
-        break;
-    case PROGMAN_ABSENT:
-        sim::StopProgramManager();
-        break;
-    case PROGMAN_TOO_SLOW:
-        sim::SetProgramManager([](const std::string &) { return true; });
-        sim::SetProgramManagerAnswerTime(60000);
-        break;
-    }
-    if (setup.otherRunUnderWay) {
-        sim::HoldNamedMapping(LogGuardName(setup.commandTail), OTHER_RUN_PROCESS_ID);
-        sim::AddOtherWindow(OTHER_RUN_PROCESS_ID, true, false);
-    }
-}
-
 void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads, std::function<void()> action)
 {
     sim::AddProgram(
@@ -115,7 +72,7 @@ void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveRea
         stillActiveReads);
 }
 
-static DWORD LittleEndian(const std::string &bytes, size_t at)
+DWORD LittleEndian(const std::string &bytes, size_t at)
 {
     DWORD value = 0;
     for (size_t i = 0; i < 4 && at + i < bytes.size(); i++)
@@ -221,7 +178,6 @@ static std::string FieldText(const std::string &bytes, size_t offset, bool *term
     return field.substr(0, *terminated ? end : kTextSize);
 }
 
-// The INI file as (upper-case section, line) pairs.
 // "~MU", five hex digits, ".TMP": the names files in use are renamed to.
 static bool IsRenamedAsideName(const std::string &name)
 {
@@ -233,22 +189,12 @@ static bool IsRenamedAsideName(const std::string &name)
     return true;
 }
 
+// The INI file's lines as (upper-case section, line) pairs.
 static std::multiset<std::pair<std::string, std::string>> IniLines(const std::string &content)
 {
     std::multiset<std::pair<std::string, std::string>> out;
-    std::istringstream in(content);
-    std::string line, section;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            continue;
-        if (line[0] == '[' && line.find(']') != std::string::npos) {
-            section = Upper(line.substr(1, line.find(']') - 1));
-            continue;
-        }
-        out.insert({section, line});
-    }
+    for (const auto &line : sim::ProfileSectionLines(content))
+        out.insert({Upper(line.first), line.second});
     return out;
 }
 
@@ -284,8 +230,7 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
     for (size_t at = 0; at + kRecordSize <= logBytes_.size(); at += kRecordSize) {
         std::string bytes = logBytes_.substr(at, kRecordSize);
         Record rec;
-        rec.type = (DWORD)(unsigned char)bytes[0] | (DWORD)(unsigned char)bytes[1] << 8 |
-                   (DWORD)(unsigned char)bytes[2] << 16 | (DWORD)(unsigned char)bytes[3] << 24;
+        rec.type = LittleEndian(bytes, 0);
         bool primaryEnds, secondaryEnds;
         rec.primary = FieldText(bytes, 4, &primaryEnds);
         rec.secondary = FieldText(bytes, 4 + kTextSize, &secondaryEnds);
@@ -358,10 +303,7 @@ DWORD RunCheck::CountBefore(const std::string &dllText, bool *countable) const
     auto value = key->second.find(Upper(dllText));
     if (value == key->second.end() || value->second.second.data.size() > 4)
         return 0;
-    DWORD count = 0;
-    const std::string &data = value->second.second.data;
-    for (size_t i = 0; i < data.size(); i++)
-        count |= (DWORD)(unsigned char)data[i] << (8 * i);
+    DWORD count = LittleEndian(value->second.second.data, 0);
     *countable = true;
     return count;
 }
@@ -389,7 +331,7 @@ bool RunCheck::CountReachedZero(const std::string &dllText) const
     CountBefore(dllText, &countable);
     if (!countable)
         return false;
-    std::optional<sim::RegValue> now = sim::GetRegValue(HKEY_LOCAL_MACHINE, kSharedDllsPath, dllText);
+    std::optional<sim::RegValue> now = sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, dllText);
     return !now;
 }
 
@@ -748,7 +690,7 @@ void RunCheck::CheckFiles()
             if (before.count(line) >= now.count(line))
                 continue;
             std::string name = line.second.substr(0, 4) == "NUL=" ? line.second.substr(4) : "";
-            if (!removal || line.first != "RENAME" || mayBeNamed.count(Upper(name)) == 0)
+            if (!removal || line.first != Upper(WININIT_RENAME_SECTION) || mayBeNamed.count(Upper(name)) == 0)
                 Fail("WININIT.INI gained a line, but " + whyNot(Upper(name)) + ": " + Shown(line.second) + " in [" +
                      line.first + "]");
             else
@@ -830,10 +772,10 @@ void RunCheck::CheckRegistry()
         lastName = rec.primary;
         named = true;
         if (faulted_ && !rec.primary.empty() && !HoldsBackslash(rec.primary))
-            entries.insert(std::string(kUninstall) + "\\" + Upper(rec.primary));
+            entries.insert(kUninstall + "\\" + Upper(rec.primary));
     }
     if (named && !lastName.empty() && !HoldsBackslash(lastName))
-        entries.insert(std::string(kUninstall) + "\\" + Upper(lastName));
+        entries.insert(kUninstall + "\\" + Upper(lastName));
 
     // An entry goes with its subtree, but for what lies behind a symbolic
     // link in it.
@@ -900,9 +842,7 @@ void RunCheck::CheckRegistry()
                 continue;
             }
             const sim::RegValue &v = is->second.second;
-            DWORD lowered = 0;
-            for (size_t i = 0; i < v.data.size() && i < 4; i++)
-                lowered |= (DWORD)(unsigned char)v.data[i] << (8 * i);
+            DWORD lowered = LittleEndian(v.data, 0);
             if (v.type != was->second.second.type || v.data.size() != was->second.second.data.size())
                 Fail(what + "written back with another type or size");
             else if (lowered >= count)
@@ -1080,7 +1020,8 @@ void RunCheck::CheckLogReads()
 void RunCheck::CheckDialogs()
 {
     std::optional<sim::WindowState> progress = sim::FindWindowByTemplate("UNINSTDLG");
-    if ((outcome_ == RUN_DECLINED || outcome_ == RUN_ELSEWHERE) && progress && progress->everShown)
+    // The dialog shows from the user's Yes on.
+    if (outcome_ != RUN_ABORTED && outcome_ != RUN_COMPLETED && progress && progress->everShown)
         Fail("the progress dialog was shown in a " + std::string(OutcomeName(outcome_)) + " run");
     if (!faulted_ && outcome_ == RUN_ELSEWHERE && sim::ForegroundWindow() == nullptr)
         Fail("a second start did not bring the other run's window to the front");

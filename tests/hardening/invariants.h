@@ -36,6 +36,7 @@
 //   was made to fail may stay open too; a failed close excuses nothing else.
 // - Exit code 0, or -1 after the alarm about a corrupt executable only.
 // - Nothing holds off a logoff when the run ends.
+// - The progress dialog shows only after the user's Yes.
 // - A run started while another on the same log is under way shows nothing,
 //   changes nothing and brings the other run's window to the front.
 // - The message boxes follow the one sequence the program promises for the
@@ -85,8 +86,9 @@ struct RunSetup {
 // Programs. A custom program record that is not acted on stops the removal.
 bool RecordIsActedOn(const std::string &bytes);
 
-// Installs the user's answers and Program Manager as setup says.
-void ApplySetup(const RunSetup &setup);
+// The little-endian number in the four bytes at at, those past the end
+// taken as 0: a record's type, a SharedDLLs count.
+DWORD LittleEndian(const std::string &bytes, size_t at);
 
 // Makes path a program that ends with status; its runs are counted for the
 // checks of the custom programs. While it runs it does what action does.
@@ -116,9 +118,6 @@ public:
 
     // The outcome found by the last Check.
     Outcome outcome() const { return outcome_; }
-
-    // Whether some platform call failed by injection during the run.
-    bool faultInjected() const { return faulted_; }
 
 private:
     struct Record {

@@ -1,8 +1,7 @@
 // The invariant checker on clean runs, and on runs in which something the
 // program must never do happens, to show that the checker catches it.
-#include "scenario.h"
+#include "simulated_run.h"
 
-#include "support/log_builder.h"
 #include "support/program_world.h"
 #include "support/program_texts.h"
 
@@ -10,13 +9,7 @@
 
 using namespace hardening;
 
-static std::string Joined(const std::vector<std::string> &texts)
-{
-    std::string out;
-    for (const std::string &t : texts)
-        out += "\n    " + t;
-    return out.empty() ? " (none)" : out;
-}
+#define COMMON_DLL SIM_SYSTEM_DIR "\\common.dll"
 
 static bool Mentions(const std::vector<std::string> &violations, const std::string &part)
 {
@@ -37,7 +30,7 @@ TEST(Invariants, CleanRunsOfEveryScenarioKeepThem)
                  {SCENARIO_ABORTED, RUN_ABORTED},
                  {SCENARIO_SECOND_START, RUN_ELSEWHERE}};
     for (const Case &c : cases) {
-        RunResult result = RunScenario(c.kind);
+        RunResult result = RunAndCheck(Scenario(c.kind));
         EXPECT_EQ(0, result.exitCode) << ScenarioName(c.kind);
         EXPECT_EQ(OutcomeName(c.outcome), std::string(OutcomeName(result.outcome))) << ScenarioName(c.kind);
         EXPECT_TRUE(result.violations.empty()) << ScenarioName(c.kind) << Joined(result.violations);
@@ -46,31 +39,26 @@ TEST(Invariants, CleanRunsOfEveryScenarioKeepThem)
 
 TEST(Invariants, TheCompletedScenarioRemovesWhatTheLogNames)
 {
-    RunResult result = RunScenario(SCENARIO_COMPLETED);
+    RunResult result = RunAndCheck(Scenario(SCENARIO_COMPLETED));
     ASSERT_TRUE(result.violations.empty()) << Joined(result.violations);
-    EXPECT_FALSE(sim::FileExists(SCENARIO_APP "\\tool.exe"));
-    EXPECT_FALSE(sim::FileExists(SCENARIO_APP "\\private.dll"));
-    EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\system32\\common.dll"));
-    EXPECT_TRUE(sim::FileExists(SCENARIO_APP "\\busy.dll"));
-    EXPECT_FALSE(sim::FileExists(SCENARIO_LOG));
+    EXPECT_FALSE(sim::FileExists(TOOL_APP "\\tool.exe"));
+    EXPECT_FALSE(sim::FileExists(TOOL_APP "\\private.dll"));
+    EXPECT_TRUE(sim::FileExists(COMMON_DLL));
+    EXPECT_TRUE(sim::FileExists(TOOL_APP "\\busy.dll"));
+    EXPECT_FALSE(sim::FileExists(TOOL_LOG));
     EXPECT_TRUE(sim::FileExists("C:\\Apps\\Other\\keep.txt"));
     EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App"));
     EXPECT_EQ(1u, sim::CallsTo("ExitWindowsEx").size());
-    EXPECT_NE(std::string::npos, sim::FileContent("C:\\WINDOWS\\WININIT.INI").find("NUL=C:\\OTHER~1.TMP"));
+    EXPECT_NE(std::string::npos, sim::FileContent(WININIT_PATH).find("NUL=C:\\OTHER~1.TMP"));
 }
-
-#define COMMON_DLL "C:\\WINDOWS\\system32\\common.dll"
 
 TEST(Invariants, AProgramManagerThatAnswersTooLateFailsEveryCommand)
 {
-    PrepareProgramWorld();
-    RunSetup setup = BuildScenario(SCENARIO_COMPLETED);
-    setup.progman = PROGMAN_TOO_SLOW;
-    ApplySetup(setup);
-    RunCheck check(setup);
-    std::vector<std::string> violations = check.Check(RunUninstaller(setup.commandTail));
-    EXPECT_TRUE(violations.empty()) << Joined(violations);
+    SimulatedRun run = Scenario(SCENARIO_COMPLETED);
+    run.progman = PROGMAN_TOO_SLOW;
+    RunResult result = RunAndCheck(run);
+    EXPECT_TRUE(result.violations.empty()) << Joined(result.violations);
     std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
     ASSERT_EQ(3u, boxes.size());
     EXPECT_EQ(DdeFailedText("[DeleteGroup(\"Tool Group\")]"),
@@ -85,23 +73,15 @@ TEST(Invariants, AProgramManagerThatAnswersTooLateFailsEveryCommand)
 static std::vector<std::string> RunWithProgram(std::function<void()> misdeed, int dllRecords = 1,
                                                std::function<void()> arrange = nullptr)
 {
-    PrepareProgramWorld();
-    std::vector<TestRecord> log{{0, "Tool", ""}, {7, SCENARIO_APP "\\undo.exe", ""}};
-    log.insert(log.end(), dllRecords, TestRecord{4, COMMON_DLL, ""});
-    sim::AddFile(SCENARIO_LOG, LogBytes(log));
-    sim::AddFile("C:\\Apps\\Other\\keep.txt", "keep");
-    sim::AddFile(COMMON_DLL, "dll");
-    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL, 2);
-    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App");
-    AddCheckedProgram(SCENARIO_APP "\\undo.exe", 0, 0, misdeed);
-    RunSetup setup;
-    setup.commandTail = SCENARIO_LOG;
-    ApplySetup(setup);
-    RunCheck check(setup);
-    if (arrange)
-        arrange();
-    int exitCode = RunUninstaller(setup.commandTail);
-    return check.Check(exitCode);
+    SimulatedRun run;
+    run.records = {{0, "Tool", ""}, {7, TOOL_APP "\\undo.exe", ""}};
+    run.records.insert(run.records.end(), dllRecords, TestRecord{4, COMMON_DLL, ""});
+    run.items = {File("C:\\Apps\\Other\\keep.txt"), File(COMMON_DLL), SharedDll(COMMON_DLL, 2), Entry("Other App")};
+    return RunAndCheck(run, [&] {
+        AddCheckedProgram(TOOL_APP "\\undo.exe", 0, 0, misdeed);
+        if (arrange)
+            arrange();
+    }).violations;
 }
 
 static void Harmless() {}
@@ -117,7 +97,7 @@ TEST(Invariants, NothingTheLogDoesNotNameMayBeScheduled)
 {
     std::vector<std::string> violations = RunWithProgram([] {
         MoveFileExA("C:\\APPS\\OTHER\\KEEP.TXT", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        WritePrivateProfileStringA("Rename", "NUL", "C:\\APPS\\OTHER\\KEEP.TXT", "C:\\WINDOWS\\WININIT.INI");
+        WritePrivateProfileStringA(WININIT_RENAME_SECTION, "NUL", "C:\\APPS\\OTHER\\KEEP.TXT", WININIT_PATH);
     });
     EXPECT_TRUE(Mentions(violations, "scheduled for deletion at restart, but not named by the log"))
         << Joined(violations);
@@ -136,7 +116,7 @@ TEST(Invariants, ACountThatGrowsIsAWrappedValue)
     // As if 0 had been lowered: the count the run leaves is above the one
     // it found.
     std::vector<std::string> violations = RunWithProgram([] {
-        sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "C:\\WINDOWS\\system32\\common.dll", 0xFFFFFFFF);
+        sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL, 0xFFFFFFFF);
     });
     EXPECT_TRUE(Mentions(violations, "a wrapped value")) << Joined(violations);
 }
@@ -144,7 +124,7 @@ TEST(Invariants, ACountThatGrowsIsAWrappedValue)
 TEST(Invariants, ACountLoweredByMoreThanItsRecordsIsReported)
 {
     std::vector<std::string> violations = RunWithProgram([] {
-        sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "C:\\WINDOWS\\system32\\common.dll", 0);
+        sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, COMMON_DLL, 0);
     });
     EXPECT_TRUE(Mentions(violations, "lowered by 2 for 1 records")) << Joined(violations);
 }
@@ -167,9 +147,9 @@ TEST(Invariants, ABoxTheProgramDoesNotPromiseIsReported)
 
 TEST(Invariants, ADeclinedRunKeepsTheLogOpenAndNothingElse)
 {
-    RunResult result = RunScenario(SCENARIO_DECLINED);
+    RunResult result = RunAndCheck(Scenario(SCENARIO_DECLINED));
     EXPECT_TRUE(result.violations.empty()) << Joined(result.violations);
-    EXPECT_EQ(std::vector<std::string>{"file " SCENARIO_LOG}, sim::OpenHandles());
+    EXPECT_EQ(std::vector<std::string>{"file " TOOL_LOG}, sim::OpenHandles());
 }
 
 // The checker passes the run in which the custom program does what sound
@@ -283,7 +263,7 @@ TEST(Invariants, ADdeInstanceLeftOpenIsReported)
 TEST(Invariants, AWrongExitCodeIsReported)
 {
     PrepareProgramWorld();
-    RunSetup setup = BuildScenario(SCENARIO_COMPLETED);
+    RunSetup setup = Apply(Scenario(SCENARIO_COMPLETED));
     RunCheck completed(setup);
     EXPECT_EQ(0, RunUninstaller(setup.commandTail));
     std::vector<std::string> sound = completed.Check(0);
@@ -296,9 +276,9 @@ TEST(Invariants, AWrongExitCodeIsReported)
 
     // After the alarm about a corrupt executable the code is -1.
     PrepareProgramWorld();
-    setup = BuildScenario(SCENARIO_COMPLETED);
-    sim::AddFile(EXE_PATH, CorruptExecutable());
-    setup.exeIntact = false;
+    SimulatedRun run = Scenario(SCENARIO_COMPLETED);
+    run.exeCorrupt = true;
+    setup = Apply(run);
     RunCheck corrupt(setup);
     EXPECT_EQ(-1, RunUninstaller(setup.commandTail));
     std::vector<std::string> alarm = corrupt.Check(-1);

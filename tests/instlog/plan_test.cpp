@@ -2,6 +2,7 @@
 // says what becomes of every record.
 #include "run_instlog.h"
 #include "support/log_builder.h"
+#include "support/machine_names.h"
 
 class Plan : public InstlogTest {
 protected:
@@ -51,7 +52,7 @@ TEST_F(Plan, AWholeSmallLog)
               "  record 2: remove directory \"C:\\Acme\", or schedule it for removal at restart\n"
               "Pass D: the system-file step; status \"Preparing SystemFile removal\"\n"
               "  nothing\n"
-              "Uninstall key: delete \"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme\" under "
+              "Uninstall key: delete \"" UNINSTALL_KEY "\\Acme\" under "
               "HKEY_LOCAL_MACHINE\n"
               "No action\n"
               "  record 0: APPNAME: the application's name\n"
@@ -106,13 +107,13 @@ TEST_F(Plan, TheUninstallKeyStepAndItsSkips)
         std::string line;
     } cases[] = {
         {{{0, "Alpha", ""}, {0, "Beta", ""}},
-         "Uninstall key: delete \"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Beta\" under "
+         "Uninstall key: delete \"" UNINSTALL_KEY "\\Beta\" under "
          "HKEY_LOCAL_MACHINE\n"},
         {{{1, "C:\\a", ""}}, "Uninstall key: skipped, the log has no usable APPNAME record, so the name is empty\n"},
         {{{0, "", ""}}, "Uninstall key: skipped, the application's name is empty\n"},
         {{{0, "Acme\\Tools", ""}}, "Uninstall key: skipped, the application's name holds a backslash\n"},
         {{{0, "Good", ""}, {0, std::string(256, 'N'), ""}},
-         "Uninstall key: delete \"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Good\" under "
+         "Uninstall key: delete \"" UNINSTALL_KEY "\\Good\" under "
          "HKEY_LOCAL_MACHINE\n"},
     };
     for (const Case &c : cases) {

@@ -2,6 +2,8 @@
 // thread identities, last errors, modules and system facts.
 #include "world.h"
 
+#include "support/machine_names.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,14 +79,6 @@ size_t FindLastOf(const std::string &text, const char *chars)
         if (strchr(chars, text[i]) != nullptr && text[i] != '\0')
             last = i;
     return last;
-}
-
-std::string Upper(std::string text)
-{
-    for (size_t i = 0; i < text.size(); i += CharSize(text, i))
-        if (text[i] >= 'a' && text[i] <= 'z')
-            text[i] = (char)(text[i] - 'a' + 'A');
-    return text;
 }
 
 DWORD CurrentThread()
@@ -168,6 +162,14 @@ bool CallFails(const char *function, std::vector<std::string> args, HANDLE file,
 
 using namespace detail;
 
+std::string Upper(std::string text)
+{
+    for (size_t i = 0; i < text.size(); i += CharSize(text, i))
+        if (text[i] >= 'a' && text[i] <= 'z')
+            text[i] = (char)(text[i] - 'a' + 'A');
+    return text;
+}
+
 void JoinThreads()
 {
     for (;;) {
@@ -201,13 +203,13 @@ void Reset()
     w.handles.clear();
     w.nextHandle = 0x1000;
     w.queues.clear();
-    w.moduleFileName = "C:\\Program Files\\App\\uninstall.exe";
-    w.windowsDirectory = "C:\\WINDOWS";
-    w.systemDirectory = "C:\\WINDOWS\\system32";
+    w.moduleFileName = EXE_PATH;
+    w.windowsDirectory = SIM_WINDOWS_DIR;
+    w.systemDirectory = SIM_SYSTEM_DIR;
     w.version = 0x1DB10106;
     w.codePage = 1252;
     w.environment.clear();
-    w.environment["COMSPEC"] = {"COMSPEC", "C:\\WINDOWS\\system32\\cmd.exe"};
+    w.environment["COMSPEC"] = {"COMSPEC", SIM_COMSPEC};
     w.hasDefaultDllDirectories = true;
     w.hasShutdownBlockReason = true;
     w.loadedLibraries.clear();

@@ -38,16 +38,6 @@ void HoldNamedMapping(const std::string &name, DWORD processId)
     memcpy(mapping.data.data(), &processId, sizeof(processId));
 }
 
-void ReleaseNamedMapping(const std::string &name)
-{
-    auto lock = Lock();
-    auto it = TheWorld().mappings.find(name);
-    if (it == TheWorld().mappings.end())
-        return;
-    it->second.heldByOthers = false;
-    if (it->second.programHandles == 0)
-        TheWorld().mappings.erase(it);
-}
 
 std::vector<std::string> NamedMappings()
 {

@@ -100,6 +100,32 @@ bool Load(const char *path, Node **node, IniFile *ini)
 
 }  // namespace
 
+namespace sim {
+
+std::vector<std::pair<std::string, std::string>> ProfileSectionLines(const std::string &content)
+{
+    IniFile ini = Parse(content);
+    std::vector<std::pair<std::string, std::string>> lines;
+    ini.sections.insert(ini.sections.begin(), Section{"", ini.preamble});
+    for (const Section &s : ini.sections)
+        for (const std::string &line : s.lines)
+            lines.push_back({s.name, line});
+    return lines;
+}
+
+std::vector<std::string> ProfileLines(const std::string &path, const std::string &section)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr || found.node->isDir)
+        return {};
+    IniFile ini = Parse(found.node->content);
+    Section *s = FindSection(ini, section);
+    return s != nullptr ? s->lines : std::vector<std::string>();
+}
+
+}  // namespace sim
+
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
 {
     if (CallFails("WritePrivateProfileStringA", {Str(section), Str(key), Str(value), Str(file)}))

@@ -4,6 +4,8 @@
 // but RegOpenKeyExA with REG_OPTION_OPEN_LINK for the key it opens.
 #include "world.h"
 
+#include "support/machine_names.h"
+
 #include <cstring>
 
 namespace sim {
@@ -96,8 +98,7 @@ void ResetRegistry()
     g_deletedKeys.clear();
     w.roots[HKEY_LOCAL_MACHINE] = std::make_unique<Key>();
     w.roots[HKEY_CURRENT_USER] = std::make_unique<Key>();
-    FindKey(w.roots[HKEY_LOCAL_MACHINE].get(),
-            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", true);
+    FindKey(w.roots[HKEY_LOCAL_MACHINE].get(), UNINSTALL_KEY, true);
 }
 
 void AddRegKey(HKEY root, const std::string &key)
@@ -378,6 +379,14 @@ static void CollectKeys(const std::string &path, const Key *key, std::vector<Reg
     out->push_back(info);
     for (auto &sub : key->subkeys)
         CollectKeys(path + "\\" + sub.first, sub.second.get(), out);
+}
+
+std::string RegKeyPath(HKEY root, const std::string &key)
+{
+    std::string path = KeyName(root);
+    for (const std::string &part : SplitKey(key))
+        path += "\\" + Upper(part);
+    return path;
 }
 
 std::vector<RegKeyInfo> RegistryKeys()

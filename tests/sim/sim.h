@@ -172,6 +172,17 @@ void SetProgramManagerAnswerTime(DWORD milliseconds);
 // The data of every execute transaction sent, in order, as bytes.
 std::vector<std::string> DdeExecuteData();
 
+// ---- INI files -------------------------------------------------------------
+
+// An INI file's text as the profile functions read it: each line, blanks
+// around it trimmed, empty ones left out, with its section's name ("" before
+// the first section).
+std::vector<std::pair<std::string, std::string>> ProfileSectionLines(const std::string &content);
+
+// The lines of the section named section (without regard to case) of the
+// INI file at path; none when the file or the section is missing.
+std::vector<std::string> ProfileLines(const std::string &path, const std::string &section);
+
 // ---- Registry ------------------------------------------------------------
 
 struct RegValue {
@@ -197,6 +208,9 @@ struct RegKeyInfo {
 
 // Every key of every root, parents before their children.
 std::vector<RegKeyInfo> RegistryKeys();
+
+// The path by which RegistryKeys names key under root.
+std::string RegKeyPath(HKEY root, const std::string &key);
 
 // ---- Handles ------------------------------------------------------------
 
@@ -287,8 +301,6 @@ void SetModalDialogHandler(std::function<void(HWND dialog, const std::string &te
 // Another process holds a named mapping of the paging file (as
 // CreateFileMappingA makes one) whose first four bytes are processId.
 void HoldNamedMapping(const std::string &name, DWORD processId);
-// That process lets it go, as its end does.
-void ReleaseNamedMapping(const std::string &name);
 // Every named mapping that exists.
 std::vector<std::string> NamedMappings();
 // Whether names with a namespace ("Global\\...") are understood, as they are
@@ -319,6 +331,10 @@ void SetMessageBoxHandler(std::function<int(const MessageBoxRecord &box)> handle
 std::vector<MessageBoxRecord> MessageBoxes();
 
 // ---- System ----------------------------------------------------------------
+
+// A name as Windows compares names: the letters a to z in upper case, the
+// bytes of a double-byte character of the ANSI code page as they stand.
+std::string Upper(std::string text);
 
 DWORD MainThreadId();
 void SetModuleFileName(const std::string &path);

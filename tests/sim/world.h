@@ -150,9 +150,9 @@ struct World {
     DWORD mainThread = 0;
     DWORD nextThreadId = 100;
 
-    std::string moduleFileName = "C:\\Program Files\\App\\uninstall.exe";
-    std::string windowsDirectory = "C:\\WINDOWS";
-    std::string systemDirectory = "C:\\WINDOWS\\system32";
+    std::string moduleFileName;
+    std::string windowsDirectory;
+    std::string systemDirectory;
     DWORD processId = 0x1A4;
     std::map<std::string, NamedMapping> mappings;
     std::map<void *, std::string> views;   // mapped views, by address
@@ -199,8 +199,7 @@ size_t FindLastOf(const std::string &text, const char *chars);
 std::string Str(const char *text);
 std::string Num(unsigned long long value);
 std::string Hex(unsigned long long value);
-// Letters a to z in upper case, double-byte characters as they stand.
-std::string Upper(std::string text);
+using sim::Upper;
 
 // Thread identity and last error.
 DWORD CurrentThread();

@@ -12,6 +12,11 @@ struct TestRecord {
     std::string secondary;
 };
 
+inline bool operator==(const TestRecord &a, const TestRecord &b)
+{
+    return a.type == b.type && a.primary == b.primary && a.secondary == b.secondary;
+}
+
 // One 516-byte record; texts longer than 255 characters fill their whole
 // 256 bytes without a terminating zero.
 std::string RecordBytes(const TestRecord &record);

@@ -2,7 +2,6 @@
 
 #include "platform/image_check.h"
 
-#include <algorithm>
 #include <cstring>
 
 static const size_t kPeOffset = 0x80;
@@ -11,11 +10,6 @@ static const size_t kSections = 3;
 static uint32_t Get16(const std::string &s, size_t at)
 {
     return (unsigned char)s[at] | (uint32_t)(unsigned char)s[at + 1] << 8;
-}
-
-static uint32_t Get32(const std::string &s, size_t at)
-{
-    return Get16(s, at) | Get16(s, at + 2) << 16;
 }
 
 static void Put16(std::string &s, size_t at, uint16_t v)
@@ -53,15 +47,6 @@ size_t SecurityEntryOffset(const std::string &image)
 size_t StampOffset()
 {
     return 0x600;
-}
-
-size_t ImageEnd(const std::string &image)
-{
-    size_t table = kPeOffset + 24 + OptionalSize(IsPe32(image));
-    size_t end = 0;
-    for (size_t i = 0; i < kSections; i++)
-        end = std::max<size_t>(end, Get32(image, table + 40 * i + 20) + Get32(image, table + 40 * i + 16));
-    return end;
 }
 
 std::string UnstampedImage(bool pe32, uint32_t stampSectionSize)

@@ -15,11 +15,10 @@
 std::string UnstampedImage(bool pe32 = false, uint32_t stampSectionSize = 0x200);
 
 // Offsets in images made by UnstampedImage: the header CheckSum, the
-// certificate table's directory entry, the stamp; and where the image ends.
+// certificate table's directory entry, the stamp.
 size_t ChecksumOffset();
 size_t SecurityEntryOffset(const std::string &image);
 size_t StampOffset();
-size_t ImageEnd(const std::string &image);
 
 // The header CheckSum's value: over the whole file, the field as zero.
 uint32_t ComputeChecksum(const std::string &image);

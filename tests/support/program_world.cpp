@@ -103,7 +103,7 @@ std::string LogGuardName(const std::string &logPath)
     for (const sim::ItemInfo &item : sim::AllItems())
         if (item.longPath == *log) {
             char name[64];
-            snprintf(name, sizeof(name), "Global\\Morvane Uninstall %08X-%08X%08X", (unsigned)item.volumeSerial,
+            snprintf(name, sizeof(name), GUARD_NAME_PREFIX "%08X-%08X%08X", (unsigned)item.volumeSerial,
                      (unsigned)(item.id >> 32), (unsigned)item.id);
             return name;
         }

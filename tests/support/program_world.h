@@ -5,11 +5,9 @@
 #ifndef TESTS_SUPPORT_PROGRAM_WORLD_H
 #define TESTS_SUPPORT_PROGRAM_WORLD_H
 
-#include <string>
+#include "machine_names.h"
 
-#define UNINSTALL_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
-#define SHARED_DLLS_KEY_PATH "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
-#define EXE_PATH "C:\\Program Files\\App\\uninstall.exe"
+#include <string>
 
 // Empties the world, adds the templates and the executable, and clears the
 // globals that a previous run left set.
@@ -26,8 +24,7 @@ std::string CorruptExecutable();
 int RunUninstaller(const std::string &commandTail);
 
 // The name of the guard that a run on the log at logPath (which must exist)
-// takes: "Global\\Morvane Uninstall ", the volume's serial number, "-", and
-// the log's file index, in hex.
+// takes (GUARD_NAME_PREFIX and the log's identity).
 std::string LogGuardName(const std::string &logPath);
 
 // Ends the program's process as a kill does, keeping the world it changed,

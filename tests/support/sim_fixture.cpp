@@ -6,6 +6,17 @@
 
 #include <vector>
 
+::testing::AssertionResult EndedAs(const hardening::RunResult &result, hardening::Outcome expected)
+{
+    if (result.outcome == expected && result.violations.empty())
+        return ::testing::AssertionSuccess();
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    failure << "a " << hardening::OutcomeName(result.outcome) << " run (exit code " << result.exitCode << ")";
+    if (result.outcome != expected)
+        failure << ", where a " << hardening::OutcomeName(expected) << " one was due";
+    return result.violations.empty() ? failure : failure << ", and broke:" << hardening::Joined(result.violations);
+}
+
 void SimTest::SetUp()
 {
     PrepareProgramWorld();
@@ -26,18 +37,6 @@ void SimTest::OpenAndScan(const std::string &path)
     ASSERT_TRUE(OpenLog(path.c_str())) << path;
     ScanLog(g_caption, sizeof(g_caption));
     IdentifyLog(path.c_str());
-}
-
-int SimTest::RunProgram(const std::string &commandTail)
-{
-    return RunUninstaller(commandTail);
-}
-
-void SimTest::AnswerConfirmation(int answer)
-{
-    sim::SetMessageBoxHandler([answer](const sim::MessageBoxRecord &box) {
-        return (box.type & 0xF) == MB_YESNO ? answer : IDOK;
-    });
 }
 
 std::vector<std::string> SimTest::BoxTexts()

@@ -4,6 +4,7 @@
 #ifndef TESTS_SUPPORT_SIM_FIXTURE_H
 #define TESTS_SUPPORT_SIM_FIXTURE_H
 
+#include "hardening/simulated_run.h"
 #include "log_builder.h"
 #include "sim/sim.h"
 #include "program_world.h"
@@ -12,6 +13,10 @@
 
 #include <string>
 #include <vector>
+
+// Whether a whole run kept every invariant and ended as expected; the
+// message says what it broke.
+::testing::AssertionResult EndedAs(const hardening::RunResult &result, hardening::Outcome expected);
 
 class SimTest : public ::testing::Test {
 protected:
@@ -24,13 +29,6 @@ protected:
     // Opens the log at path into g_logFile, runs the start-up scan and
     // identifies the log, as start-up does.
     void OpenAndScan(const std::string &path);
-
-    // Runs the whole program with the command line's tail and waits for its
-    // threads; returns WinMain's result.
-    int RunProgram(const std::string &commandTail);
-
-    // Answers the confirmation with answer; every other box with IDOK.
-    void AnswerConfirmation(int answer);
 
     // Texts of the message boxes shown, in order.
     std::vector<std::string> BoxTexts();

@@ -6,9 +6,7 @@
 #include "support/sim_fixture.h"
 #include "support/program_texts.h"
 
-#define LOG "C:\\Apps\\Tool\\install.log"
-#define APP "C:\\Program Files\\Tool"
-
+using namespace hardening;
 
 class Completion : public SimTest {
 protected:
@@ -40,15 +38,6 @@ protected:
         });
         EXPECT_EQ(0, DialogBoxParamA(nullptr, "RESTARTDLG", nullptr, RestartDlgProc, 0));
         EXPECT_EQ(commands.size(), next);
-    }
-
-    void WriteToolLog(const std::vector<TestRecord> &extra = {})
-    {
-        std::vector<TestRecord> records{{0, "Tool", ""}, {1, APP "\\tool.exe", ""}, {2, APP, ""}};
-        records.insert(records.end(), extra.begin(), extra.end());
-        WriteLog(LOG, records);
-        sim::AddFile(APP "\\tool.exe", "exe");
-        sim::AddFile("C:\\Apps\\Other\\keep.txt");
     }
 };
 
@@ -103,76 +92,55 @@ TEST_F(Completion, ARestartIsRequestedWhateverThePrivilegeCallsDo)
     }
 }
 
+// The invariants check the boxes, that the log goes and nothing else but
+// what it names, and that no restart is offered.
 TEST_F(Completion, ACompletedRemovalDeletesTheLogAndItsEmptyFolder)
 {
-    WriteToolLog();
-    AnswerConfirmation(IDYES);
-    EXPECT_EQ(0, RunProgram(LOG));
-
-    std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
-    ASSERT_EQ(2u, boxes.size());
-    EXPECT_EQ(kRemoved, boxes[1].text);
-    EXPECT_EQ("Tool Uninstall", boxes[1].caption);
-    EXPECT_EQ((UINT)(MB_OK | MB_ICONWARNING), boxes[1].type);
-    EXPECT_EQ(sim::MainThreadId(), boxes[1].thread);
-    EXPECT_FALSE(sim::FileExists(LOG));
+    EXPECT_TRUE(EndedAs(RunAndCheck(ToolRun()), RUN_COMPLETED));
+    EXPECT_EQ(sim::MainThreadId(), sim::MessageBoxes()[1].thread);
     EXPECT_FALSE(sim::DirExists("C:\\Apps\\Tool"));
-    EXPECT_TRUE(sim::FileExists("C:\\Apps\\Other\\keep.txt"));
-    EXPECT_FALSE(sim::FindWindowByTemplate("RESTARTDLG"));
-    EXPECT_TRUE(sim::OpenHandles().empty());
 }
 
 TEST_F(Completion, AScheduledFileBringsTheRestartDialogAfterTheSuccessBox)
 {
-    WriteToolLog({{1, APP "\\busy.dll", ""}});
-    sim::AddFile(APP "\\busy.dll");
-    sim::HoldFile(APP "\\busy.dll");
-    AnswerConfirmation(IDYES);
+    SimulatedRun run = ToolRun();
+    run.records.push_back({1, TOOL_APP "\\busy.dll", ""});
+    run.items.push_back(HeldFile(TOOL_APP "\\busy.dll"));
     std::vector<std::string> boxesBefore;
-    sim::SetModalDialogHandler([&boxesBefore, this](HWND dlg, const std::string &) {
-        boxesBefore = BoxTexts();
-        sim::SendCommand(dlg, IDCANCEL);
+    RunResult result = RunAndCheck(run, [&boxesBefore, this] {
+        sim::SetModalDialogHandler([&boxesBefore, this](HWND dlg, const std::string &) {
+            boxesBefore = BoxTexts();
+            sim::SendCommand(dlg, IDCANCEL);
+        });
     });
-    EXPECT_EQ(0, RunProgram(LOG));
-
+    EXPECT_TRUE(EndedAs(result, RUN_COMPLETED));
     EXPECT_EQ((std::vector<std::string>{kConfirm, kRemoved}), boxesBefore);
-    EXPECT_EQ(boxesBefore, BoxTexts());
     ASSERT_TRUE(sim::FindWindowByTemplate("RESTARTDLG"));
     EXPECT_TRUE(sim::FindWindowByTemplate("RESTARTDLG")->destroyed);
-    EXPECT_FALSE(sim::FileExists(LOG));
-    EXPECT_TRUE(sim::ExitRequests().empty());
 }
 
 TEST_F(Completion, ALogHeldOpenIsScheduledAndItsFolderStays)
 {
-    WriteToolLog();
-    sim::HoldFile(LOG, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    AnswerConfirmation(IDYES);
-    sim::SetModalDialogHandler([](HWND dlg, const std::string &) { sim::SendCommand(dlg, IDOK); });
-    EXPECT_EQ(0, RunProgram(LOG));
-
-    EXPECT_TRUE(sim::FileExists(LOG));
-    EXPECT_EQ(std::vector<std::string>{sim::ShortPath(LOG)}, sim::PendingDeletes());
+    SimulatedRun run = ToolRun();
+    run.items.push_back(HeldFile(TOOL_LOG, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    run.restartYes = true;
+    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_COMPLETED));
+    EXPECT_TRUE(sim::FileExists(TOOL_LOG));
+    EXPECT_EQ(std::vector<std::string>{sim::ShortPath(TOOL_LOG)}, sim::PendingDeletes());
     EXPECT_TRUE(sim::DirExists("C:\\Apps\\Tool"));
     EXPECT_EQ(1, g_rebootNeeded);
-    EXPECT_EQ(1u, sim::ExitRequests().size());
 }
 
+// The invariants check that the log stays, the boxes, and that no restart
+// is offered.
 TEST_F(Completion, DeclinedOrAbortedRunsSkipTheCompletion)
 {
-    WriteToolLog();
-    AnswerConfirmation(IDNO);
-    RunProgram(LOG);
-    EXPECT_TRUE(sim::FileExists(LOG));
-    EXPECT_EQ(std::vector<std::string>{kConfirm}, BoxTexts());
+    SimulatedRun declined = ToolRun();
+    declined.confirm = false;
+    EXPECT_TRUE(EndedAs(RunAndCheck(declined), RUN_DECLINED));
 
-    SetUp();
-    WriteToolLog({{7, APP "\\undo.exe", ""}});
-    sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 1u; });
-    AnswerConfirmation(IDYES);
-    RunProgram(LOG);
-    EXPECT_TRUE(sim::FileExists(LOG));
-    EXPECT_EQ(3u, sim::MessageBoxes().size());
-    EXPECT_EQ(kAborted, BoxTexts().back());
-    EXPECT_FALSE(sim::FindWindowByTemplate("RESTARTDLG"));
+    SimulatedRun aborted = ToolRun();
+    aborted.records.push_back({7, TOOL_APP "\\undo.exe", ""});
+    aborted.items.push_back(Program(TOOL_APP "\\undo.exe", 1));
+    EXPECT_TRUE(EndedAs(RunAndCheck(aborted), RUN_ABORTED));
 }

@@ -1,7 +1,7 @@
 #include "removal/custom_program.h"
 #include "support/sim_fixture.h"
 
-#define CMD "C:\\WINDOWS\\system32\\cmd.exe"
+#define CMD SIM_COMSPEC
 
 class CustomProgram : public SimTest {
 protected:

@@ -4,34 +4,13 @@
 
 #include "support/sim_fixture.h"
 
-#define WININIT "C:\\WINDOWS\\WININIT.INI"
+#define WININIT WININIT_PATH
 #define APP_DIR "C:\\Program Files\\Long Application Name"
 
 class DeleteOrScheduleTest : public SimTest {
 protected:
     // The [Rename] section's lines, as the restart processing reads them.
-    std::vector<std::string> RenameLines()
-    {
-        std::vector<std::string> lines;
-        if (!sim::FileExists(WININIT))
-            return lines;
-        std::string content = sim::FileContent(WININIT);
-        bool inRename = false;
-        size_t start = 0;
-        while (start < content.size()) {
-            size_t end = content.find("\r\n", start);
-            EXPECT_NE(std::string::npos, end) << "every line ends in CR LF";
-            if (end == std::string::npos)
-                break;
-            std::string line = content.substr(start, end - start);
-            start = end + 2;
-            if (!line.empty() && line[0] == '[')
-                inRename = line == "[Rename]";
-            else if (inRename)
-                lines.push_back(line);
-        }
-        return lines;
-    }
+    std::vector<std::string> RenameLines() { return sim::ProfileLines(WININIT, WININIT_RENAME_SECTION); }
 };
 
 TEST_F(DeleteOrScheduleTest, AFileNotInUseIsDeletedAtOnce)

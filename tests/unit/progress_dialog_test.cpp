@@ -7,7 +7,7 @@ class ProgressDialog : public SimTest {
 protected:
     HWND Create()
     {
-        LoadLibraryA("C:\\WINDOWS\\system32\\COMCTL32.DLL");
+        LoadLibraryA(SIM_COMCTL32);
         HWND dlg = CreateDialogParamA(nullptr, "UNINSTDLG", nullptr, ProgressDlgProc, 0);
         EXPECT_NE(nullptr, dlg);
         return dlg;

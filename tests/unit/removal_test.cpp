@@ -19,7 +19,7 @@ protected:
     void Start(const std::vector<TestRecord> &records)
     {
         WriteLog(LOG, records);
-        LoadLibraryA("C:\\WINDOWS\\system32\\COMCTL32.DLL");
+        LoadLibraryA(SIM_COMCTL32);
         g_hProgressDlg = CreateDialogParamA(nullptr, "UNINSTDLG", nullptr, ProgressDlgProc, 0);
         ASSERT_NE(nullptr, g_hProgressDlg);
         OpenAndScan(LOG);
@@ -379,7 +379,7 @@ TEST_F(Removal, ACustomProgramRecordWithACutTextStopsTheRemoval)
 
 TEST_F(Removal, SharedDllsAreReleasedInPassB)
 {
-    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    const std::string key = SHARED_DLLS_KEY_PATH;
     const std::string sharedWithOther = "C:\\WINDOWS\\system32\\common.dll";
     const std::string ownOnly = APP "\\private.dll";
     sim::AddFile(sharedWithOther);

@@ -2,7 +2,6 @@
 #include "removal/delete_or_schedule.h"
 #include "support/sim_fixture.h"
 
-#define SHARED_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
 #define DLL "C:\\Program Files\\Common Files\\Shared Library.dll"
 
 class SharedDll : public SimTest {
@@ -15,12 +14,12 @@ protected:
 
     void Count(const std::string &data, DWORD type = REG_DWORD)
     {
-        sim::SetRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY, DLL, type, data);
+        sim::SetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, DLL, type, data);
     }
 
     static std::string Dword(DWORD v) { return std::string((const char *)&v, 4); }
 
-    std::optional<sim::RegValue> Stored() { return sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY, DLL); }
+    std::optional<sim::RegValue> Stored() { return sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, DLL); }
 
     void ExpectKeyClosed() { EXPECT_TRUE(sim::OpenHandles().empty()); }
 };
@@ -36,7 +35,7 @@ TEST_F(SharedDll, ACountAboveOneIsLoweredAndTheDllStays)
     ExpectKeyClosed();
     std::vector<sim::Call> opens = sim::CallsTo("RegOpenKeyExA");
     ASSERT_EQ(1u, opens.size());
-    EXPECT_EQ((std::vector<std::string>{"HKEY_LOCAL_MACHINE", SHARED_KEY, "0", "0xF003F"}), opens[0].args);
+    EXPECT_EQ((std::vector<std::string>{"HKEY_LOCAL_MACHINE", SHARED_DLLS_KEY_PATH, "0", "0xF003F"}), opens[0].args);
 }
 
 // Ended at any of its calls, the release never leaves the DLL gone while its
@@ -76,17 +75,17 @@ TEST_F(SharedDll, ALastReferenceToADllInUseSchedulesIt)
 
 TEST_F(SharedDll, WithoutACountNothingChanges)
 {
-    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_KEY, "C:\\other.dll", 1);
+    sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "C:\\other.dll", 1);
     EXPECT_EQ(0, ReleaseSharedDll(DLL));
     EXPECT_TRUE(sim::FileExists(DLL));
-    EXPECT_TRUE(sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY, "C:\\other.dll"));
+    EXPECT_TRUE(sim::GetRegValue(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "C:\\other.dll"));
     ExpectKeyClosed();
 }
 
 TEST_F(SharedDll, WithoutTheKeyNothingIsCreated)
 {
     EXPECT_EQ(0, ReleaseSharedDll(DLL));
-    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, SHARED_KEY));
+    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH));
     EXPECT_TRUE(sim::FileExists(DLL));
 }
 
@@ -129,26 +128,24 @@ TEST_F(SharedDll, TheSamePathTwice)
 // counts are released, and whose note in the release journal goes with it.
 TEST_F(SharedDll, ARunAgainOnTheSameLogReleasesNothingButANewLogAtItsPathDoes)
 {
-    const std::string log = "C:\\Apps\\Tool\\install.log";
-    const std::vector<TestRecord> records{{0, "Tool", ""}, {4, DLL, ""}};
-    Count(Dword(3));
-    WriteLog(log, records);
-    sim::HoldFile(log, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    AnswerConfirmation(IDYES);
-    sim::SetModalDialogHandler([](HWND dialog, const std::string &) { sim::SendCommand(dialog, IDCANCEL); });
+    hardening::SimulatedRun run;
+    run.records = {{0, "Tool", ""}, {4, DLL, ""}};
+    run.items = {hardening::SharedDll(DLL, 3), hardening::HeldFile(TOOL_LOG, FILE_SHARE_READ | FILE_SHARE_WRITE)};
+    hardening::RunSetup setup = hardening::Apply(run);
     for (DWORD expected : {2, 2}) {
-        EXPECT_EQ(0, RunProgram(log));
+        hardening::RunCheck check(setup);
+        EXPECT_EQ(hardening::Joined({}), hardening::Joined(check.Check(RunUninstaller(TOOL_LOG))));
         EXPECT_EQ(Dword(expected), Stored()->data);
-        EXPECT_TRUE(sim::FileExists(log));
+        EXPECT_TRUE(sim::FileExists(TOOL_LOG));
         EndProgramProcess();
     }
 
-    sim::ReleaseFile(log);
-    WriteLog(log, records);
-    EXPECT_EQ(0, RunProgram(log));
+    sim::ReleaseFile(TOOL_LOG);
+    WriteLog(TOOL_LOG, run.records);
+    EXPECT_EQ(0, RunUninstaller(TOOL_LOG));
     EXPECT_EQ(Dword(1), Stored()->data);
-    EXPECT_FALSE(sim::FileExists(log));
-    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvane Uninstall"));
+    EXPECT_FALSE(sim::FileExists(TOOL_LOG));
+    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, JOURNAL_KEY));
 }
 
 TEST_F(SharedDll, AShortNameDoesNotMatchALongNameCount)
