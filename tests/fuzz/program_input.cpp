@@ -72,7 +72,7 @@ const char *const kFunctions[] = {
     "MoveFileExA", "MoveWindow", "MsgWaitForMultipleObjects", "OpenProcessToken", "PostThreadMessageA", "ReadFile",
     "RegCloseKey", "RegCreateKeyExA", "RegDeleteKeyA", "RegDeleteValueA", "RegOpenKeyExA", "RegQueryInfoKeyA",
     "RegQueryValueExA", "RegSetValueExA",
-    "RemoveDirectoryA", "SendDlgItemMessageA", "SetDefaultDllDirectories", "SetDlgItemTextA", "SetFilePointer",
+    "RemoveDirectoryA", "SendDlgItemMessageA", "SetDefaultDllDirectories", "SetDlgItemTextA", "SetFileAttributesA",
     "ShowWindow", "WaitForSingleObject", "WritePrivateProfileSectionA",
 };
 
