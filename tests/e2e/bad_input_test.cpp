@@ -157,7 +157,7 @@ TEST_F(BadInput, DeviceNamesTrailingDotsAndBlanks)
     // and are left alone, as missing items are.
     EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Odd Uninstall", true));
     const std::vector<std::string> scheduled = {"NUL=" + shortDir + "\\NUL", "NUL=" + shortDir + "\\CON"};
-    EXPECT_EQ(scheduled, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    EXPECT_EQ(scheduled, e2e::WininitRenameLines());
     std::vector<e2e::PendingOperation> pending;
     ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
     std::vector<std::string> pendingNames;

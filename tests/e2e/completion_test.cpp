@@ -123,7 +123,7 @@ TEST_F(Completion, LogInUseIsDeletedAtRestart)
 
     EXPECT_TRUE(AppRemoved({app_.logPath, e2e::ParentOf(app_.logPath)}));
     EXPECT_EQ(std::vector<std::string>{"install.log"}, e2e::FolderEntries(e2e::ParentOf(app_.logPath)));
-    EXPECT_EQ(std::vector<std::string>{"NUL=" + shortName}, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    EXPECT_EQ(std::vector<std::string>{"NUL=" + shortName}, e2e::WininitRenameLines());
     std::vector<e2e::PendingOperation> pending;
     ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
     ASSERT_EQ(1u, pending.size());
@@ -169,7 +169,7 @@ protected:
         std::vector<std::string> lines;
         for (const std::string &name : scheduled_)
             lines.push_back("NUL=" + name);
-        std::vector<std::string> wininit = e2e::IniSectionLines(e2e::WininitPath(), "Rename");
+        std::vector<std::string> wininit = e2e::WininitRenameLines();
         std::vector<e2e::PendingOperation> pending;
         std::string error;
         if (wininit != lines)

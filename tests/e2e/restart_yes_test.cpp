@@ -83,7 +83,7 @@ TEST_F(RestartYes, YesRestartsAndTheRestartDeletesWhatWasScheduled)
     driver::RunRecord run = RunUninstaller(app_.logPath, [&](const driver::MessageBoxView &box) {
         if (!box.restartDialog)
             return AnswerYes(box);
-        scheduledAtDialog = e2e::IniSectionLines(e2e::WininitPath(), "Rename").size();
+        scheduledAtDialog = e2e::WininitRenameLines().size();
         held.Release();
         return IDOK;
     });

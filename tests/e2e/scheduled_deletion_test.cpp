@@ -73,7 +73,7 @@ protected:
         // the log (which was not in use) with its empty folder.
         EXPECT_TRUE(AppRemoved(ExpectedScheduled()));
 
-        EXPECT_EQ(wininitLines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+        EXPECT_EQ(wininitLines, e2e::WininitRenameLines());
         std::vector<e2e::PendingOperation> pending;
         std::string error;
         ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
@@ -124,7 +124,7 @@ TEST_F(ScheduledDeletion, OtherProgramsLinesInWininitAreKept)
     driver::RunRecord run = RunUninstaller(app_.logPath);
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
-    EXPECT_EQ(lines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    EXPECT_EQ(lines, e2e::WininitRenameLines());
     EXPECT_EQ(std::vector<std::string>{"key=value"}, e2e::IniSectionLines(e2e::WininitPath(), "Other"));
 }
 
@@ -165,7 +165,7 @@ TEST_F(ScheduledDeletion, ALoadedDllIsRenamedAsideAndAReinstallSurvivesTheRestar
             lines.push_back("NUL=" + e2e::ShortPath(directory));
             pendingNames.push_back("\\??\\" + e2e::ShortPath(directory));
         }
-    EXPECT_EQ(lines, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    EXPECT_EQ(lines, e2e::WininitRenameLines());
     std::vector<e2e::PendingOperation> pending;
     std::string error;
     ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;

@@ -8,10 +8,10 @@
 #include "progman.h"
 #include "registry.h"
 #include "restart.h"
+#include "support/machine_names.h"
 
 namespace {
 
-const char kReleaseJournalKey[] = "SOFTWARE\\Morvane Uninstall";
 
 class SharedDll : public UninstallerTest {
 protected:
@@ -122,7 +122,7 @@ TEST_F(SharedDll, ARemovalEndedHalfwayAndRunAgainLowersEachCountOnce)
     EXPECT_TRUE(e2e::FileExists(first)) << first;
     EXPECT_TRUE(e2e::FileExists(second)) << second;
     EXPECT_TRUE(AppRemoved());
-    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, kReleaseJournalKey));
+    EXPECT_FALSE(e2e::KeyExists(HKEY_LOCAL_MACHINE, JOURNAL_KEY));
     EXPECT_EQ((std::vector<std::string>(2, std::string("[DeleteGroup(\"Ended Here\")]", 28))), progman.Commands());
 }
 
@@ -178,7 +178,7 @@ TEST_F(SharedDll, DllInUseAtItsLastCountIsDeletedAtRestart)
     // The count goes at once; the file waits for the restart.
     EXPECT_EQ("none", CountOf(dll));
     EXPECT_TRUE(e2e::FileExists(dll)) << dll;
-    EXPECT_EQ(std::vector<std::string>{"NUL=" + shortName}, e2e::IniSectionLines(e2e::WininitPath(), "Rename"));
+    EXPECT_EQ(std::vector<std::string>{"NUL=" + shortName}, e2e::WininitRenameLines());
     std::vector<e2e::PendingOperation> pending;
     ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
     ASSERT_EQ(1u, pending.size());

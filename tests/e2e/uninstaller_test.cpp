@@ -139,7 +139,7 @@ private:
 ::testing::AssertionResult NothingScheduled()
 {
     Findings findings;
-    for (const std::string &line : e2e::IniSectionLines(e2e::WininitPath(), "Rename"))
+    for (const std::string &line : e2e::WininitRenameLines())
         findings.Add("WININIT.INI: " + line);
     std::vector<e2e::PendingOperation> pending;
     std::string error;

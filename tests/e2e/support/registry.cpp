@@ -1,11 +1,12 @@
 #include "registry.h"
 
 #include "files.h"
+#include "support/machine_names.h"
 
 namespace e2e {
 
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kUninstallKey[] = UNINSTALL_KEY;
+const char kSharedDllsKey[] = SHARED_DLLS_KEY_PATH;
 
 bool KeyExists(HKEY root, const std::string &subkey, REGSAM view)
 {

@@ -4,6 +4,7 @@
 
 #include "driver/process.h"
 #include "files.h"
+#include "support/machine_names.h"
 
 namespace e2e {
 
@@ -15,7 +16,7 @@ static const DWORD kRestartLimitMs = 60000;
 
 std::string WininitPath()
 {
-    return WindowsDirectory() + "\\WININIT.INI";
+    return WindowsDirectory() + "\\" WININIT_NAME;
 }
 
 static std::string Trim(const std::string &text)
@@ -53,6 +54,11 @@ std::vector<std::string> IniSectionLines(const std::string &path, const std::str
             lines.push_back(line);
     }
     return lines;
+}
+
+std::vector<std::string> WininitRenameLines()
+{
+    return IniSectionLines(WininitPath(), WININIT_RENAME_SECTION);
 }
 
 bool ReadPendingOperations(std::vector<PendingOperation> *operations, std::string *error)

@@ -22,6 +22,9 @@ std::string WininitPath();
 // that it shows what is on disk. An absent file or section gives no lines.
 std::vector<std::string> IniSectionLines(const std::string &path, const std::string &section);
 
+// The lines of WININIT.INI's [Rename] section.
+std::vector<std::string> WininitRenameLines();
+
 struct PendingOperation {
     std::string from;
     std::string to;  // empty: delete `from`
