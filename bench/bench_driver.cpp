@@ -18,7 +18,7 @@
 #include "clock.h"
 #include "driver/process.h"
 #include "driver/ui.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 static const DWORD kLimitMs = 600000;
 

@@ -14,7 +14,7 @@
 #include "driver/process.h"
 #include "driver/ui.h"
 #include "test_app.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 // Limit for one run of the program; a run takes well under a second.
 constexpr DWORD kRunLimitMs = 30000;

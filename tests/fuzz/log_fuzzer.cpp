@@ -8,7 +8,7 @@
 #include "log/record_check.h"
 #include "sim/sim.h"
 #include "shell/globals.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 
 #include "removal/passes.h"
 #include "support/program_world.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "invariants.h"
 #include "removal/passes.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 #include "support/program_world.h"
 
 #include <algorithm>

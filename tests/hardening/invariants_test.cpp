@@ -3,7 +3,7 @@
 #include "simulated_run.h"
 
 #include "support/program_world.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 #include <gtest/gtest.h>
 

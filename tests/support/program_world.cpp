@@ -10,7 +10,7 @@
 #include "res/dialogs.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
-#include "program_texts.h"
+#include "driver/program_texts.h"
 
 #include <cstdio>
 #include <cstring>

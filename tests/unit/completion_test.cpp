@@ -4,7 +4,7 @@
 #include "shell/globals.h"
 #include "shell/restart_dialog.h"
 #include "support/sim_fixture.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 using namespace hardening;
 

@@ -6,7 +6,7 @@
 #include "platform/text.h"
 #include "shell/globals.h"
 #include "support/sim_fixture.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 #define LOG "C:\\Apps\\Tool\\install.log"
 

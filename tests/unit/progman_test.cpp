@@ -1,6 +1,6 @@
 #include "removal/progman.h"
 #include "support/sim_fixture.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 static const std::string kNotSent = DdeFailedText("[DeleteGroup(\"Tools\")]");
 

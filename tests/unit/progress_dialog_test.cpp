@@ -1,7 +1,7 @@
 #include "res/resource.h"
 #include "shell/progress_dialog.h"
 #include "support/sim_fixture.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 class ProgressDialog : public SimTest {
 protected:

@@ -7,7 +7,7 @@
 #include "platform/text.h"
 #include "shell/progress_dialog.h"
 #include "support/sim_fixture.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 #define LOG "C:\\Apps\\Tool\\install.log"
 #define APP "C:\\Program Files\\Tool"

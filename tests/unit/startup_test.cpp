@@ -2,7 +2,7 @@
 #include "res/resource.h"
 #include "shell/globals.h"
 #include "support/sim_fixture.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 using namespace hardening;
 

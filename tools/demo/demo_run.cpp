@@ -14,7 +14,7 @@
 
 #include "driver/process.h"
 #include "driver/ui.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 
 static int Usage()

@@ -20,7 +20,7 @@
 
 #include "driver/process.h"
 #include "driver/ui.h"
-#include "support/program_texts.h"
+#include "driver/program_texts.h"
 
 static const DWORD kLimitMs = 60000;
 

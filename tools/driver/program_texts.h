@@ -4,8 +4,8 @@
 // against these catches a change of wording on either side. The texts of
 // the dialog templates are the exception: the program has them from
 // res/dialogs.json, as these do, through res/dialogs.h.
-#ifndef TESTS_SUPPORT_PROGRAM_TEXTS_H
-#define TESTS_SUPPORT_PROGRAM_TEXTS_H
+#ifndef DRIVER_PROGRAM_TEXTS_H
+#define DRIVER_PROGRAM_TEXTS_H
 
 #include <string>
 
