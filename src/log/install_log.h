@@ -41,7 +41,7 @@ extern char g_appName[TEXT_SIZE];
 int OpenLog(const char *path);
 
 // Records are read LOG_BLOCK_RECORDS at a time, with one call.
-#define LOG_BLOCK_RECORDS 8
+#define LOG_BLOCK_RECORDS 64
 
 // Reads the index-th whole record (counted from 0). A record that is not in
 // the block last read is read with the block that begins with it, at its
