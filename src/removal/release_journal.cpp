@@ -15,18 +15,16 @@ static int SameLog(const ReleaseNote *stored)
            stored->sizeLow == log->sizeLow && stored->sizeHigh == log->sizeHigh;
 }
 
-int IdentifyLog(const char *fullPath)
+int IdentifyLog(const char *fullPath, const BY_HANDLE_FILE_INFORMATION *log)
 {
-    BY_HANDLE_FILE_INFORMATION info;
     g_journal.named = 0;
-    if (fullPath[0] == '\0' || !CopyText(g_journal.logName, sizeof(g_journal.logName), fullPath) ||
-        !GetFileInformationByHandle(g_logFile, &info))
+    if (log == NULL || fullPath[0] == '\0' || !CopyText(g_journal.logName, sizeof(g_journal.logName), fullPath))
         return 0;
     memset(&g_journal.note, 0, sizeof(g_journal.note));
-    g_journal.note.writtenLow = info.ftLastWriteTime.dwLowDateTime;
-    g_journal.note.writtenHigh = info.ftLastWriteTime.dwHighDateTime;
-    g_journal.note.sizeLow = info.nFileSizeLow;
-    g_journal.note.sizeHigh = info.nFileSizeHigh;
+    g_journal.note.writtenLow = log->ftLastWriteTime.dwLowDateTime;
+    g_journal.note.writtenHigh = log->ftLastWriteTime.dwHighDateTime;
+    g_journal.note.sizeLow = log->nFileSizeLow;
+    g_journal.note.sizeHigh = log->nFileSizeHigh;
     g_journal.named = 1;
     return 1;
 }

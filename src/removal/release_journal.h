@@ -46,9 +46,11 @@ enum ReleaseClaim {
 };
 
 // Names the note of the log open in g_logFile by the log's full path
-// (PrepareRemoval resolves it; "" when it could not). Returns 0 when the log
-// cannot be told apart; no count is then lowered at all.
-int IdentifyLog(const char *fullPath);
+// (PrepareRemoval resolves it; "" when it could not), and tells this log from
+// a later one at that path by its last write time and size (NULL: not
+// known). Returns 0 when the log cannot be told apart; no count is then
+// lowered at all.
+int IdentifyLog(const char *fullPath, const BY_HANDLE_FILE_INFORMATION *log);
 
 // Called by ReleaseSharedDllOnce before the shared-DLL record at index
 // (counted from 0 in file order) is released: what is to be done with it.

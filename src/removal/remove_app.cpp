@@ -22,12 +22,12 @@ static const char kDeletingUninstallKey[] = "Deleting Uninstall Key";
 // The main thread's alone.
 static char g_logFullPath[PATH_SIZE];
 
-void PrepareRemoval(const char *logPath)
+void PrepareRemoval(const char *logPath, const BY_HANDLE_FILE_INFORMATION *log)
 {
     DWORD length = GetFullPathNameA(logPath, sizeof(g_logFullPath), g_logFullPath, NULL);
     if (length == 0 || length >= sizeof(g_logFullPath))
         g_logFullPath[0] = '\0';
-    IdentifyLog(g_logFullPath);
+    IdentifyLog(g_logFullPath, log);
     InitDeletions();
     InitCustomPrograms();
 }

@@ -5,12 +5,14 @@
 #ifndef REMOVAL_REMOVE_APP_H
 #define REMOVAL_REMOVE_APP_H
 
+#include "platform/platform.h"
+
 // At start-up, on the main thread, once the log at logPath is open and
 // scanned: resolves the log's full path, which names the log's release note
-// and, at the end, the folders that go with the log; nothing waits for a
-// restart yet; the Windows version chooses how custom programs are waited
-// for.
-void PrepareRemoval(const char *logPath);
+// (identified with the log's file information, NULL when not known) and, at
+// the end, the folders that go with the log; nothing waits for a restart
+// yet; the Windows version chooses how custom programs are waited for.
+void PrepareRemoval(const char *logPath, const BY_HANDLE_FILE_INFORMATION *log);
 
 // Runs on the worker thread after the user confirmed. Shows the progress
 // dialog, makes the passes over the log (passes.h) and deletes the

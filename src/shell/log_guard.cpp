@@ -56,17 +56,16 @@ static HANDLE CreateGuard(const char *name)
     return CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, sizeof(DWORD), name);
 }
 
-int TakeLogGuard(void)
+int TakeLogGuard(const BY_HANDLE_FILE_INFORMATION *log)
 {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(g_logFile, &info))
+    if (log == NULL)
         return LOG_GUARD_TAKEN;
     char name[PATH_SIZE];
     CopyText(name, sizeof(name), GUARD_NAMESPACE GUARD_PREFIX);
-    AppendHex(name, sizeof(name), info.dwVolumeSerialNumber, 8);
+    AppendHex(name, sizeof(name), log->dwVolumeSerialNumber, 8);
     AppendText(name, sizeof(name), "-");
-    AppendHex(name, sizeof(name), info.nFileIndexHigh, 8);
-    AppendHex(name, sizeof(name), info.nFileIndexLow, 8);
+    AppendHex(name, sizeof(name), log->nFileIndexHigh, 8);
+    AppendHex(name, sizeof(name), log->nFileIndexLow, 8);
 
     HANDLE guard = CreateGuard(name);
     if (guard == NULL)

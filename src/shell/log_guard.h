@@ -8,13 +8,16 @@
 #ifndef SHELL_LOG_GUARD_H
 #define SHELL_LOG_GUARD_H
 
+#include "platform/platform.h"
+
 enum LogGuard {
     LOG_GUARD_TAKEN,          // this run goes on (also when no guard can be had)
     LOG_GUARD_HELD_ELSEWHERE  // another run on the log is under way
 };
 
-// Takes the guard of the log open in g_logFile.
-int TakeLogGuard(void);
+// Takes the guard of the log open in g_logFile, named by its identity
+// (NULL: not known, and no guard is taken).
+int TakeLogGuard(const BY_HANDLE_FILE_INFORMATION *log);
 
 // Lets the guard go, at the end of the run.
 void ReleaseLogGuard(void);

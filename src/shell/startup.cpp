@@ -71,12 +71,16 @@ int InitUninstall(const char *logPath)
         ShowWarning(kNoLog, g_caption);
         return INIT_FAILED;
     }
-    if (TakeLogGuard() == LOG_GUARD_HELD_ELSEWHERE) {
+    // The log's identity and state, read once: the guard goes by the one,
+    // the release note by both.
+    BY_HANDLE_FILE_INFORMATION information;
+    const BY_HANDLE_FILE_INFORMATION *log = GetFileInformationByHandle(g_logFile, &information) ? &information : NULL;
+    if (TakeLogGuard(log) == LOG_GUARD_HELD_ELSEWHERE) {
         CloseLog();
         return INIT_RUNNING_ELSEWHERE;
     }
     ScanLog(g_caption, sizeof(g_caption));
-    PrepareRemoval(logPath);
+    PrepareRemoval(logPath, log);
 
     DWORD threadId;
     g_worker = CreateThread(NULL, WORKER_STACK_SIZE, UninstallThread, (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0,

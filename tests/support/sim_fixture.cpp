@@ -36,7 +36,8 @@ void SimTest::OpenAndScan(const std::string &path)
 {
     ASSERT_TRUE(OpenLog(path.c_str())) << path;
     ScanLog(g_caption, sizeof(g_caption));
-    IdentifyLog(path.c_str());
+    BY_HANDLE_FILE_INFORMATION information;
+    IdentifyLog(path.c_str(), GetFileInformationByHandle(g_logFile, &information) ? &information : NULL);
 }
 
 std::vector<std::string> SimTest::BoxTexts()

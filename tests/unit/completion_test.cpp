@@ -20,7 +20,7 @@ protected:
             sim::AddDir(dir);
         if (fullPathError != 0)
             sim::FailCall("GetFullPathNameA", fullPathError);
-        PrepareRemoval(path.c_str());
+        PrepareRemoval(path.c_str(), NULL);
         FinishRemoval(path.c_str(), [](int) {});
         std::string left;
         for (const std::string &item : sim::ListTree("D:\\"))
