@@ -1,6 +1,6 @@
 #include "log_guard.h"
 
-#include "log/install_log.h"
+#include "platform/sizes.h"
 #include "platform/text.h"
 
 // "Global\" reaches every session. Windows without sessions (before
