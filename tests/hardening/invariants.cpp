@@ -115,6 +115,28 @@ static bool HoldsBackslash(const std::string &text)
     return false;
 }
 
+// Where a path's last component begins: past its last backslash of its
+// own, not the second byte of a double-byte character; 0 when it has none.
+static size_t LastComponentAt(const std::string &path)
+{
+    size_t at = 0;
+    for (size_t i = 0; i < path.size(); i++) {
+        if (path[i] == '\\')
+            at = i + 1;
+        else if (IsDBCSLeadByte((BYTE)path[i]))
+            i++;
+    }
+    return at;
+}
+
+// The folder of a path's item: the path before its last backslash of its
+// own; "" when it has none.
+static std::string FolderOf(const std::string &path)
+{
+    size_t at = LastComponentAt(path);
+    return at == 0 ? "" : path.substr(0, at - 1);
+}
+
 // Names its item whatever the current folder: C:\... or \\server\share...
 static bool FullyQualified(const std::string &path)
 {
@@ -581,13 +603,10 @@ void RunCheck::CheckFiles()
     auto allowRenamedAside = [&](const std::string &text) {
         if (!Resolve(text).empty())
             return;
-        std::string full = Upper(sim::FullPathName(text));
-        std::string folder = full.substr(0, full.rfind('\\') + 1);
+        std::string folder = FolderOf(Upper(sim::FullPathName(text)));
         for (const auto &item : items_) {
             const std::string &path = item.first;
-            std::string name = path.substr(path.rfind('\\') + 1);
-            if (path.compare(0, folder.size(), folder) == 0 && path.find('\\', folder.size()) == std::string::npos &&
-                IsRenamedAsideName(name)) {
+            if (FolderOf(path) == folder && IsRenamedAsideName(path.substr(LastComponentAt(path)))) {
                 mayGo.insert(path);
                 mayBeNamed.insert(path);
                 mayBeNamed.insert(Upper(item.second.shortPath));
@@ -603,11 +622,8 @@ void RunCheck::CheckFiles()
         allowRenamedAside(setup_.commandTail);
         allow(setup_.commandTail, true);
         // The log's folders go when they are empty.
-        std::string folder = logLong_;
-        for (size_t slash; (slash = folder.rfind('\\')) != std::string::npos && slash > 2;) {
-            folder = folder.substr(0, slash);
+        for (std::string folder = FolderOf(logLong_); folder.size() > 2; folder = FolderOf(folder))
             mayGo.insert(folder);
-        }
     }
 
     std::map<std::string, sim::ItemInfo> after;
@@ -616,7 +632,6 @@ void RunCheck::CheckFiles()
         after[Upper(item.longPath)] = item;
         afterById[item.id] = item;
     }
-    auto folderOf = [](const std::string &path) { return path.substr(0, path.rfind('\\')); };
     // Files the log names that were renamed within their folders, to be
     // deleted at the restart under their new names: old path -> the item now.
     std::map<std::string, sim::ItemInfo> renamed;
@@ -625,7 +640,7 @@ void RunCheck::CheckFiles()
         auto moved = afterById.find(before.second.id);
         bool mayChange = removal && mayGo.count(before.first) != 0;
         if (now == after.end() && moved != afterById.end()) {
-            if (!mayChange || before.second.isDir || folderOf(Upper(moved->second.longPath)) != folderOf(before.first))
+            if (!mayChange || before.second.isDir || FolderOf(Upper(moved->second.longPath)) != FolderOf(before.first))
                 Fail("renamed to " + moved->second.longPath + ", but " + whyNot(before.first) + ": " +
                      before.second.longPath);
             renamed[before.first] = moved->second;
@@ -780,8 +795,8 @@ void RunCheck::CheckRegistry()
     // An entry goes with its subtree, but for what lies behind a symbolic
     // link in it.
     auto inEntry = [&](const std::string &path) {
-        for (const std::string &entry : entries)
-            if (path == entry || path.compare(0, entry.size() + 1, entry + "\\") == 0)
+        for (std::string key = path; !key.empty(); key = FolderOf(key))
+            if (entries.count(key) != 0)
                 return true;
         return false;
     };

@@ -104,6 +104,26 @@ TEST(Invariants, NothingTheLogDoesNotNameMayBeScheduled)
     EXPECT_TRUE(Mentions(violations, "WININIT.INI gained a line, but not named by the log")) << Joined(violations);
 }
 
+// In code page 932 the second byte of 表 is a backslash: the folder of
+// ソフト\表示.txt is ソフト, which the file in use is renamed within.
+TEST(Invariants, AFileInUseInADoubleByteFolderGoesAsideWithinIt)
+{
+    const std::string folder = "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67", file = folder + "\\\x95\x5C\x8E\xA6.txt";
+    SimulatedRun run;
+    run.codePage932 = true;
+    run.items = {File(file), State(file, 0, true)};
+    run.records = {{1, file, ""}};
+    RunResult result = RunAndCheck(run);
+    EXPECT_TRUE(result.violations.empty()) << Joined(result.violations);
+    EXPECT_EQ(OutcomeName(RUN_COMPLETED), std::string(OutcomeName(result.outcome)));
+    EXPECT_FALSE(sim::FileExists(file));
+    std::vector<std::string> aside;
+    for (const sim::ItemInfo &item : sim::AllItems())
+        if (item.longPath.compare(0, folder.size() + 4, folder + "\\~MU") == 0)
+            aside.push_back(item.longPath);
+    EXPECT_EQ(1u, aside.size());
+}
+
 TEST(Invariants, AnotherApplicationsEntryMustStay)
 {
     std::vector<std::string> violations =
