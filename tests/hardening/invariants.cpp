@@ -567,9 +567,11 @@ void RunCheck::CheckFiles()
         if (required && items_.count(found) != 0)
             mustGo.push_back(found);
     };
-    // Why an item that may not go must not: a shared DLL still counted on,
-    // or one the log does not name.
+    // Why an item that may not go must not: the removal never ran, a
+    // shared DLL still counted on, or one the log does not name.
     auto whyNot = [&](const std::string &name) {
+        if (!removal)
+            return std::string("the run did not complete (") + OutcomeName(outcome_) + ")";
         return std::string(stillCounted.count(name) != 0 ? "its shared-DLL count did not reach 0"
                                                          : "not named by the log");
     };
@@ -640,9 +642,13 @@ void RunCheck::CheckFiles()
         auto moved = afterById.find(before.second.id);
         bool mayChange = removal && mayGo.count(before.first) != 0;
         if (now == after.end() && moved != afterById.end()) {
-            if (!mayChange || before.second.isDir || FolderOf(Upper(moved->second.longPath)) != FolderOf(before.first))
+            if (!mayChange)
                 Fail("renamed to " + moved->second.longPath + ", but " + whyNot(before.first) + ": " +
                      before.second.longPath);
+            else if (before.second.isDir)
+                Fail("a folder renamed to " + moved->second.longPath + ": " + before.second.longPath);
+            else if (FolderOf(Upper(moved->second.longPath)) != FolderOf(before.first))
+                Fail("renamed out of its folder to " + moved->second.longPath + ": " + before.second.longPath);
             renamed[before.first] = moved->second;
             mayBeNamed.insert(Upper(moved->second.longPath));
             mayBeNamed.insert(Upper(moved->second.shortPath));

@@ -104,6 +104,33 @@ TEST(Invariants, NothingTheLogDoesNotNameMayBeScheduled)
     EXPECT_TRUE(Mentions(violations, "WININIT.INI gained a line, but not named by the log")) << Joined(violations);
 }
 
+// Tool's run, whose log first runs undo.exe, which ends with status after
+// doing what misdeed does.
+static std::vector<std::string> ToolRunWithProgram(DWORD status, std::function<void()> misdeed)
+{
+    SimulatedRun run = ToolRun();
+    run.records.insert(run.records.begin() + 1, TestRecord{7, TOOL_APP "\\undo.exe", ""});
+    return RunAndCheck(run, [&] { AddCheckedProgram(TOOL_APP "\\undo.exe", status, 0, misdeed); }).violations;
+}
+
+TEST(Invariants, AFileRenamedOutOfItsFolderIsReportedSo)
+{
+    std::vector<std::string> violations = ToolRunWithProgram(0, [] {
+        MoveFileExA(TOOL_APP "\\tool.exe", "C:\\Apps\\Other\\~MU00000.TMP", 0);
+    });
+    EXPECT_TRUE(Mentions(violations, "renamed out of its folder to C:\\Apps\\Other\\~MU00000.TMP: " TOOL_APP
+                                     "\\tool.exe"))
+        << Joined(violations);
+    EXPECT_FALSE(Mentions(violations, "not named by the log")) << Joined(violations);
+}
+
+TEST(Invariants, WhatGoesInARunThatDidNotCompleteIsReportedSo)
+{
+    std::vector<std::string> violations = ToolRunWithProgram(1, [] { DeleteFileA(TOOL_APP "\\tool.exe"); });
+    EXPECT_TRUE(Mentions(violations, "deleted, but the run did not complete (aborted): " TOOL_APP "\\tool.exe"))
+        << Joined(violations);
+}
+
 // In code page 932 the second byte of 表 is a backslash: the folder of
 // ソフト\表示.txt is ソフト, which the file in use is renamed within.
 TEST(Invariants, AFileInUseInADoubleByteFolderGoesAsideWithinIt)
