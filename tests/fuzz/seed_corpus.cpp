@@ -206,6 +206,17 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
                   r.LogAt("C:\\" + software + "\\" + display + "\\install.log");
                   r.codePage932 = true;
               })},
+        // Another process has 表示.txt loaded, so it goes aside within ソフト (表
+        // ends in the byte 5C, where a reading by bytes would end the folder);
+        // ソフト.dll and its count, which no record releases, stay.
+        {"double_byte_file_loaded_as_dll",
+         With(Bare({File(dbText), State(dbText, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, true), File(dbDll),
+                    SharedDll(dbDll, 0x59454B48)},
+                   {{2, dbText, ""}}),
+              [&](SimulatedRun &r) {
+                  r.LogAt("C:\\" + software + "\\" + display + "\\install.log");
+                  r.codePage932 = true;
+              })},
         {"custom_program_text_cut", ToolWith({Program(undo + ".exe")}, {{7, undo + ".exe", kCut}})},
 
         // The end-to-end tests' bad input (tests/e2e/bad_input_test.cpp): seven
