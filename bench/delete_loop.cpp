@@ -11,7 +11,15 @@
 //                                 template, shown) on the main thread for each
 //                                 file: the least a removal that shows every
 //                                 file before deleting it can cost
+//   delete_loop.exe bar LIST      the same as asked, with the bar moved as the
+//                                 uninstaller moves it (one PBM_SETPOS at each
+//                                 change of position, about a hundred in all),
+//                                 and the dialog hidden until the worker shows
+//                                 it before the first file and ends it after
+//                                 the last, as the uninstaller does around its
+//                                 removal; both are timed with the loop
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -20,9 +28,10 @@
 #include <vector>
 
 #include "clock.h"
-#include "res/dialogs.h"
+#include "res/resource.h"
 
 static std::vector<std::string> g_files;
+static HWND g_frame;
 static HWND g_detail;
 static double g_elapsed;
 
@@ -32,6 +41,18 @@ static INT_PTR CALLBACK IgnoreAll(HWND, UINT, WPARAM, LPARAM)
 }
 
 static bool g_asked;
+static bool g_bar;
+
+// The bar as the uninstaller sets it: at the records' progress, PROGRESS_DONE
+// each, divided by their number, and only when that changes.
+static void MoveBar(unsigned long long progress, WPARAM *position)
+{
+    WPARAM next = (WPARAM)(progress / g_files.size());
+    if (next == *position)
+        return;
+    *position = next;
+    SendDlgItemMessageA(g_frame, IDC_PROGRESS, PBM_SETPOS, next, 0);
+}
 
 static DWORD WINAPI DeleteWithDetail(LPVOID mainThread)
 {
@@ -46,10 +67,20 @@ static DWORD WINAPI DeleteWithDetail(LPVOID mainThread)
         DestroyWindow(question);
     }
     double start = Now();
+    if (g_bar)
+        ShowWindow(g_frame, SW_SHOW);
+    unsigned long long progress = 0;
+    WPARAM position = 0;
     for (const std::string &file : g_files) {
         SetWindowTextA(g_detail, file.c_str());
         DeleteFileA(file.c_str());
+        if (g_bar) {
+            progress += PROGRESS_DONE;
+            MoveBar(progress, &position);
+        }
     }
+    if (g_bar)
+        EndDialog(g_frame, 0);
     g_elapsed = Now() - start;
     PostThreadMessageA((DWORD)(ULONG_PTR)mainThread, WM_QUIT, 0, 0);
     return 0;
@@ -58,11 +89,12 @@ static DWORD WINAPI DeleteWithDetail(LPVOID mainThread)
 int main(int argc, char **argv)
 {
     if (argc != 3 || (std::strcmp(argv[1], "plain") != 0 && std::strcmp(argv[1], "dialog") != 0 &&
-                      std::strcmp(argv[1], "asked") != 0)) {
-        std::fprintf(stderr, "usage: delete_loop.exe plain|dialog|asked LIST\n");
+                      std::strcmp(argv[1], "asked") != 0 && std::strcmp(argv[1], "bar") != 0)) {
+        std::fprintf(stderr, "usage: delete_loop.exe plain|dialog|asked|bar LIST\n");
         return 2;
     }
-    g_asked = std::strcmp(argv[1], "asked") == 0;
+    g_bar = std::strcmp(argv[1], "bar") == 0;
+    g_asked = g_bar || std::strcmp(argv[1], "asked") == 0;
     std::ifstream list(argv[2]);
     std::string line;
     while (std::getline(list, line)) {
@@ -79,13 +111,16 @@ int main(int argc, char **argv)
         g_elapsed = Now() - start;
     } else {
         LoadLibraryA("COMCTL32.DLL");
-        HWND frame = CreateDialogParamA(GetModuleHandleA(NULL), "UNINSTDLG", NULL, IgnoreAll, 0);
-        if (frame == NULL) {
+        g_frame = CreateDialogParamA(GetModuleHandleA(NULL), "UNINSTDLG", NULL, IgnoreAll, 0);
+        if (g_frame == NULL) {
             std::fprintf(stderr, "delete_loop: no dialog\n");
             return 1;
         }
-        ShowWindow(frame, SW_SHOW);
-        g_detail = GetDlgItem(frame, IDC_DETAIL);
+        // The bar's range as the uninstaller's dialog procedure sets it.
+        SendDlgItemMessageA(g_frame, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, PROGRESS_RANGE_MAX));
+        if (!g_bar)
+            ShowWindow(g_frame, SW_SHOW);
+        g_detail = GetDlgItem(g_frame, IDC_DETAIL);
         HANDLE worker = CreateThread(NULL, 0, DeleteWithDetail, (LPVOID)(ULONG_PTR)GetCurrentThreadId(), 0, NULL);
         MSG msg;
         while (GetMessageA(&msg, NULL, 0, 0) > 0) {
@@ -94,7 +129,7 @@ int main(int argc, char **argv)
         }
         WaitForSingleObject(worker, INFINITE);
         CloseHandle(worker);
-        DestroyWindow(frame);
+        DestroyWindow(g_frame);
     }
     std::printf("%.3f\n", g_elapsed);
     return 0;
