@@ -131,6 +131,7 @@ DWORD Enter(const char *function, std::vector<std::string> args, HANDLE file, co
         call.file = handle->second.path;
         call.position = readAt != nullptr ? *readAt : handle->second.position;
         call.atEnd = call.position >= handle->second.node->content.size();
+        call.fileAccess = handle->second.access;
     }
     for (FaultRule &rule : w.faults) {
         if (rule.nthCall != 0) {
@@ -286,6 +287,7 @@ void EndProcess()
     w.commonControlsLoaded = false;
     w.shutdownPrivilege = false;
     w.exitRequests.clear();
+    w.currentDirectory = w.startDirectory;
     w.calls.clear();
     w.faults.clear();
     w.endAtCall = 0;
@@ -304,7 +306,7 @@ std::vector<HandleInfo> OpenHandleInfos()
     auto lock = Lock();
     World &w = TheWorld();
     std::vector<HandleInfo> out;
-    static const char *kinds[] = {"file", "thread", "process", "token", "mapping"};
+    static const char *kinds[] = {"file", "thread", "process", "token", "mapping", "search"};
     for (auto &h : w.handles)
         out.push_back({std::string(kinds[h.second.kind]) + " " + h.second.path, Hex((uintptr_t)h.first)});
     for (auto &v : w.views)
@@ -413,6 +415,7 @@ DWORD WINAPI GetVersion(void)
 void WINAPI Sleep(DWORD milliseconds)
 {
     Enter("Sleep", {Num(milliseconds)});
+    sim::detail::PassSleep(milliseconds);
     std::this_thread::yield();
 }
 

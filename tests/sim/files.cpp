@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "support/machine_names.h"
+
 namespace sim {
 namespace detail {
 
@@ -73,7 +75,11 @@ static bool SplitPath(const std::string &raw, std::string *drive, std::vector<st
         *drive = Upper(path.substr(0, 2));
         start = 2;
     } else {
-        *drive = "C:";
+        // Relative to the current folder, or to its drive's root.
+        const std::string &current = TheWorld().currentDirectory;
+        *drive = Upper(current.substr(0, 2));
+        path = (path[0] == '\\' ? current.substr(0, 2) : current + "\\") + path;
+        start = 2;
     }
     ResolveComponents(path, start, parts);
     for (const std::string &part : *parts)
@@ -261,7 +267,8 @@ void ResetFiles()
     w.drives = std::make_unique<Node>();
     w.drives->isDir = true;
     CreateNode(w.drives.get(), "C:", true);
-    w.pendingDeletes.clear();
+    w.startDirectory = "C:\\";
+    w.currentDirectory = w.startDirectory;
     AddDir(w.windowsDirectory);
     AddDir(w.systemDirectory);
 }
@@ -353,7 +360,7 @@ std::vector<std::string> ListTree(const std::string &root)
     return out;
 }
 
-void HoldFile(const std::string &path, DWORD share)
+void HoldFile(const std::string &path, DWORD share, DWORD forMilliseconds)
 {
     auto lock = Lock();
     PathLookup found = LookUp(path);
@@ -361,6 +368,44 @@ void HoldFile(const std::string &path, DWORD share)
         throw std::runtime_error("no simulated item to hold: " + path);
     found.node->heldByOthers++;
     found.node->heldShare = share;
+    found.node->releaseAfterSleep = forMilliseconds;
+}
+
+namespace detail {
+
+static void PassSleepIn(Node *node, DWORD milliseconds)
+{
+    if (node->releaseAfterSleep != 0) {
+        node->releaseAfterSleep = milliseconds < node->releaseAfterSleep ? node->releaseAfterSleep - milliseconds : 0;
+        if (node->releaseAfterSleep == 0 && node->heldByOthers > 0)
+            node->heldByOthers--;
+    }
+    for (auto &child : node->children)
+        PassSleepIn(child.get(), milliseconds);
+}
+
+void PassSleep(DWORD milliseconds)
+{
+    auto lock = Lock();
+    PassSleepIn(TheWorld().drives.get(), milliseconds);
+}
+
+}  // namespace detail
+
+void SetCurrentFolder(const std::string &path)
+{
+    auto lock = Lock();
+    PathLookup found = LookUp(path);
+    if (found.node == nullptr || !found.node->isDir)
+        throw std::runtime_error("no simulated folder to start in: " + path);
+    TheWorld().startDirectory = LongPathOf(found.node);
+    TheWorld().currentDirectory = TheWorld().startDirectory;
+}
+
+std::string CurrentFolder()
+{
+    auto lock = Lock();
+    return TheWorld().currentDirectory;
 }
 
 void ReleaseFile(const std::string &path)
@@ -400,8 +445,25 @@ void LoadImage(const std::string &path)
 
 std::vector<std::string> PendingDeletes()
 {
-    auto lock = Lock();
-    return TheWorld().pendingDeletes;
+    std::vector<std::string> items;
+    std::optional<RegValue> value = GetRegValue(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, PENDING_RENAMES_VALUE);
+    if (!value)
+        return items;
+    // Pairs of a source and a target, each ending in a zero; an empty target deletes.
+    std::vector<std::string> texts;
+    for (size_t at = 0; at < value->data.size();) {
+        size_t end = value->data.find('\0', at);
+        if (end == std::string::npos)
+            end = value->data.size();
+        texts.push_back(value->data.substr(at, end - at));
+        at = end + 1;
+    }
+    for (size_t i = 0; i + 1 < texts.size(); i += 2) {
+        if (texts[i].empty() || !texts[i + 1].empty())
+            continue;
+        items.push_back(texts[i].compare(0, 4, "\\??\\") == 0 ? texts[i].substr(4) : texts[i]);
+    }
+    return items;
 }
 
 }  // namespace sim
@@ -439,13 +501,15 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
         SetError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    if (found.node->heldByOthers > 0 && !(found.node->heldShare & FILE_SHARE_READ)) {
+    // An open without access (to ask for the file's identity) meets no
+    // other open's sharing.
+    if (access != 0 && found.node->heldByOthers > 0 && !(found.node->heldShare & FILE_SHARE_READ)) {
         SetError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
     found.node->openCount++;
-    found.node->openShare = share;
     HandleObject object{HANDLE_FILE, found.node, 0, LongPathOf(found.node), access};
+    object.share = share;
     return AddHandle(object);
 }
 
@@ -566,8 +630,13 @@ BOOL WINAPI CloseHandle(HANDLE object)
 // it be deleted or renamed.
 static bool SharesDelete(const Node *node)
 {
-    return (node->heldByOthers == 0 || (node->heldShare & FILE_SHARE_DELETE)) &&
-           (node->openCount == 0 || (node->openShare & FILE_SHARE_DELETE));
+    if (node->heldByOthers != 0 && !(node->heldShare & FILE_SHARE_DELETE))
+        return false;
+    if (node->openCount != 0)
+        for (const auto &h : TheWorld().handles)
+            if (h.second.kind == HANDLE_FILE && h.second.node == node && !(h.second.share & FILE_SHARE_DELETE))
+                return false;
+    return true;
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR name)
@@ -616,7 +685,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR name)
         SetError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (found.node->heldByOthers > 0) {
+    // Windows removes no folder that a process has as its current one.
+    if (found.node->heldByOthers > 0 || Upper(LongPathOf(found.node)) == Upper(TheWorld().currentDirectory)) {
         SetError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
@@ -680,7 +750,7 @@ std::string FullPathName(const std::string &name)
             c = '\\';
     if (path.empty())
         return "";
-    std::string root = "C:";
+    std::string root;
     size_t start = 0;
     if (path.compare(0, 2, "\\\\") == 0) {
         size_t server = FindChar(path, '\\', 2);
@@ -690,6 +760,12 @@ std::string FullPathName(const std::string &name)
     } else if (path.size() >= 2 && path[1] == ':' && isalpha((unsigned char)path[0])) {
         root = path.substr(0, 2);
         start = 2;
+    } else {
+        // Relative to the current folder, or to its drive's root.
+        std::string current = CurrentFolder();
+        root = current.substr(0, 2);
+        if (path[0] != '\\')
+            path = current.substr(2) + "\\" + path;
     }
     std::vector<std::string> parts;
     ResolveComponents(path, start, &parts);
@@ -772,7 +848,103 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags)
         SetError(ERROR_INVALID_PARAMETER);   // only renames and deletions at restart are simulated
         return FALSE;
     }
-    TheWorld().pendingDeletes.push_back(existing);
+    // As Windows NT keeps it: "\??\", the name as given, and an empty target.
+    std::optional<RegValue> value = GetRegValue(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, PENDING_RENAMES_VALUE);
+    std::string data = value ? value->data : "";
+    if (!data.empty() && data.back() == '\0')
+        data.pop_back();
+    data += std::string("\\??\\") + existing + '\0' + '\0' + '\0';
+    SetRegValue(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, PENDING_RENAMES_VALUE, REG_MULTI_SZ, data);
+    return TRUE;
+}
+
+// Gives a search's next name (world locked).
+static BOOL NextEntry(HandleObject &search, LPWIN32_FIND_DATAA found)
+{
+    if (search.entries.empty()) {
+        SetError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    memset(found, 0, sizeof(*found));
+    snprintf(found->cFileName, sizeof(found->cFileName), "%s", search.entries.front().first.c_str());
+    snprintf(found->cAlternateFileName, sizeof(found->cAlternateFileName), "%s",
+             search.entries.front().second.c_str());
+    search.entries.erase(search.entries.begin());
+    return TRUE;
+}
+
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found)
+{
+    if (CallFails("FindFirstFileA", {Str(pattern)}))
+        return INVALID_HANDLE_VALUE;
+    auto lock = Lock();
+    // Only a folder's whole listing is simulated: "<folder>\*".
+    std::string text = pattern;
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\\*") != 0) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    PathLookup folder;
+    if (!LookUpExisting(text.substr(0, text.size() - 2).c_str(), &folder))
+        return INVALID_HANDLE_VALUE;
+    if (!folder.node->isDir) {
+        SetError(ERROR_DIRECTORY);
+        return INVALID_HANDLE_VALUE;
+    }
+    HandleObject search{HANDLE_SEARCH, nullptr, 0, LongPathOf(folder.node)};
+    // A drive's root lists no "." and "..".
+    if (folder.parent != nullptr)
+        search.entries = {{".", ""}, {"..", ""}};
+    for (const auto &child : folder.node->children)
+        search.entries.push_back({child->name, child->shortName == child->name ? "" : child->shortName});
+    if (search.entries.empty()) {
+        SetError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    NextEntry(search, found);
+    return NewHandle(search);
+}
+
+BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found)
+{
+    if (CallFails("FindNextFileA", {Hex((uintptr_t)search)}))
+        return FALSE;
+    auto lock = Lock();
+    auto it = TheWorld().handles.find(search);
+    if (it == TheWorld().handles.end() || it->second.kind != HANDLE_SEARCH) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return NextEntry(it->second, found);
+}
+
+BOOL WINAPI FindClose(HANDLE search)
+{
+    if (CallFails("FindClose", {Hex((uintptr_t)search)}))
+        return FALSE;
+    auto lock = Lock();
+    auto it = TheWorld().handles.find(search);
+    if (it == TheWorld().handles.end() || it->second.kind != HANDLE_SEARCH) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    TheWorld().handles.erase(it);
+    return TRUE;
+}
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR path)
+{
+    if (CallFails("SetCurrentDirectoryA", {Str(path)}))
+        return FALSE;
+    auto lock = Lock();
+    PathLookup found;
+    if (!LookUpExisting(path, &found))
+        return FALSE;
+    if (!found.node->isDir) {
+        SetError(ERROR_DIRECTORY);
+        return FALSE;
+    }
+    TheWorld().currentDirectory = LongPathOf(found.node);
     return TRUE;
 }
 
@@ -817,7 +989,7 @@ static void CollectItems(const Node *node, std::vector<ItemInfo> *out)
         const Node *n = child.get();
         out->push_back(ItemInfo{LongPathOf(n), ShortPathOf(n), n->isDir, n->content, n->written, n->id,
                                 VolumeSerialOf(n), ItemAttributes(n), n->loadedImage,
-                                n->heldByOthers > 0 && !(n->heldShare & FILE_SHARE_DELETE)});
+                                n->heldByOthers > 0 && !(n->heldShare & FILE_SHARE_DELETE), n->heldByOthers > 0});
         CollectItems(child.get(), out);
     }
 }

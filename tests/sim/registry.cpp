@@ -99,6 +99,7 @@ void ResetRegistry()
     w.roots[HKEY_LOCAL_MACHINE] = std::make_unique<Key>();
     w.roots[HKEY_CURRENT_USER] = std::make_unique<Key>();
     FindKey(w.roots[HKEY_LOCAL_MACHINE].get(), UNINSTALL_KEY, true);
+    FindKey(w.roots[HKEY_LOCAL_MACHINE].get(), SESSION_MANAGER_KEY, true);
 }
 
 void AddRegKey(HKEY root, const std::string &key)

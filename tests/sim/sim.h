@@ -36,6 +36,7 @@ struct Call {
     std::string file;
     unsigned long long position = 0;
     bool atEnd = false;
+    DWORD fileAccess = 0;   // the access the file was opened with
 };
 
 // Every platform call the program made since Reset, in order.
@@ -86,10 +87,12 @@ std::string ShortPath(const std::string &path);
 // Every file and directory under root (its long paths), root excluded.
 std::vector<std::string> ListTree(const std::string &root);
 
-// Another process opens the file, sharing it as share says (FILE_SHARE_...
-// bits): without FILE_SHARE_READ the program cannot open it, without
-// FILE_SHARE_DELETE it cannot delete it, until ReleaseFile.
-void HoldFile(const std::string &path, DWORD share = 0);
+// Another process opens the file (or folder), sharing it as share says
+// (FILE_SHARE_... bits): without FILE_SHARE_READ the program cannot open it
+// for reading, without FILE_SHARE_DELETE it cannot delete or rename it,
+// until ReleaseFile, or, with forMilliseconds, until the program has slept
+// that long in all (a virus scanner reading it for a moment).
+void HoldFile(const std::string &path, DWORD share = 0, DWORD forMilliseconds = 0);
 void ReleaseFile(const std::string &path);
 
 // The attributes that SetFileAttributesA keeps (FILE_ATTRIBUTE_READONLY,
@@ -102,8 +105,16 @@ DWORD Attributes(const std::string &path);
 // keeps that state under its new name.
 void LoadImage(const std::string &path);
 
-// Items registered for deletion at the next restart with MoveFileExA.
+// Items registered for deletion at the next restart with MoveFileExA, as
+// Windows NT keeps them: in the session manager's PendingFileRenameOperations
+// value, which the registry functions read and write like any other.
 std::vector<std::string> PendingDeletes();
+
+// The folder the program is started in (C:\ until set), in which relative
+// paths start; Windows removes no folder that is a process's current one.
+void SetCurrentFolder(const std::string &path);
+// The program's current folder now.
+std::string CurrentFolder();
 
 // The long path of the item that path names, as the file functions resolve
 // it (case, 8.3 aliases, "..", both slashes); nothing when it does not exist.
@@ -126,6 +137,7 @@ struct ItemInfo {
     DWORD attributes;             // as GetFileAttributesA gives them
     bool loaded;                  // LoadImage
     bool heldWithoutDeleteSharing;   // HoldFile without FILE_SHARE_DELETE: it cannot be renamed
+    bool held;                       // HoldFile, whatever it shares: a folder cannot be removed
 };
 
 // Every file and directory on every drive, drive roots excluded, parents

@@ -26,8 +26,8 @@ struct Node {
     Node *parent = nullptr;
     int heldByOthers = 0;    // opened by other processes
     DWORD heldShare = 0;     // what those processes share
-    int openCount = 0;       // opened by the program
-    DWORD openShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    int openCount = 0;       // opened by the program (its handles say what each open shares)
+    DWORD releaseAfterSleep = 0;   // a hold by others that ends once the program has slept this long
     DWORD attributes = 0;    // read-only, hidden, system: what SetFileAttributesA keeps
     bool loadedImage = false;   // a DLL or program another process runs from it
 };
@@ -39,7 +39,7 @@ struct Key {
     std::map<std::string, std::pair<std::string, RegValue>> values;   // upper-case -> (name, value)
 };
 
-enum HandleKind { HANDLE_FILE, HANDLE_THREAD, HANDLE_PROCESS, HANDLE_TOKEN, HANDLE_MAPPING };
+enum HandleKind { HANDLE_FILE, HANDLE_THREAD, HANDLE_PROCESS, HANDLE_TOKEN, HANDLE_MAPPING, HANDLE_SEARCH };
 
 struct HandleObject {
     HandleKind kind;
@@ -50,6 +50,8 @@ struct HandleObject {
     DWORD exitCode = 0;         // a process's exit status
     int stillActiveReads = 0;   // reads that still find the process running
     DWORD thread = 0;           // the program's thread a thread handle stands for
+    DWORD share = 0;            // what a file's open shares with others
+    std::vector<std::pair<std::string, std::string>> entries;   // a search's names still to give: long, short
 };
 
 struct Program {
@@ -115,7 +117,8 @@ struct World {
     std::unique_ptr<Node> drives;   // children are drive roots such as "C:"
     unsigned long long fileClock = 0;   // ticks once per file write
     unsigned long long nextNodeId = 0;
-    std::vector<std::string> pendingDeletes;
+    std::string startDirectory;     // the folder the program is started in, a long path
+    std::string currentDirectory;   // its current folder
     std::map<std::string, Program> programs;
     std::function<bool(const std::string &)> programManager;
     DWORD programManagerAnswerMs = 0;
@@ -239,6 +242,9 @@ std::string LongPathOf(const Node *node);
 std::string ShortPathOf(const Node *node);
 
 HANDLE AddHandle(const HandleObject &object);
+
+// The program slept: holds by others that last only so long end.
+void PassSleep(DWORD milliseconds);
 
 // Runs fn on the window's own thread, as Windows does for a window call made
 // from another thread, and waits for it.

@@ -25,6 +25,12 @@
 #define WININIT_NAME "WININIT.INI"
 #define WININIT_RENAME_SECTION "Rename"
 
+// What Windows NT deletes or renames at its next start, as MoveFileExA
+// registers it: a value of this key under HKEY_LOCAL_MACHINE, pairs of
+// "\??\<path>" and a target, empty for a deletion.
+#define SESSION_MANAGER_KEY "SYSTEM\\CurrentControlSet\\Control\\Session Manager"
+#define PENDING_RENAMES_VALUE "PendingFileRenameOperations"
+
 // The simulated machine's folders and files (under Wine, the Windows folder
 // is where GetWindowsDirectoryA says).
 #define SIM_WINDOWS_DIR "C:\\WINDOWS"
