@@ -16,6 +16,10 @@ char g_appName[TEXT_SIZE];
 static LogRecord g_block[LOG_BLOCK_RECORDS];
 static DWORD g_blockFirst;
 static DWORD g_blockCount;
+// Whether the last read stopped short of the file's end (a read error), and
+// the bytes it got after its whole records: a file's tail.
+static int g_blockFailed;
+static DWORD g_blockTail;
 
 // " Uninstall" is appended to the name, so a longer name is cut to keep it.
 #define CAPTION_SUFFIX " Uninstall"
@@ -43,7 +47,11 @@ static void ReadBlock(DWORD first)
     at.OffsetHigh = (DWORD)(offset >> 32);
     DWORD got = 0;
     g_blockFirst = first;
-    g_blockCount = ReadFile(g_logFile, g_block, sizeof(g_block), &got, &at) ? got / LOG_RECORD_SIZE : 0;
+    g_blockFailed = !ReadFile(g_logFile, g_block, sizeof(g_block), &got, &at) && GetLastError() != ERROR_HANDLE_EOF;
+    if (g_blockFailed)
+        got = 0;
+    g_blockCount = got / LOG_RECORD_SIZE;
+    g_blockTail = got % LOG_RECORD_SIZE;
 }
 
 int ReadRecord(DWORD index, LogRecord *rec)
@@ -68,10 +76,11 @@ void CloseLog(void)
     g_logFile = INVALID_HANDLE_VALUE;
 }
 
-int ScanLog(char *caption, size_t size)
+LogScan ScanLog(char *caption, size_t size)
 {
     LogRecord rec;
-    int named = 0;
+    LogScan scan = LOG_UNNAMED;
+    DWORD logRecords = 0;
     g_recordCount = 0;
     g_appName[0] = '\0';
     CopyText(caption, size, DEFAULT_CAPTION);
@@ -80,9 +89,15 @@ int ScanLog(char *caption, size_t size)
             CopyText(g_appName, sizeof(g_appName), rec.primary);
             CopyText(caption, size > CAPTION_SUFFIX_LENGTH ? size - CAPTION_SUFFIX_LENGTH : 1, rec.primary);
             AppendText(caption, size, CAPTION_SUFFIX);
-            named = 1;
+            scan = LOG_NAMED;
         }
+        logRecords += IsLogRecord(&rec);
         g_recordCount++;
     }
-    return named;
+    if (logRecords == 0 && (g_recordCount != 0 || g_blockTail != 0 || g_blockFailed)) {
+        g_appName[0] = '\0';
+        CopyText(caption, size, DEFAULT_CAPTION);
+        return LOG_NOT_A_LOG;
+    }
+    return scan;
 }

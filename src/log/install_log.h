@@ -57,11 +57,20 @@ void RereadLog(void);
 
 void CloseLog(void);
 
+enum LogScan {
+    LOG_NOT_A_LOG,   // bytes, but no whole record is a log record (IsLogRecord), or unreadable
+    LOG_UNNAMED,     // a log (an empty file among them) without a usable name record
+    LOG_NAMED        // a log with a usable name record
+};
+
 // The start-up scan: counts the records into g_recordCount, takes
 // g_appName from the last name record whose name ends within its field
 // (RecordIsUsable) and forms from it the caption of the boxes,
-// "<name> Uninstall", the name cut so that the whole fits in size. Without a usable name record the name is "" and
-// the caption DEFAULT_CAPTION. Returns 1 when a usable name record was read.
-int ScanLog(char *caption, size_t size);
+// "<name> Uninstall", the name cut so that the whole fits in size. Without
+// a usable name record, or in a file that is no log, the name is "" and the
+// caption DEFAULT_CAPTION. A file that holds bytes, none of whose whole
+// records is a log record, is no log (a document named by mistake); nor is
+// one whose reading fails before a log record was read.
+LogScan ScanLog(char *caption, size_t size);
 
 #endif

@@ -83,3 +83,9 @@ int RecordIsUsable(const LogRecord *rec)
 {
     return ExamineRecord(rec) == RECORD_USABLE;
 }
+
+int IsLogRecord(const LogRecord *rec)
+{
+    return rec->type <= LOGREC_CUSTOMRUN && TextLength(rec->primary, LOG_TEXT_SIZE) < LOG_TEXT_SIZE &&
+           TextLength(rec->secondary, LOG_TEXT_SIZE) < LOG_TEXT_SIZE;
+}

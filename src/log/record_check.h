@@ -24,6 +24,11 @@ RecordState ExamineRecord(const LogRecord *rec);
 // 1 when ExamineRecord finds the record usable.
 int RecordIsUsable(const LogRecord *rec);
 
+// 1 for a record as the setup program writes them: a type it writes
+// (LOGREC_APPNAME to LOGREC_CUSTOMRUN) and both texts ending within their
+// fields. A file in which no whole record is one is no install log.
+int IsLogRecord(const LogRecord *rec);
+
 // 1 for a path that names the same item whatever the current drive and
 // folder: a drive letter, a colon and a separator (C:\...), or a server and
 // a share (\\server\share...). Both slashes separate.

@@ -1,21 +1,12 @@
 #include "delete_or_schedule.h"
 
-#include "platform/platform.h"
+#include "log/install_log.h"
 #include "platform/sizes.h"
 #include "platform/text.h"
+#include "restart_list.h"
 
 int g_rebootNeeded;
 
-void InitDeletions(void)
-{
-    g_rebootNeeded = 0;
-}
-
-#define WININIT_NAME "\\WININIT.INI"
-#define RENAME_SECTION "Rename"
-#define RENAME_KEY "NUL="
-// The largest section the profile functions of every Windows version return.
-#define SECTION_SIZE 32767
 // The names a file in use is renamed to: "~MU", five hex digits, ".TMP".
 #define RENAME_PREFIX "~MU"
 #define RENAME_SUFFIX ".TMP"
@@ -23,6 +14,35 @@ void InitDeletions(void)
 #define RENAME_NUMBER_MASK 0xFFFFF
 #define RENAME_TRIES 16
 #define RENAME_TRY_STEP 0x3C6EFu
+
+// Scanners and indexers hold a file they read for tens or hundreds of
+// milliseconds. A removal waits for such holds in pauses, HOLD_WAIT_TOTAL in
+// all: files that a running program keeps open for good then cost no more
+// than that, however many there are.
+#define HOLD_WAIT_TOTAL 3000
+#define HOLD_WAIT_PAUSE 100
+
+static DWORD g_holdWaitLeft;
+
+// The open log's volume and file index, which name it in any spelling.
+static struct {
+    int known;
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+} g_openLog;
+
+void InitDeletions(const BY_HANDLE_FILE_INFORMATION *log)
+{
+    g_rebootNeeded = 0;
+    g_holdWaitLeft = HOLD_WAIT_TOTAL;
+    g_openLog.known = log != NULL;
+    if (log != NULL) {
+        g_openLog.volume = log->dwVolumeSerialNumber;
+        g_openLog.indexHigh = log->nFileIndexHigh;
+        g_openLog.indexLow = log->nFileIndexLow;
+    }
+}
 
 // Errors of GetShortPathNameA that mean there is nothing left to delete,
 // a share that cannot be reached included.
@@ -33,58 +53,46 @@ static int IsMissingError(DWORD error)
            error == ERROR_BAD_PATHNAME || error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME;
 }
 
-// Errors with which GetPrivateProfileSectionA may report an empty section:
-// none, or no WININIT.INI yet.
-static int IsNoSectionError(DWORD error)
+// Waits a pause for another program to let go of a file, while the
+// removal's time for such waits lasts. Returns 0 once it is spent.
+static int WaitForRelease(void)
 {
-    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    if (g_holdWaitLeft == 0)
+        return 0;
+    DWORD pause = g_holdWaitLeft < HOLD_WAIT_PAUSE ? g_holdWaitLeft : HOLD_WAIT_PAUSE;
+    Sleep(pause);
+    g_holdWaitLeft -= pause;
+    return 1;
 }
 
-// Finds the "NUL=<name>" line for name in a section as
-// GetPrivateProfileSectionA returns it: lines ending in a zero each, the
-// last followed by a second zero.
-static int SectionListsName(const char *section, const char *name)
+// Whether path names the log this program holds open. Opened without
+// access, a file can be asked for its identity whoever holds it.
+static int IsOpenLog(const char *path)
 {
-    char line[PATH_SIZE + sizeof(RENAME_KEY)];
-    CopyText(line, sizeof(line), RENAME_KEY);
-    AppendText(line, sizeof(line), name);
-    for (const char *p = section; *p != '\0'; p += TextLength(p, SECTION_SIZE) + 1)
-        if (TextEqualNoCase(p, line))
-            return 1;
-    return 0;
+    if (!g_openLog.known || g_logFile == INVALID_HANDLE_VALUE)
+        return 0;
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                              0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION information;
+    int same = GetFileInformationByHandle(file, &information) &&
+               information.dwVolumeSerialNumber == g_openLog.volume &&
+               information.nFileIndexHigh == g_openLog.indexHigh && information.nFileIndexLow == g_openLog.indexLow;
+    CloseHandle(file);
+    return same;
 }
 
-// Adds a "NUL=<name>" line to WININIT.INI's [Rename] section, keeping every
-// line that is there already: each scheduled item needs a line of its own,
-// and other programs' lines must survive.
-static int AddWininitLine(const char *name)
+enum Waiting { NOT_WAITING, WAITING, NOT_KNOWN };
+
+// Whether the restart deletes the item at path already; byName: the list
+// is looked up for path as it stands (a short path), else for the item.
+static Waiting WaitsForRestart(const char *path, int byName)
 {
-    char iniPath[PATH_SIZE];
-    UINT dirLength = GetWindowsDirectoryA(iniPath, sizeof(iniPath));
-    if (dirLength == 0 || dirLength >= sizeof(iniPath) ||
-        !AppendText(iniPath, sizeof(iniPath), WININIT_NAME))
-        return 0;
-
-    // 0 stands for an empty section and for a failed read alike. A section
-    // that could not be read is not written over: its lines would be lost.
-    char section[SECTION_SIZE + 1];
-    SetLastError(ERROR_SUCCESS);
-    DWORD used = GetPrivateProfileSectionA(RENAME_SECTION, section, SECTION_SIZE, iniPath);
-    if (used == 0 && !IsNoSectionError(GetLastError()))
-        return 0;
-    if (used >= SECTION_SIZE - 2)
-        return 0;   // a section too large to read whole cannot be written back whole
-    section[used] = '\0';
-    if (SectionListsName(section, name))
-        return 1;
-
-    DWORD lineLength = (DWORD)(sizeof(RENAME_KEY) - 1 + TextLength(name, PATH_SIZE));
-    if (used + lineLength + 2 > SECTION_SIZE)
-        return 0;
-    CopyText(section + used, SECTION_SIZE - used, RENAME_KEY);
-    AppendText(section + used, SECTION_SIZE - used, name);
-    section[used + lineLength + 1] = '\0';
-    return WritePrivateProfileSectionA(RENAME_SECTION, section, iniPath) != 0;
+    RestartList list;
+    if (!ReadRestartList(&list))
+        return NOT_KNOWN;
+    return (byName ? RestartListHolds(&list, path) : RestartListNames(&list, path)) ? WAITING : NOT_WAITING;
 }
 
 static int DeleteItem(const char *path, DWORD attributes)
@@ -137,21 +145,22 @@ static int RenamedPath(const char *path, DWORD attempt, char *renamed, size_t si
 // Windows renames it within its folder. The restart then deletes it under
 // its new name, and whatever a new install puts at the old path before the
 // restart stays. A name already taken (by a file an earlier removal renamed
-// and the restart has not deleted yet) is passed over. Returns 1 with the
-// new path in renamed; 0 when the file cannot be renamed (held open without
-// delete sharing).
-static int RenameAside(const char *path, char *renamed, size_t size)
+// and the restart has not deleted yet) is passed over. Returns
+// ERROR_SUCCESS with the new path in renamed, else why the file could not
+// be renamed (ERROR_SHARING_VIOLATION: held open without delete sharing).
+static DWORD RenameAside(const char *path, char *renamed, size_t size)
 {
+    DWORD error = ERROR_FILENAME_EXCED_RANGE;
     for (DWORD attempt = 0; attempt < RENAME_TRIES; attempt++) {
         if (!RenamedPath(path, attempt, renamed, size))
-            return 0;
+            return ERROR_FILENAME_EXCED_RANGE;
         if (MoveFileExA(path, renamed, 0))
-            return 1;
-        DWORD error = GetLastError();
+            return ERROR_SUCCESS;
+        error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
-            return 0;
+            break;
     }
-    return 0;
+    return error;
 }
 
 // Schedules the item at path for deletion at the next restart.
@@ -169,15 +178,32 @@ static DeleteOutcome Schedule(const char *path)
         return DELETE_SCHEDULED_WITHOUT_LINE;
     }
 
-    MoveFileExA(shortPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
     g_rebootNeeded = 1;
-    return AddWininitLine(shortPath) ? DELETE_SCHEDULED : DELETE_SCHEDULED_WITHOUT_LINE;
+    // Scheduled already, by a run that was ended or for a record naming the
+    // item before: Windows NT would delete it twice.
+    int waiting = WaitsForRestart(shortPath, 1) == WAITING;
+    if (!waiting)
+        MoveFileExA(shortPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    int line = AddWininitLine(shortPath);
+    return waiting ? DELETE_WAITING_ALREADY : line ? DELETE_SCHEDULED : DELETE_SCHEDULED_WITHOUT_LINE;
+}
+
+// A file renamed aside that waits for the restart already (this run or an
+// earlier one scheduled it) is left to it: deleted now, it would leave its
+// scheduled deletion behind, which would delete whatever a later install
+// puts under that name. When what waits cannot be read, it is scheduled
+// rather than deleted.
+static DeleteOutcome DeleteRenamedAside(const char *renamed)
+{
+    if (WaitsForRestart(renamed, 0) == NOT_WAITING && DeleteFileA(renamed))
+        return DELETED_AT_ONCE;
+    return Schedule(renamed);
 }
 
 // The file at path is gone; a run ended between renaming it aside and
-// scheduling it left it under one of the names its renames take. Whatever
-// stands there was renamed aside to be deleted: it goes now or at the
-// restart.
+// scheduling it left it under one of the names its renames take, and a
+// record naming the file again finds it there too. Whatever stands there
+// was renamed aside to be deleted: it goes now or at the restart.
 static DeleteOutcome FinishRenamedAside(const char *path)
 {
     char renamed[PATH_SIZE];
@@ -187,23 +213,134 @@ static DeleteOutcome FinishRenamedAside(const char *path)
         DWORD attributes = GetFileAttributesA(renamed);
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             break;
-        result = DeleteFileA(renamed) ? DELETED_AT_ONCE : Schedule(renamed);
+        result = DeleteRenamedAside(renamed);
     }
     return result;
+}
+
+// A file that could not be deleted: renamed aside where Windows allows it,
+// else waited for while another program holds it for a moment, else
+// scheduled under its own name. The open log is left to the step that
+// deletes it once it is closed.
+static DeleteOutcome DeleteFileInUse(const char *path, DWORD attributes)
+{
+    if (IsOpenLog(path))
+        return DELETE_OPEN_LOG;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && DeleteReadOnly(path, attributes))
+        return DELETED_AT_ONCE;
+    char renamed[PATH_SIZE];
+    for (;;) {
+        DWORD error = RenameAside(path, renamed, sizeof(renamed));
+        if (error == ERROR_SUCCESS)
+            return Schedule(renamed);
+        if (error != ERROR_SHARING_VIOLATION || !WaitForRelease())
+            return Schedule(path);
+        if (DeleteFileA(path))
+            return DELETED_AT_ONCE;
+    }
+}
+
+// "." and "..", which every folder but a drive's root lists.
+static int IsDotEntry(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// path, a separator unless path ends in one, and name.
+static int JoinPath(char *joined, size_t size, const char *path, const char *name)
+{
+    if (!CopyText(joined, size, path))
+        return 0;
+    const char *last = joined;
+    for (const char *p = joined; *p != '\0'; p += CharLength(p))
+        last = p;
+    return (IsPathSeparator(*last) || AppendText(joined, size, "\\")) && AppendText(joined, size, name);
+}
+
+enum FolderAtRestart {
+    FOLDER_EMPTIED,      // all it holds waits for the restart (or it holds nothing), or it waits itself
+    FOLDER_KEEPS_ITEMS   // it holds what no restart deletes, or what it holds cannot be read
+};
+
+// What the restart leaves of the folder at path. The open log counts as
+// gone, since it is deleted after the removal, before any restart; but a
+// folder that holds nothing else that waits is left to that step, which
+// removes the log's folders once they are empty.
+static FolderAtRestart FolderAfterRestart(const char *path)
+{
+    RestartList list;
+    if (!ReadRestartList(&list))
+        return FOLDER_KEEPS_ITEMS;
+    if (RestartListNames(&list, path))
+        return FOLDER_EMPTIED;
+    char item[PATH_SIZE];
+    if (!JoinPath(item, sizeof(item), path, "*"))
+        return FOLDER_KEEPS_ITEMS;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(item, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? FOLDER_EMPTIED : FOLDER_KEEPS_ITEMS;
+    FolderAtRestart result = FOLDER_EMPTIED;
+    int holdsLog = 0;
+    int holdsWaiting = 0;
+    do {
+        if (IsDotEntry(found.cFileName))
+            continue;
+        if (JoinPath(item, sizeof(item), path, found.cFileName) && RestartListNames(&list, item)) {
+            holdsWaiting = 1;
+        } else if (JoinPath(item, sizeof(item), path, found.cFileName) && IsOpenLog(item)) {
+            holdsLog = 1;
+        } else {
+            result = FOLDER_KEEPS_ITEMS;
+            break;
+        }
+    } while (FindNextFileA(search, &found));
+    if (result == FOLDER_EMPTIED && (GetLastError() != ERROR_NO_MORE_FILES || (holdsLog && !holdsWaiting)))
+        result = FOLDER_KEEPS_ITEMS;
+    FindClose(search);
+    return result;
+}
+
+// A folder that is not empty goes at the restart only when the restart
+// empties it; else it stays, and asks for no restart: the user's own files
+// in it keep it, restart or not.
+static DeleteOutcome ScheduleFolder(const char *path)
+{
+    return FolderAfterRestart(path) == FOLDER_KEEPS_ITEMS ? DELETE_FOLDER_KEPT : Schedule(path);
+}
+
+// A folder that could not be removed (error says why): waited for while
+// another program holds it for a moment.
+static DeleteOutcome RemoveFolderInUse(const char *path, DWORD attributes, DWORD error)
+{
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        if (DeleteReadOnly(path, attributes))
+            return DELETED_AT_ONCE;
+        error = GetLastError();
+    }
+    while (error == ERROR_SHARING_VIOLATION && WaitForRelease()) {
+        if (RemoveDirectoryA(path))
+            return DELETED_AT_ONCE;
+        error = GetLastError();
+    }
+    return ScheduleFolder(path);
 }
 
 DeleteOutcome DeleteOrSchedule(const char *path)
 {
     if (DeleteFileA(path) || RemoveDirectoryA(path))
         return DELETED_AT_ONCE;
+    DWORD folderError = GetLastError();
 
     DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return IsMissingError(GetLastError()) ? FinishRenamedAside(path) : Schedule(path);
-    if ((attributes & FILE_ATTRIBUTE_READONLY) && DeleteReadOnly(path, attributes))
-        return DELETED_AT_ONCE;
-    char renamed[PATH_SIZE];
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && RenameAside(path, renamed, sizeof(renamed)))
-        return Schedule(renamed);
-    return Schedule(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (IsMissingError(GetLastError()))
+            return FinishRenamedAside(path);
+        // It stands, though what it is cannot be read: the restart may reach
+        // a file this run cannot, but it empties no folder that stays full.
+        return folderError == ERROR_DIRECTORY ? Schedule(path) : ScheduleFolder(path);
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return RemoveFolderInUse(path, attributes, folderError);
+    return DeleteFileInUse(path, attributes);
 }

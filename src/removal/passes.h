@@ -14,7 +14,8 @@
 enum RemovalPass {
     PASS_CUSTOM_PROGRAMS,   // before anything is removed; a failure stops the removal
     PASS_FILES,             // files, shared DLLs and program groups, in log order
-    PASS_DIRECTORIES,       // once every file in them has been handled
+    PASS_DIRECTORIES,       // once every file in them has been handled; read again while
+                            // folders left standing wait for the ones listed after them
     PASS_SYSTEM_FILES       // the system-file step: no record is acted on
 };
 

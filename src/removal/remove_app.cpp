@@ -7,6 +7,7 @@
 #include "progman.h"
 #include "progress_view.h"
 #include "release_journal.h"
+#include "restart_list.h"
 #include "shared_dll.h"
 #include "log/install_log.h"
 #include "log/record_check.h"
@@ -28,8 +29,21 @@ void PrepareRemoval(const char *logPath, const BY_HANDLE_FILE_INFORMATION *log)
     if (length == 0 || length >= sizeof(g_logFullPath))
         g_logFullPath[0] = '\0';
     IdentifyLog(g_logFullPath, log);
-    InitDeletions();
+    InitDeletions(log);
     InitCustomPrograms();
+}
+
+// Windows removes no folder that a process has as its current one, and the
+// uninstaller is often started in the application's folder (its program
+// group item names that as the working folder). The custom programs keep
+// the folder they were started in; then the removal moves to the system
+// folder, which it never removes.
+static void LeaveCurrentFolder(void)
+{
+    char system[PATH_SIZE];
+    UINT length = GetSystemDirectoryA(system, sizeof(system));
+    if (length != 0 && length < sizeof(system))
+        SetCurrentDirectoryA(system);
 }
 
 static int StopForCustomRun(void)
@@ -38,10 +52,40 @@ static int StopForCustomRun(void)
     return 0;
 }
 
+// What a reading of the directories did: the folders it removed or
+// scheduled, and those it left standing, since they hold what no restart
+// deletes.
+struct FolderTally {
+    DWORD changed;
+    DWORD kept;
+};
+
+static void RemoveListedDirectory(const char *path, FolderTally *folders)
+{
+    if (RemoveDirectoryA(path)) {
+        folders->changed++;
+        return;
+    }
+    switch (DeleteOrSchedule(path)) {
+    case DELETED_AT_ONCE:
+    case DELETE_SCHEDULED:
+    case DELETE_SCHEDULED_WITHOUT_LINE:
+        folders->changed++;
+        break;
+    case DELETE_FOLDER_KEPT:
+        folders->kept++;
+        break;
+    case DELETE_NOTHING_THERE:
+    case DELETE_WAITING_ALREADY:
+    case DELETE_OPEN_LOG:
+        break;
+    }
+}
+
 // Shows the step and acts on the record, the index-th of the log; a record
 // that names nothing to act on is passed over. Returns 0 when a custom
 // program failed, which stops the removal.
-static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index)
+static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index, FolderTally *folders)
 {
     // A custom program whose name or argument text is cut has not cleaned
     // up what the removal deletes next: that stops it as a failure does.
@@ -67,8 +111,7 @@ static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index)
         ProgmanDeleteGroup(rec->secondary);
         break;
     case ACTION_REMOVE_DIRECTORY:
-        if (!RemoveDirectoryA(rec->primary))
-            DeleteOrSchedule(rec->primary);
+        RemoveListedDirectory(rec->primary, folders);
         break;
     case ACTION_NONE:
         break;
@@ -76,10 +119,25 @@ static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index)
     return 1;
 }
 
+// Whether a directory record of a later reading still names a folder to
+// act on: one that an earlier reading left standing, and not for the
+// restart, which would find it gone.
+static int FolderStands(const LogRecord *rec)
+{
+    if (!RecordIsUsable(rec))
+        return 0;
+    DWORD attributes = GetFileAttributesA(rec->primary);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    RestartList list;
+    return ReadRestartList(&list) && !RestartListNames(&list, rec->primary);
+}
+
 // One reading of the log, acting on each record the pass takes and moving
 // the bar as the pass says: to progress divided by the number of records.
-// Returns 0 when a custom program stopped the removal.
-static int RunPass(const PassDescription *pass, unsigned long long *progress)
+// A later reading (again) acts only on the folders still standing. Returns
+// 0 when a custom program stopped the removal.
+static int ReadPass(const PassDescription *pass, unsigned long long *progress, int again, FolderTally *folders)
 {
     if (pass->status != NULL) {
         SetStatus(pass->status);
@@ -94,13 +152,33 @@ static int RunPass(const PassDescription *pass, unsigned long long *progress)
         if (pass->bar != BAR_UNTOUCHED)
             SetBar(*progress);
         const RecordStep *step = rec.type <= LOGREC_CUSTOMRUN ? steps[rec.type] : NULL;
-        if (step != NULL && !TakeStep(step, &rec, index))
+        if (step != NULL && (!again || FolderStands(&rec)) && !TakeStep(step, &rec, index, folders))
             return 0;
         if (pass->bar == BAR_ADVANCING) {
             *progress += PROGRESS_DONE;
             SetBar(*progress);
         }
     }
+    return 1;
+}
+
+// A pass reads the log once; the directories' pass reads it again while its
+// last reading left folders standing and removed or scheduled some: a
+// folder listed before the folders in it goes once they are gone, whatever
+// the order of the log. Each reading that goes on changes a folder, so there
+// are no more readings than folders. Returns 0 when a custom program
+// stopped the removal.
+static int RunPass(const PassDescription *pass, unsigned long long *progress)
+{
+    FolderTally folders;
+    int again = 0;
+    do {
+        folders.changed = 0;
+        folders.kept = 0;
+        if (!ReadPass(pass, progress, again, &folders))
+            return 0;
+        again = 1;
+    } while (folders.kept != 0 && folders.changed != 0);
     return 1;
 }
 
@@ -124,6 +202,8 @@ int RemoveApplication(void)
     HoldSession(1);
     unsigned long long progress = 0;
     for (size_t i = 0; i < kPassCount; i++) {
+        if (kPasses[i].pass == PASS_FILES)
+            LeaveCurrentFolder();
         if (!RunPass(&kPasses[i], &progress)) {
             HoldSession(0);
             return 0;
@@ -162,8 +242,11 @@ static void RemoveLogFolders(void)
 void FinishRemoval(const char *logPath, void (*tellUser)(int restartWaits))
 {
     CloseLog();
+    // The removal left the folder the program was started in: a log named
+    // relative to it is found by its full path, and without one it stays.
+    const char *log = g_logFullPath[0] != '\0' ? g_logFullPath : PathIsFullyQualified(logPath) ? logPath : NULL;
     // While the log stays, a run on it must still find what was released.
-    if (DeleteOrSchedule(logPath) == DELETED_AT_ONCE)
+    if (log != NULL && DeleteOrSchedule(log) == DELETED_AT_ONCE)
         ForgetReleases();
     tellUser(g_rebootNeeded == 1);
     RemoveLogFolders();

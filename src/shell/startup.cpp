@@ -79,7 +79,13 @@ int InitUninstall(const char *logPath)
         CloseLog();
         return INIT_RUNNING_ELSEWHERE;
     }
-    ScanLog(g_caption, sizeof(g_caption));
+    // A document named by mistake is not read as a log of inert records,
+    // which the completion step would delete.
+    if (ScanLog(g_caption, sizeof(g_caption)) == LOG_NOT_A_LOG) {
+        CloseLog();
+        ShowWarning(kNoLog, g_caption);
+        return INIT_FAILED;
+    }
     PrepareRemoval(logPath, log);
 
     DWORD threadId;

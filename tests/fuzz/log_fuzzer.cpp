@@ -38,18 +38,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     if (!OpenLog(TOOL_LOG))
         Violation("an existing log could not be opened", "", TOOL_LOG);
-    ScanLog(g_caption, sizeof(g_caption));
+    LogScan scan = ScanLog(g_caption, sizeof(g_caption));
 
-    // What an independent reading of the bytes gives.
+    // What an independent reading of the bytes gives: a file that holds
+    // bytes, not one whole record of which has a type from 0 to 7 and both
+    // texts ending in their fields, is no log, and names nothing.
     size_t records = size / LOG_RECORD_SIZE;
     std::string appName, caption = kDefaultCaption;
+    bool anyLogRecord = false;
     for (size_t i = 0; i < records; i++) {
         const unsigned char *rec = data + i * LOG_RECORD_SIZE;
         DWORD type = rec[0] | rec[1] << 8 | rec[2] << 16 | (DWORD)rec[3] << 24;
+        anyLogRecord = anyLogRecord || (type <= LOGREC_CUSTOMRUN && memchr(rec + 4, 0, LOG_TEXT_SIZE) != nullptr &&
+                                        memchr(rec + 4 + LOG_TEXT_SIZE, 0, LOG_TEXT_SIZE) != nullptr);
         if (type == LOGREC_APPNAME && Usable(rec)) {
             appName = (const char *)rec + 4;
             caption = appName.substr(0, 245) + " Uninstall";
         }
+    }
+    bool notALog = size != 0 && !anyLogRecord;
+    if ((scan == LOG_NOT_A_LOG) != notALog)
+        Violation("taken for a log", scan == LOG_NOT_A_LOG ? "no" : "yes", notALog ? "no" : "yes");
+    if (notALog) {
+        appName.clear();
+        caption = kDefaultCaption;
     }
     if (g_recordCount != records)
         Violation("record count", std::to_string(g_recordCount), std::to_string(records));

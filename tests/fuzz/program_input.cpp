@@ -38,6 +38,10 @@ const char *const kTexts[] = {
     "C:\\Apps\\Other\\keep.txt", "C:\\Program Files\\Tool\\busy.dll", "C:\\Program Files\\Tool\\loaded.dll",
     "C:\\Program Files\\Tool\\Sub Folder\\From CD.txt", "C:\\WINDOWS\\system32\\triple.dll",
     "C:\\WINDOWS\\system32\\other.dll", "Tool\\Extra\\Deeper", "Tool\\Extra\\Beside", "C:\\UNDO.BAT",
+    // The user's own file among the application's, a folder to start in,
+    // and the log in the application's folder in another spelling
+    "C:\\Program Files\\Tool\\Sub Folder\\notes.txt", "C:\\Program Files\\Tool\\Data",
+    "C:\\Program Files\\Tool\\Data\\x.dat", "c:\\progra~1\\tool\\INSTALL.LOG",
 };
 
 const char *const kLogPaths[] = {
@@ -188,8 +192,9 @@ uint8_t ItemArg(const Item &item)
     uint8_t arg = 0;
     switch (item.kind) {
     case Item::HELD_FILE:
-    case Item::HELD_DIR:
         return (uint8_t)item.share;
+    case Item::HELD_DIR:
+        return (uint8_t)(item.share | (item.current ? 8 : 0));
     case Item::PROGRAM:
         return IndexOf(kStatuses, item.status, "exit status") | item.stillActiveReads << 3 |
                IndexOf(kInheritedPositions, item.inheritedPosition, "inherited position") << 5;
@@ -219,7 +224,7 @@ Item ItemLayout(Codec &io, const Item &item)
         return hardening::Program(path, kStatuses[arg % 8], (arg >> 3) & 3, kInheritedPositions[(arg >> 5) & 3]);
     case 4: return hardening::SharedDllValue(path, kValueTypes[arg & 3], io.Bytes((arg >> 2) % 9, item.data));
     case 5: return hardening::Entry(path, arg & 1, arg & 2);
-    case 6: return hardening::HeldDir(path, arg & 7);
+    case 6: return arg & 8 ? hardening::StartFolder(path) : hardening::HeldDir(path, arg & 7);
     default: {
         DWORD attributes = 0;
         for (size_t i = 0; i < std::size(kAttributes); i++)

@@ -29,7 +29,8 @@
 //            named by the text, type kValueTypes[arg & 3], (arg >> 2) % 9
 //            data bytes that follow; 5 Uninstall entry named by the text
 //            (with a subkey when arg & 1, a DisplayName when arg & 2); 6
-//            directory held; 7 the attributes of an existing item: read-only
+//            directory held (share = arg & 7), or, when arg & 8, the folder
+//            the program is started in; 7 the attributes of an existing item: read-only
 //            (arg & 1), hidden (2), system (4), and loaded as a DLL (8)
 //          text: kTexts[b % count]
 //   then   number of records (% 64), then per record: type (b < 0xF0: b % 10;

@@ -218,6 +218,24 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
                   r.codePage932 = true;
               })},
         {"custom_program_text_cut", ToolWith({Program(undo + ".exe")}, {{7, undo + ".exe", kCut}})},
+        // Folders listed parents first, the user's own notes in one, the log
+        // in the application's folder naming itself, the uninstaller started
+        // in another folder: no restart can help.
+        {"restart_only_when_it_helps",
+         With(Bare({File(tool), File(sub + "\\notes.txt"), File(app + "\\Data\\x.dat"), StartFolder(app + "\\Data")},
+                   {toolName, {2, app, ""}, {2, sub, ""}, {2, app + "\\Data", ""}, {1, tool, ""},
+                    {1, app + "\\Data\\x.dat", ""}, {1, "c:\\progra~1\\tool\\INSTALL.LOG", ""}}),
+              [&](SimulatedRun &r) { r.LogAt(app + "\\install.log"); })},
+        // A file named twice whose first deletion fails once: renamed aside
+        // and scheduled, it is found there by the second record, and left.
+        {"named_twice_first_deletion_failing", With(ToolRun(), [&](SimulatedRun &r) {
+             r.records.push_back({2, tool, ""});
+             r.fault = Fault{Fault::NTH_OF_FUNCTION, 1, "DeleteFileA", ERROR_ACCESS_DENIED};
+         })},
+        {"document_named_by_mistake", With(ToolRun(), [](SimulatedRun &r) {
+             r.records.clear();
+             r.tail = "Dear Sir,\r\nthank you for your letter of the 3rd.\r\n";
+         })},
 
         // The end-to-end tests' bad input (tests/e2e/bad_input_test.cpp): seven
         // records' worth of its bytes and the 100-byte tail, where it writes 300

@@ -20,6 +20,8 @@ static const char kWininit[] = WININIT_PATH;
 static const std::string kSharedDlls = sim::RegKeyPath(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH);
 static const std::string kUninstall = sim::RegKeyPath(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
 static const std::string kJournal = sim::RegKeyPath(HKEY_LOCAL_MACHINE, JOURNAL_KEY);
+// Its list of deletions at restart is checked as such, with WININIT.INI's.
+static const std::string kSessionManager = sim::RegKeyPath(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY);
 
 static const size_t kRecordSize = 516;
 static const size_t kTextSize = 256;
@@ -249,6 +251,7 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
         logBytes_ = logItem->second.content;
         logWritten_ = logItem->second.written;
     }
+    bool anyLogRecord = false;
     for (size_t at = 0; at + kRecordSize <= logBytes_.size(); at += kRecordSize) {
         std::string bytes = logBytes_.substr(at, kRecordSize);
         Record rec;
@@ -257,12 +260,16 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
         rec.primary = FieldText(bytes, 4, &primaryEnds);
         rec.secondary = FieldText(bytes, 4 + kTextSize, &secondaryEnds);
         rec.usable = RecordIsActedOn(bytes);
+        anyLogRecord = anyLogRecord || (rec.type <= 7 && primaryEnds && secondaryEnds);
         records_.push_back(rec);
         if (rec.usable) {
             std::optional<std::string> found = sim::ResolvePath(rec.primary);
             resolved_[rec.primary] = found ? Upper(*found) : "";
         }
     }
+    // A document named by mistake: bytes, but not one record as the setup
+    // program writes them (a type it writes, both texts ending in their fields).
+    notALog_ = logIsFile_ && !logBytes_.empty() && !anyLogRecord;
     auto journal = registry_.find(kJournal);
     if (journal != registry_.end())
         for (const auto &note : journal->second)
@@ -518,6 +525,8 @@ void RunCheck::CheckExpectedOutcome()
         expected = RUN_INIT_FAILED;
     else if (setup_.otherRunUnderWay)
         expected = RUN_ELSEWHERE;
+    else if (notALog_)
+        expected = RUN_INIT_FAILED;
     else if (!setup_.confirm)
         expected = RUN_DECLINED;
     else if (runs == customRecords && allSucceeded && !cutRun)
@@ -535,10 +544,99 @@ void RunCheck::CheckExpectedOutcome()
         Fail("custom programs ran although the removal never started");
 }
 
+// What waits for the restart after the run, whoever scheduled it: the
+// session manager's list and WININIT.INI's NUL= lines, in upper case.
+static std::set<std::string> Waiting(const std::vector<std::string> &pending, const std::string &wininit)
+{
+    std::set<std::string> waiting;
+    for (const std::string &name : pending)
+        waiting.insert(Upper(name));
+    for (const auto &line : IniLines(wininit))
+        if (line.first == Upper(WININIT_RENAME_SECTION) && Upper(line.second.substr(0, 4)) == "NUL=")
+            waiting.insert(Upper(line.second.substr(4)));
+    return waiting;
+}
+
+// The items directly in folder (an upper-case long path).
+static std::vector<sim::ItemInfo> AllIn(const std::map<std::string, sim::ItemInfo> &items, const std::string &folder)
+{
+    std::vector<sim::ItemInfo> in;
+    for (const auto &item : items)
+        if (FolderOf(item.first) == folder)
+            in.push_back(item.second);
+    return in;
+}
+
+// Something in folder that does not wait for the restart, which the restart
+// so cannot empty; "" when there is none.
+static std::string Keeps(const std::map<std::string, sim::ItemInfo> &items, const std::set<std::string> &waiting,
+                         const std::string &folder)
+{
+    for (const sim::ItemInfo &item : AllIn(items, folder))
+        if (waiting.count(Upper(item.longPath)) == 0 && waiting.count(Upper(item.shortPath)) == 0)
+            return item.longPath;
+    return "";
+}
+
+// What waits for the restart can be carried out then: a folder that waits
+// holds only what waits too, since Windows deletes no folder that is not
+// empty. Nothing this run scheduled is gone by its end: the scheduled
+// deletion would stay, to delete whatever a later install puts there. A
+// restart helps when something of the removal waits for it.
+void RunCheck::CheckRestartList(const std::map<std::string, sim::ItemInfo> &after,
+                                const std::set<std::string> &waiting, const std::set<std::string> &scheduled,
+                                const std::set<std::string> &mayBeNamed)
+{
+    // A failed read of what waits already leaves the program guessing.
+    bool listUnread = false;
+    for (const sim::Call &call : sim::Calls())
+        listUnread = listUnread || (call.failedWith != 0 && (call.function == "RegOpenKeyExA" ||
+                                                               call.function == "RegQueryValueExA" ||
+                                                               call.function == "GetPrivateProfileSectionA" ||
+                                                               call.function == "GetShortPathNameA" ||
+                                                               call.function == "GetVersion"));
+    for (const std::string &name : scheduled) {
+        std::optional<std::string> now = sim::ResolvePath(name);
+        if (!now) {
+            if (!listUnread)
+                Fail("scheduled for the restart, then deleted by the same run: " + Shown(name));
+            continue;
+        }
+        auto item = after.find(Upper(*now));
+        std::string keeps = item != after.end() && item->second.isDir ? Keeps(after, waiting, item->first) : "";
+        if (!keeps.empty())
+            Fail("a folder waits for the restart, which cannot delete it: it keeps " + keeps + ": " + *now);
+    }
+    waitsForRestart_ = !scheduled.empty();
+    for (const std::string &name : waiting)
+        waitsForRestart_ = waitsForRestart_ || (mayBeNamed.count(name) != 0 && sim::ResolvePath(name));
+}
+
+// The program holds the log open, without delete sharing, until the
+// completion step closes it to delete it; a deletion at the restart
+// scheduled meanwhile would outlive that deletion and take whatever is at
+// that path then.
+void RunCheck::CheckLogNotScheduledWhileOpen()
+{
+    auto log = items_.find(logLong_);
+    if (log == items_.end())
+        return;
+    std::set<std::string> names{logLong_, Upper(log->second.shortPath)};
+    for (const sim::Call &call : sim::Calls()) {
+        if (call.function == "CloseHandle" && Upper(call.file) == logLong_ && (call.fileAccess & GENERIC_READ))
+            return;
+        if (call.function == "MoveFileExA" && call.failedWith == 0 && call.args[2] == "0x4" &&
+            names.count(Upper(call.args[0])) != 0) {
+            Fail("the log was scheduled for the restart while the program held it open");
+            return;
+        }
+    }
+}
+
 void RunCheck::CheckFiles()
 {
     bool removal = outcome_ == RUN_COMPLETED;
-    bool logMayGo = outcome_ == RUN_COMPLETED;
+    bool logMayGo = outcome_ == RUN_COMPLETED && !notALog_;
 
     // What the log names, resolved before the run.
     std::set<std::string> mayGo;       // upper-case long paths
@@ -719,6 +817,12 @@ void RunCheck::CheckFiles()
         }
     }
 
+    std::set<std::string> waiting = Waiting(pending, wininitNow);
+    CheckRestartList(after, waiting, scheduled, mayBeNamed);
+    if (notALog_ && (after.count(logLong_) == 0 || after[logLong_].content != logBytes_ ||
+                     scheduled.count(logLong_) != 0 || scheduled.count(Upper(items_[logLong_].shortPath)) != 0))
+        Fail("a file that holds no log record was deleted, changed or scheduled: " + items_[logLong_].longPath);
+
     // Nothing waits for the restart under a path the log names unless the
     // file there could not be renamed first: at the restart a new install
     // may have put its own file there.
@@ -741,7 +845,7 @@ void RunCheck::CheckFiles()
     // read-only attribute left to stop it then.
     if (removal && !faulted_) {
         auto isScheduled = [&](const sim::ItemInfo &item) {
-            return scheduled.count(Upper(item.shortPath)) != 0 || scheduled.count(Upper(item.longPath)) != 0;
+            return waiting.count(Upper(item.shortPath)) != 0 || waiting.count(Upper(item.longPath)) != 0;
         };
         for (const std::string &path : mustGo) {
             // WININIT.INI, once deleted, comes back with the next scheduled item.
@@ -753,9 +857,15 @@ void RunCheck::CheckFiles()
                                         : after.count(path) != 0 ? &after[path] : nullptr;
             if (left == nullptr)
                 continue;
-            if (!isScheduled(*left))
+            // A folder stays, without a restart, when it keeps what no
+            // restart deletes (the user's own files), and only then.
+            std::string keeps = item.isDir ? Keeps(after, waiting, path) : "";
+            if (!isScheduled(*left) && keeps.empty())
                 Fail("named by the log, but neither deleted nor scheduled: " + left->longPath);
-            else if (!item.isDir && !item.loaded && !item.heldWithoutDeleteSharing)
+            else if (!isScheduled(*left))
+                continue;
+            else if (item.isDir ? !item.held && AllIn(after, path).empty()
+                                : !item.loaded && !item.heldWithoutDeleteSharing)
                 Fail("named by the log and held by nothing, but only scheduled: " + left->longPath);
             if (left->attributes & FILE_ATTRIBUTE_READONLY)
                 Fail("scheduled, but still read-only: " + left->longPath);
@@ -826,7 +936,7 @@ void RunCheck::CheckRegistry()
             bool same = was != key.second.end() && is != now->second.end() &&
                         was->second.second.type == is->second.second.type &&
                         was->second.second.data == is->second.second.data;
-            if (key.first == kJournal)
+            if (key.first == kJournal || (key.first == kSessionManager && Upper(name) == Upper(PENDING_RENAMES_VALUE)))
                 continue;
             if (key.first != kSharedDlls) {
                 if (!same)
@@ -949,10 +1059,10 @@ void RunCheck::CheckJournal(const std::map<std::string, Values> &after)
 
 // The kind of object a handle stands for, as far as which call closes it:
 // CloseHandle, RegCloseKey, DdeUninitialize, DdeFreeStringHandle,
-// DdeDisconnect or UnmapViewOfFile.
+// DdeDisconnect, UnmapViewOfFile or FindClose.
 static std::string HandleFamily(const std::string &what)
 {
-    for (const char *family : {"registry key", "dde instance", "dde string", "dde conversation", "view of"})
+    for (const char *family : {"registry key", "dde instance", "dde string", "dde conversation", "view of", "search"})
         if (what.compare(0, strlen(family), family) == 0)
             return family;
     return "kernel object";
@@ -978,6 +1088,8 @@ void RunCheck::CheckHandles()
             failedCloses.insert({"dde conversation", call.args[0]});
         else if (call.function == "UnmapViewOfFile")
             failedCloses.insert({"view of", call.args[0]});
+        else if (call.function == "FindClose")
+            failedCloses.insert({"search", call.args[0]});
     }
     // The process ends right after a declined run or a worker that could
     // not start, and Windows closes the log then.
@@ -1033,8 +1145,12 @@ void RunCheck::CheckLogReads()
     int total = 0;
     for (const auto &r : readings)
         total += r.second;
-    // The scan, then each pass.
-    if (total > (int)(1 + kPassCount))
+    // The scan, then each pass; the directories' pass again while a reading
+    // leaves folders standing and removes or schedules one.
+    int directories = 0;
+    for (const Record &rec : records_)
+        directories += rec.type == 2 && rec.usable;
+    if (total > (int)(1 + kPassCount) + directories)
         Fail("the log was read from its start " + std::to_string(total) + " times");
 }
 
@@ -1063,9 +1179,10 @@ void RunCheck::CheckDialogs()
         Fail("the restart dialog was offered " + std::to_string(restart) + " times");
     if (restart != 0 && outcome_ != RUN_COMPLETED)
         Fail("the restart dialog was offered after a " + std::string(OutcomeName(outcome_)) + " run");
-    if (!faulted_ && outcome_ == RUN_COMPLETED && (restart != 0) != scheduled)
-        Fail(scheduled ? "something was scheduled for the restart, but no restart was offered"
-                       : "a restart was offered, but nothing was scheduled");
+    if (!faulted_ && outcome_ == RUN_COMPLETED && restart == 0 && scheduled)
+        Fail("something was scheduled for the restart, but no restart was offered");
+    if (!faulted_ && outcome_ == RUN_COMPLETED && restart != 0 && !waitsForRestart_)
+        Fail("a restart was offered, but nothing of the removal waits for it");
     if (exits != 0 && (restart == 0 || !setup_.restartYes))
         Fail("Windows was restarted without the user's Yes");
     if (!faulted_ && restart != 0 && setup_.restartYes && exits != 1)
@@ -1086,6 +1203,7 @@ std::vector<std::string> RunCheck::Check(int exitCode)
     CheckBoxes();
     CheckExpectedOutcome();
     CheckFiles();
+    CheckLogNotScheduledWhileOpen();
     CheckRegistry();
     CheckHandles();
     CheckDialogs();

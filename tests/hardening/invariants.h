@@ -28,12 +28,13 @@
 //   as many as the records naming it, and its value was deleted (or that
 //   deletion was made to fail, which the release does not look at).
 // - Handles: every handle, registry key, DDE instance, string handle,
-//   conversation, process handle and mapped view is closed by the end of the
-//   run. The log alone may stay open after a declined run or a worker thread
-//   that could not start: the process ends right after, and Windows closes
-//   it then. An object whose own closing call (CloseHandle, RegCloseKey,
-//   DdeUninitialize, DdeFreeStringHandle, DdeDisconnect, UnmapViewOfFile)
-//   was made to fail may stay open too; a failed close excuses nothing else.
+//   conversation, process handle, mapped view and folder search is closed by
+//   the end of the run. The log alone may stay open after a declined run or
+//   a worker thread that could not start: the process ends right after, and
+//   Windows closes it then. An object whose own closing call (CloseHandle,
+//   RegCloseKey, DdeUninitialize, DdeFreeStringHandle, DdeDisconnect,
+//   UnmapViewOfFile, FindClose) was made to fail may stay open too; a failed
+//   close excuses nothing else.
 // - Exit code 0, or -1 after the alarm about a corrupt executable only.
 // - Nothing holds off a logoff when the run ends.
 // - The progress dialog shows only after the user's Yes.
@@ -56,6 +57,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,7 @@ private:
     std::string logBytes_;
     std::string logLong_;      // the log's long path in upper case; empty when missing
     bool logIsFile_ = false;
+    bool notALog_ = false;     // it holds bytes, but no whole record is one the setup program writes
     unsigned long long logWritten_ = 0;
     std::vector<Record> records_;
     DWORD releasedBefore_ = 0;   // records an earlier run on this log released
@@ -144,6 +147,7 @@ private:
     bool wininitExisted_ = false;
     Outcome outcome_ = RUN_UNKNOWN;
     bool faulted_ = false;
+    bool waitsForRestart_ = false;   // something of the removal waits for the restart after the run
 
     std::vector<std::string> errors_;
     void Fail(const std::string &what);
@@ -160,6 +164,9 @@ private:
     void CheckBoxes();
     void CheckExpectedOutcome();
     void CheckFiles();
+    void CheckRestartList(const std::map<std::string, sim::ItemInfo> &after, const std::set<std::string> &waiting,
+                          const std::set<std::string> &scheduled, const std::set<std::string> &mayBeNamed);
+    void CheckLogNotScheduledWhileOpen();
     void CheckRegistry();
     void CheckHandles();
     void CheckDialogs();

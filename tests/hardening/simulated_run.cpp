@@ -11,7 +11,7 @@ namespace hardening {
 static auto Fields(const Item &i)
 {
     return std::tie(i.kind, i.path, i.share, i.status, i.stillActiveReads, i.inheritedPosition, i.valueType, i.data,
-                    i.subkey, i.displayName, i.attributes, i.loaded);
+                    i.subkey, i.displayName, i.attributes, i.loaded, i.current);
 }
 
 bool operator==(const Item &a, const Item &b)
@@ -104,7 +104,9 @@ static void AddItem(const Item &item)
     case Item::HELD_DIR:
         if (CanCreate(path) && !sim::FileExists(path))
             sim::AddDir(path);
-        if (sim::DirExists(path))
+        if (sim::DirExists(path) && item.current)
+            sim::SetCurrentFolder(path);
+        else if (sim::DirExists(path))
             sim::HoldFile(path, item.share);
         break;
     case Item::PROGRAM:

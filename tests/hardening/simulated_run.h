@@ -33,7 +33,8 @@ struct Item {
         PROGRAM,      // a program file that ends with status
         SHARED_DLL,   // the SharedDLLs value named by path
         ENTRY,        // the key named by path below the Uninstall key
-        HELD_DIR,     // a folder (made when missing) that another process holds open
+        HELD_DIR,     // a folder (made when missing) that another process holds open, or the one the
+                      // program is started in (current), which it holds as its current folder
         STATE,        // an existing item's attributes, and another process using the file as a DLL
     };
     Kind kind;
@@ -48,12 +49,21 @@ struct Item {
     bool displayName = false;           // ENTRY: with a DisplayName value naming it
     DWORD attributes = 0;               // STATE: FILE_ATTRIBUTE_READONLY, _HIDDEN, _SYSTEM
     bool loaded = false;                // STATE: loaded as a DLL by another process
+    bool current = false;               // HELD_DIR: the program's current folder, not another's hold
 };
 
 inline Item File(const std::string &path) { return {Item::FILE, path}; }
 inline Item Dir(const std::string &path) { return {Item::DIR, path}; }
 inline Item HeldFile(const std::string &path, DWORD share = 0) { return {Item::HELD_FILE, path, share}; }
 inline Item HeldDir(const std::string &path, DWORD share = 0) { return {Item::HELD_DIR, path, share}; }
+// The program is started in the folder, as from a program group item that
+// names it as the working folder.
+inline Item StartFolder(const std::string &path)
+{
+    Item item{Item::HELD_DIR, path};
+    item.current = true;
+    return item;
+}
 inline Item Program(const std::string &path, DWORD status = 0, int stillActiveReads = 0,
                     long long inheritedPosition = -1)
 {

@@ -70,7 +70,11 @@ TEST_F(Check, EachProblemOnItsOwnLine)
         {LogBytes({{1, "C:\\a", ""}}),
          "log: error: no usable APPNAME record: the boxes keep the caption \"Uninstall (Morvane 1.30)\" and the "
          "application's Uninstall key is not deleted\n"},
-        {LogBytes({{0, full, ""}}), "log: error: no usable APPNAME record", 2},
+        {LogBytes({{0, full, ""}}), "log: error: no usable APPNAME record", 3},
+        {"Dear Sir,\r\n",
+         "log: error: no whole record has a type from 0 to 7 and texts that end within their fields: the "
+         "uninstaller takes the file for no install log and removes nothing\n",
+         3},
         {LogBytes({{0, "", ""}}),
          "record 0: error: the application's name is empty (\"\"): the application's Uninstall key is not "
          "deleted\n"},

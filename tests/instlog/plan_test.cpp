@@ -49,7 +49,9 @@ TEST_F(Plan, AWholeSmallLog)
               "  record 4: delete program group \"Acme\": DDE command [DeleteGroup(\"Acme\")]\n"
               "  record 5: status only: \"Removing System Registry Entrys\"\n"
               "Pass C: directories\n"
-              "  record 2: remove directory \"C:\\Acme\", or schedule it for removal at restart\n"
+              "  record 2: remove directory \"C:\\Acme\", again after the other directories while it is not "
+              "empty; then, when all it still holds waits for the restart, schedule it for removal at restart, "
+              "else leave it\n"
               "Pass D: the system-file step; status \"Preparing SystemFile removal\"\n"
               "  nothing\n"
               "Uninstall key: delete \"" UNINSTALL_KEY "\\Acme\" under "
@@ -120,6 +122,16 @@ TEST_F(Plan, TheUninstallKeyStepAndItsSkips)
         RunResult r = PlanOf(c.records);
         EXPECT_EQ(c.line, LinesWith(r.out, "Uninstall key:")) << r.out;
     }
+}
+
+// A document named by mistake: the uninstaller stops at start-up.
+TEST_F(Plan, AFileWithoutALogRecordIsNoLog)
+{
+    RunResult r = PlanOf({}, "Dear Sir,\r\nthank you for your letter.\r\n");
+    EXPECT_EQ("Install log \"plan.log\": 0 records\n"
+              "Not an install log: no whole record has a type from 0 to 7 and texts that end within their "
+              "fields; the uninstaller reports that it cannot find its log and changes nothing\n",
+              r.out);
 }
 
 TEST_F(Plan, TheCaptionIsTheUninstallersOwn)

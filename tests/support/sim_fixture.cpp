@@ -1,6 +1,7 @@
 #include "sim_fixture.h"
 
 #include "log/install_log.h"
+#include "removal/delete_or_schedule.h"
 #include "removal/release_journal.h"
 #include "shell/globals.h"
 
@@ -37,7 +38,9 @@ void SimTest::OpenAndScan(const std::string &path)
     ASSERT_TRUE(OpenLog(path.c_str())) << path;
     ScanLog(g_caption, sizeof(g_caption));
     BY_HANDLE_FILE_INFORMATION information;
-    IdentifyLog(path.c_str(), GetFileInformationByHandle(g_logFile, &information) ? &information : NULL);
+    const BY_HANDLE_FILE_INFORMATION *log = GetFileInformationByHandle(g_logFile, &information) ? &information : NULL;
+    IdentifyLog(path.c_str(), log);
+    InitDeletions(log);
 }
 
 std::vector<std::string> SimTest::BoxTexts()

@@ -131,6 +131,34 @@ TEST_F(Completion, ALogHeldOpenIsScheduledAndItsFolderStays)
     EXPECT_EQ(1, g_rebootNeeded);
 }
 
+// A restart is offered only when it can help. The setup logged the folders
+// as it made them, parents first, and the log itself, in the application's
+// folder, in another spelling; the uninstaller is started in one of the
+// folders, and the user keeps notes in another. All else goes at once; the
+// notes keep their folder and the one above; nothing waits for a restart.
+TEST_F(Completion, ARestartIsOfferedOnlyWhenItCanHelp)
+{
+    const std::string docs = TOOL_APP "\\Docs", data = TOOL_APP "\\Data", notes = docs + "\\my notes.txt";
+    SimulatedRun run = ToolRun();
+    run.LogAt(TOOL_APP "\\install.log");
+    run.records = {{0, "Tool", ""},
+                   {2, TOOL_APP, ""},
+                   {2, docs, ""},
+                   {2, data, ""},
+                   {1, TOOL_APP "\\tool.exe", ""},
+                   {1, docs + "\\manual.txt", ""},
+                   {1, data + "\\x.dat", ""},
+                   {1, "c:\\progra~1\\tool\\INSTALL.LOG", ""}};
+    for (const std::string &file : {docs + "\\manual.txt", notes, data + "\\x.dat"})
+        run.items.push_back(File(file));
+    run.items.push_back(StartFolder(data));
+    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_COMPLETED));
+    EXPECT_EQ((std::vector<std::string>{docs, notes}), sim::ListTree(TOOL_APP));
+    EXPECT_TRUE(sim::PendingDeletes().empty());
+    EXPECT_FALSE(sim::FindWindowByTemplate("RESTARTDLG")) << "no restart is offered";
+    EXPECT_EQ(0, g_rebootNeeded);
+}
+
 // The invariants check that the log stays, the boxes, and that no restart
 // is offered.
 TEST_F(Completion, DeclinedOrAbortedRunsSkipTheCompletion)

@@ -107,11 +107,45 @@ TEST_F(InstallLog, ALongNameIsCutSoThatTheCaptionStillEndsInUninstall)
 TEST_F(InstallLog, ANameFillingItsWholeFieldIsNotUsed)
 {
     CopyText(g_caption, sizeof(g_caption), DEFAULT_CAPTION);
-    WriteLog(LOG, {{0, "Other", std::string(256, 'Y')}, {0, "Good", std::string(256, 'Y')}, {0, std::string(256, 'X'), ""}});
+    WriteLog(LOG, {{0, "Other", std::string(256, 'Y')},
+                   {0, "Good", std::string(256, 'Y')},
+                   {0, std::string(256, 'X'), ""},
+                   {3, "", ""}});
     OpenAndScan(LOG);
-    EXPECT_EQ(3u, g_recordCount);
+    EXPECT_EQ(4u, g_recordCount);
     EXPECT_STREQ("Good", g_appName);
     EXPECT_STREQ("Good Uninstall", g_caption);
+}
+
+// A file that holds bytes but not one record as the setup program writes
+// them is no log; an empty one is an empty log; odd records among good ones
+// are read as usual. A log that cannot be read is not taken for one.
+TEST_F(InstallLog, AFileWithoutALogRecordIsNoLog)
+{
+    const std::string letters(3 * 516, 'x');
+    struct Case {
+        std::string bytes;
+        LogScan scan;
+    } cases[] = {
+        {"", LOG_UNNAMED},
+        {"Dear Sir,\r\n", LOG_NOT_A_LOG},
+        {letters, LOG_NOT_A_LOG},
+        {LogBytes({{8, "", ""}, {0, "Tool", std::string(256, 'Y')}}), LOG_NOT_A_LOG},
+        {letters + LogBytes({{3, "", ""}}), LOG_UNNAMED},
+        {LogBytes({{0, "Tool", ""}}) + letters, LOG_NAMED},
+    };
+    for (const Case &c : cases) {
+        PrepareProgramWorld();
+        sim::AddFile(LOG, c.bytes);
+        ASSERT_TRUE(OpenLog(LOG));
+        EXPECT_EQ(c.scan, ScanLog(g_caption, sizeof(g_caption))) << c.bytes.size() << " bytes";
+        if (c.scan == LOG_NOT_A_LOG)
+            EXPECT_STREQ(DEFAULT_CAPTION, g_caption);
+        CloseLog();
+    }
+    sim::FailCall("ReadFile", ERROR_NOT_ENOUGH_MEMORY, 1);
+    ASSERT_TRUE(OpenLog(LOG));
+    EXPECT_EQ(LOG_NOT_A_LOG, ScanLog(g_caption, sizeof(g_caption)));
 }
 
 TEST_F(InstallLog, ANameOf255CharactersIsKeptWhole)

@@ -19,6 +19,20 @@ TEST_F(Startup, AMissingQuotedOrEmptyLogPathEndsWithTwoBoxes)
     }
 }
 
+// A document named by mistake is no log: it is neither read as one nor
+// deleted. The invariants check the two boxes and that it stays as it was.
+TEST_F(Startup, AFileWithoutALogRecordIsNoLog)
+{
+    for (const std::string &bytes : {std::string("Dear Sir,\r\n"), std::string(3 * 516, 'x'),
+                                     LogBytes({{0, "Tool", std::string(256, 'Y')}, {9, "", ""}})}) {
+        SimulatedRun run = ToolRun();
+        run.records.clear();
+        run.tail = bytes;
+        EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_INIT_FAILED));
+        EXPECT_EQ(bytes, sim::FileContent(TOOL_LOG));
+    }
+}
+
 TEST_F(Startup, ALogHeldWithoutSharingCannotBeOpened)
 {
     SimulatedRun run = ToolRun();

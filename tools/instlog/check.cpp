@@ -63,8 +63,10 @@ int RunCheck(const char *path, std::ostream &out, std::ostream &err)
     bool named = false;
     unsigned long long nameIndex = 0;
     std::string name;
+    bool anyLogRecord = false;
     for (; ReadRecord((DWORD)index, &rec); index++) {
         CheckRecord(f, index, rec);
+        anyLogRecord = anyLogRecord || IsLogRecord(&rec);
         if (rec.type != LOGREC_APPNAME || !RecordIsUsable(&rec))
             continue;
         if (named)
@@ -85,6 +87,10 @@ int RunCheck(const char *path, std::ostream &out, std::ostream &err)
                    std::to_string(index * LOG_RECORD_SIZE) +
                    " after the last whole record: a truncated record that the uninstaller never reads");
 
+    if (!anyLogRecord && (index != 0 || !tail.empty()))
+        Report(f, "log", "error",
+               "no whole record has a type from 0 to 7 and texts that end within their fields: the uninstaller "
+               "takes the file for no install log and removes nothing");
     const char *skip = UninstallKeySkipReason(name, named);
     if (!named)
         Report(f, "log", "error",

@@ -38,7 +38,9 @@ static std::string Action(const RecordStep &step, const LogRecord &rec)
         return "delete program group " + Quoted(rec.secondary) + ": DDE command [DeleteGroup(\"" +
                EscapeKeepingQuotes(rec.secondary) + "\")]";
     case ACTION_REMOVE_DIRECTORY:
-        return "remove directory " + Quoted(rec.primary) + ", or schedule it for removal at restart";
+        return "remove directory " + Quoted(rec.primary) +
+               ", again after the other directories while it is not empty; then, when all it still holds "
+               "waits for the restart, schedule it for removal at restart, else leave it";
     case ACTION_NONE:
         break;
     }
@@ -125,7 +127,8 @@ int RunPlan(const char *path, std::ostream &out, std::ostream &err)
     }
     // The start-up scan, as the uninstaller runs it, and the caption it gives.
     char caption[TEXT_SIZE];
-    const bool named = ScanLog(caption, sizeof(caption)) != 0;
+    const LogScan scan = ScanLog(caption, sizeof(caption));
+    const bool named = scan == LOG_NAMED;
 
     // Which record gave the name: the last usable one.
     LogRecord rec;
@@ -136,6 +139,11 @@ int RunPlan(const char *path, std::ostream &out, std::ostream &err)
             nameIndex = index;
 
     out << "Install log " << Quoted(path) << ": " << g_recordCount << (g_recordCount == 1 ? " record\n" : " records\n");
+    if (scan == LOG_NOT_A_LOG) {
+        out << "Not an install log: no whole record has a type from 0 to 7 and texts that end within their "
+               "fields; the uninstaller reports that it cannot find its log and changes nothing\n";
+        return INSTLOG_OK;
+    }
     if (named)
         out << "Application name: " << Quoted(g_appName) << " (record " << nameIndex << ")\n";
     else
