@@ -65,16 +65,19 @@ protected:
     std::string seededDll_;  // a SharedDLLs value this test made
 };
 
+// A file that is no install log (here random bytes: no record of it has a
+// type a setup program writes) named by mistake: the start-up failure's two
+// boxes, and nothing changes, the file itself included.
 TEST_F(BadInput, RandomBytes)
 {
     // The application is installed with its own log, which this run does
     // not name: none of it may change.
     ASSERT_TRUE(InstallTestApp());
     const std::string logPath = folder_ + "\\Random Bytes\\install.log";
+    const std::vector<unsigned char> bytes = PseudoRandomBytes(300 * e2e::kRecordSize + 100, 0x2545F491);
     std::string error;
     ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(logPath), &error)) << error;
-    ASSERT_TRUE(e2e::WriteBytes(logPath, PseudoRandomBytes(300 * e2e::kRecordSize + 100, 0x2545F491), &error))
-        << error;
+    ASSERT_TRUE(e2e::WriteBytes(logPath, bytes, &error)) << error;
 
     // instlog sees no usable record in it, and a truncated tail.
     DWORD verdict = 0;
@@ -82,12 +85,17 @@ TEST_F(BadInput, RandomBytes)
     ASSERT_NO_FATAL_FAILURE(Instlog("check \"" + logPath + "\"", &verdict, &findings));
     EXPECT_EQ(1u, verdict) << findings;
     EXPECT_NE(std::string::npos, findings.find("tail: warning: 100 bytes")) << findings;
-    EXPECT_NE(std::string::npos, findings.find("log: error: no usable APPNAME record")) << findings;
+    EXPECT_NE(std::string::npos, findings.find("takes the file for no install log")) << findings;
 
-    driver::RunRecord run = RunUninstaller(logPath);
+    driver::RunRecord run = RunUninstaller(logPath, driver::SafestButton);
     ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_TRUE(CompletionBoxes(run, 1, kDefaultCaption, false));
-    EXPECT_FALSE(e2e::FileExists(logPath));
+    ASSERT_EQ(2u, run.boxes.size()) << BoxList(run);
+    EXPECT_TRUE(IsWarningBox(run.boxes[0], kNoLog, kDefaultCaption));
+    EXPECT_TRUE(IsWarningBox(run.boxes[1], kTerminated, kDefaultCaption));
+    EXPECT_FALSE(run.progressDialogShown);
+    std::vector<unsigned char> left;
+    EXPECT_TRUE(e2e::ReadBytes(logPath, &left, &error)) << error;
+    EXPECT_TRUE(left == bytes) << "the file changed";
     EXPECT_TRUE(AppUntouched());
     EXPECT_TRUE(NothingScheduled());
 }

@@ -1,6 +1,8 @@
 // Answering Yes: the passes over the log remove what it lists.
 #include "uninstaller_test.h"
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 #include <sstream>
 
@@ -149,6 +151,31 @@ TEST_F(Removal, ReadOnlyItemsAndAnEntryWithSubkeysGoWhole)
     EXPECT_FALSE(e2e::FileExists(dll)) << dll;
     e2e::RegistryValue count;
     EXPECT_FALSE(e2e::ReadValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll, &count)) << e2e::Describe(count);
+    EXPECT_TRUE(NothingScheduled());
+}
+
+// Nothing a restart could do is left for one. The setup logged the folders
+// as it made them, parents first, and the log itself, kept in the
+// application's folder, in another spelling; the uninstaller is started in
+// that folder, as a program group item names it the working folder. Each
+// of these alone used to leave a folder, or the log, waiting for a restart.
+TEST_F(Removal, NoRestartIsOfferedWhereNoneCanHelp)
+{
+    const std::string home = app_.directories[2];
+    app_.logPath = home + "\\install.log";
+    std::reverse(app_.log.begin() + 1, app_.log.begin() + 1 + app_.directories.size());
+    std::string otherSpelling = app_.logPath;
+    for (char &c : otherSpelling)
+        c = (char)toupper((unsigned char)c);
+    app_.log.push_back({e2e::kFile, otherSpelling, ""});
+    ASSERT_TRUE(InstallTestApp());
+
+    RunOptions inHome;
+    inHome.currentDirectory = home;
+    driver::RunRecord run = RunUninstaller(app_.logPath, AnswerYes, inHome);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
+    EXPECT_TRUE(AppRemoved());
     EXPECT_TRUE(NothingScheduled());
 }
 

@@ -3,14 +3,35 @@
 // and a restart then deletes it.
 #include "uninstaller_test.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "files.h"
 #include "registry.h"
+#include "res/dialogs.h"
 #include "restart.h"
 
 namespace {
+
+// Whether a progress dialog on screen shows path as the item being removed.
+bool ShownAsRemoved(const std::string &path)
+{
+    struct Search {
+        const std::string *path;
+        bool found;
+    } search = {&path, false};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            Search *s = reinterpret_cast<Search *>(param);
+            std::string detail;
+            s->found = driver::ItemText(window, IDC_DETAIL, &detail) && detail == *s->path;
+            return !s->found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 class ScheduledDeletion : public UninstallerTest {
 protected:
@@ -186,6 +207,71 @@ TEST_F(ScheduledDeletion, ALoadedDllIsRenamedAsideAndAReinstallSurvivesTheRestar
         EXPECT_TRUE(e2e::ReadBytes(file, &bytes, &error)) << error;
         EXPECT_EQ("installed again as " + file, std::string(bytes.begin(), bytes.end()));
     }
+}
+
+// The user keeps notes in a folder of the application, beside a file a
+// running program holds. That file and its own folder wait for the
+// restart; the folders that hold the notes stay, without waiting for a
+// restart that could not remove them, and stay after it too.
+TEST_F(ScheduledDeletion, OnlyFoldersTheRestartEmptiesWaitForIt)
+{
+    ASSERT_TRUE(InstallTestApp());
+    const std::string nested = app_.directories[0], data = app_.directories[1];
+    const std::string notes = data + "\\My Own Notes.txt";
+    std::string error;
+    ASSERT_TRUE(e2e::WriteText(notes, "the user's, not the application's\r\n", &error)) << error;
+    ASSERT_NO_FATAL_FAILURE(Hold(app_.files[3]));
+    const std::vector<std::string> waiting = {e2e::ShortPath(app_.files[3]), e2e::ShortPath(nested)};
+
+    driver::RunRecord run = RunUninstaller(app_.logPath, [](const driver::MessageBoxView &box) {
+        return box.restartDialog ? IDCANCEL : AnswerYes(box);
+    });
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
+    EXPECT_TRUE(AppRemoved({app_.files[3], nested, data, app_.directories[2], app_.directories[3]}));
+    std::vector<std::string> lines, pendingFrom;
+    for (const std::string &item : waiting)
+        lines.push_back("NUL=" + item);
+    EXPECT_EQ(lines, e2e::WininitRenameLines());
+    std::vector<e2e::PendingOperation> pending;
+    ASSERT_TRUE(e2e::ReadPendingOperations(&pending, &error)) << error;
+    for (const e2e::PendingOperation &operation : pending)
+        pendingFrom.push_back(operation.from);
+    EXPECT_EQ((std::vector<std::string>{"\\??\\" + waiting[0], "\\??\\" + waiting[1]}), pendingFrom);
+
+    ReleaseAll();
+    ASSERT_TRUE(e2e::SimulateRestart(&error)) << error;
+    EXPECT_TRUE(AppRemoved({data, app_.directories[2], app_.directories[3]})) << "after the restart";
+    EXPECT_TRUE(e2e::FileExists(notes));
+}
+
+// A virus scanner reads a file the removal comes to, holding it without
+// sharing for a moment: the removal waits, and the file goes then, with
+// nothing left for a restart.
+TEST_F(ScheduledDeletion, AFileAScannerHoldsForAMomentGoesAtOnce)
+{
+    ASSERT_TRUE(InstallTestApp());
+    const std::string scanned = app_.files[1];
+    e2e::HeldFile hold;
+    std::string error;
+    ASSERT_TRUE(hold.Hold(scanned, 0, &error)) << error;
+    // The scanner lets go a moment after the removal shows the file.
+    std::atomic<bool> runEnded(false), seen(false);
+    std::thread scanner([&] {
+        while (!runEnded && !ShownAsRemoved(scanned))
+            Sleep(5);
+        seen = !runEnded;
+        Sleep(300);
+        hold.Release();
+    });
+    driver::RunRecord run = RunUninstaller(app_.logPath);
+    runEnded = true;
+    scanner.join();
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(seen) << "the removal never showed " << scanned << " while it was held";
+    EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", false));
+    EXPECT_TRUE(AppRemoved());
+    EXPECT_TRUE(NothingScheduled());
 }
 
 }  // namespace

@@ -847,11 +847,19 @@ void RunCheck::CheckFiles()
         auto isScheduled = [&](const sim::ItemInfo &item) {
             return waiting.count(Upper(item.shortPath)) != 0 || waiting.count(Upper(item.longPath)) != 0;
         };
+        // A folder that a file or shared-DLL record names is handled with the
+        // files, before the directories' pass empties it: it may stay.
+        std::set<std::string> directories;
+        for (const Record &rec : records_)
+            if (rec.type == 2 && rec.usable)
+                directories.insert(Resolve(rec.primary));
         for (const std::string &path : mustGo) {
             // WININIT.INI, once deleted, comes back with the next scheduled item.
             if (path == Upper(kWininit))
                 continue;
             const sim::ItemInfo &item = items_[path];
+            if (item.isDir && directories.count(path) == 0)
+                continue;
             auto moved = renamed.find(path);
             const sim::ItemInfo *left = moved != renamed.end() ? &moved->second
                                         : after.count(path) != 0 ? &after[path] : nullptr;
