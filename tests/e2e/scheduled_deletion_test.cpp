@@ -15,21 +15,24 @@
 
 namespace {
 
+struct DetailSearch {
+    const std::string *path;
+    bool found;
+};
+
+BOOL CALLBACK FindDetail(HWND window, LPARAM param)
+{
+    DetailSearch *search = reinterpret_cast<DetailSearch *>(param);
+    std::string detail;
+    search->found = driver::ItemText(window, IDC_DETAIL, &detail) && detail == *search->path;
+    return !search->found;
+}
+
 // Whether a progress dialog on screen shows path as the item being removed.
 bool ShownAsRemoved(const std::string &path)
 {
-    struct Search {
-        const std::string *path;
-        bool found;
-    } search = {&path, false};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            Search *s = reinterpret_cast<Search *>(param);
-            std::string detail;
-            s->found = driver::ItemText(window, IDC_DETAIL, &detail) && detail == *s->path;
-            return !s->found;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DetailSearch search = {&path, false};
+    EnumWindows(FindDetail, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
