@@ -286,9 +286,10 @@ static FolderAtRestart FolderAfterRestart(const char *path)
     do {
         if (IsDotEntry(found.cFileName))
             continue;
-        if (JoinPath(item, sizeof(item), path, found.cFileName) && RestartListNames(&list, item)) {
+        int named = JoinPath(item, sizeof(item), path, found.cFileName);
+        if (named && RestartListNames(&list, item)) {
             holdsWaiting = 1;
-        } else if (JoinPath(item, sizeof(item), path, found.cFileName) && IsOpenLog(item)) {
+        } else if (named && IsOpenLog(item)) {
             holdsLog = 1;
         } else {
             result = FOLDER_KEEPS_ITEMS;

@@ -258,13 +258,14 @@ TEST_F(ScheduledDeletion, AFileAScannerHoldsForAMomentGoesAtOnce)
     e2e::HeldFile hold;
     std::string error;
     ASSERT_TRUE(hold.Hold(scanned, 0, &error)) << error;
-    // The scanner lets go a moment after the removal shows the file.
+    // The scanner lets go a moment after the removal shows the file, well
+    // within the few seconds the removal waits for such holds.
     std::atomic<bool> runEnded(false), seen(false);
     std::thread scanner([&] {
         while (!runEnded && !ShownAsRemoved(scanned))
             Sleep(5);
         seen = !runEnded;
-        Sleep(300);
+        Sleep(150);
         hold.Release();
     });
     driver::RunRecord run = RunUninstaller(app_.logPath);
