@@ -259,13 +259,13 @@ static int JoinPath(char *joined, size_t size, const char *path, const char *nam
 
 enum FolderAtRestart {
     FOLDER_EMPTIED,      // all it holds waits for the restart (or it holds nothing), or it waits itself
-    FOLDER_KEEPS_ITEMS   // it holds what no restart deletes, or what it holds cannot be read
+    FOLDER_KEEPS_ITEMS,  // it holds what no restart deletes, or what it holds cannot be read
+    FOLDER_HOLDS_LOG     // it holds the open log and nothing that waits
 };
 
 // What the restart leaves of the folder at path. The open log counts as
-// gone, since it is deleted after the removal, before any restart; but a
-// folder that holds nothing else that waits is left to that step, which
-// removes the log's folders once they are empty.
+// gone, since it is deleted after the removal, before any restart; but the
+// log's folder, when it holds nothing else that waits, is left to that step.
 static FolderAtRestart FolderAfterRestart(const char *path)
 {
     RestartList list;
@@ -296,8 +296,10 @@ static FolderAtRestart FolderAfterRestart(const char *path)
             break;
         }
     } while (FindNextFileA(search, &found));
-    if (result == FOLDER_EMPTIED && (GetLastError() != ERROR_NO_MORE_FILES || (holdsLog && !holdsWaiting)))
+    if (result == FOLDER_EMPTIED && GetLastError() != ERROR_NO_MORE_FILES)
         result = FOLDER_KEEPS_ITEMS;
+    else if (result == FOLDER_EMPTIED && holdsLog && !holdsWaiting)
+        result = FOLDER_HOLDS_LOG;
     FindClose(search);
     return result;
 }
@@ -307,7 +309,15 @@ static FolderAtRestart FolderAfterRestart(const char *path)
 // in it keep it, restart or not.
 static DeleteOutcome ScheduleFolder(const char *path)
 {
-    return FolderAfterRestart(path) == FOLDER_KEEPS_ITEMS ? DELETE_FOLDER_KEPT : Schedule(path);
+    switch (FolderAfterRestart(path)) {
+    case FOLDER_EMPTIED:
+        return Schedule(path);
+    case FOLDER_HOLDS_LOG:
+        return DELETE_LOG_FOLDER_LEFT;
+    case FOLDER_KEEPS_ITEMS:
+        break;
+    }
+    return DELETE_FOLDER_KEPT;
 }
 
 // A folder that could not be removed (error says why): waited for while

@@ -21,7 +21,9 @@ enum DeleteOutcome {
     DELETE_SCHEDULED_WITHOUT_LINE = 3,   // it waits for the restart through MoveFileExA alone
     DELETE_WAITING_ALREADY = 4,          // it was scheduled before, by this run or an earlier one
     DELETE_OPEN_LOG = 5,                 // the log this program holds open: deleted after the removal
-    DELETE_FOLDER_KEPT = 6               // a folder holding what no restart deletes: it stays
+    DELETE_FOLDER_KEPT = 6,              // a folder holding what no restart deletes: it stays
+    DELETE_LOG_FOLDER_LEFT = 7           // the open log's folder, nothing else in it waiting: left for
+                                         // after the log
 };
 
 // Deletes the file or empty directory at path, clearing its read-only
@@ -35,7 +37,8 @@ enum DeleteOutcome {
 // deletes it and not what a new install puts at path. A folder that is not
 // empty is scheduled only when all it holds waits for the restart too (the
 // restart deletes no folder that still holds something); the log this
-// program holds open counts as gone, since it is deleted after the removal.
+// program holds open counts as gone, since it is deleted after the removal,
+// and its folder, when nothing else in it waits, is left to that step too.
 // An item that no longer exists is not scheduled, nor is one that waits
 // already, nor the open log. Without a short path, or when WININIT.INI
 // cannot take the line, only MoveFileExA, which Windows NT alone carries

@@ -232,6 +232,9 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
              r.records.push_back({2, tool, ""});
              r.fault = Fault{Fault::NTH_OF_FUNCTION, 1, "DeleteFileA", ERROR_ACCESS_DENIED};
          })},
+        {"log_in_its_listed_folder_held", With(ToolWith({HeldDir(app)}), [&](SimulatedRun &r) {
+             r.LogAt(app + "\\install.log");
+         })},
         {"document_named_by_mistake", With(ToolRun(), [](SimulatedRun &r) {
              r.records.clear();
              r.tail = "Dear Sir,\r\nthank you for your letter of the 3rd.\r\n";

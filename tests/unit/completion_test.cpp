@@ -159,6 +159,20 @@ TEST_F(Completion, ARestartIsOfferedOnlyWhenItCanHelp)
     EXPECT_EQ(0, g_rebootNeeded);
 }
 
+// The log lies in a folder that the log names and another program holds:
+// the folder held the log when the directories' pass came to it, and goes,
+// at the restart, once the log is gone.
+TEST_F(Completion, TheLogsListedFolderHeldByAnotherWaitsForTheRestartAfterTheLog)
+{
+    SimulatedRun run = ToolRun();
+    run.LogAt(TOOL_APP "\\install.log");
+    run.items.push_back(HeldDir(TOOL_APP));
+    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_COMPLETED));
+    EXPECT_FALSE(sim::FileExists(TOOL_APP "\\install.log"));
+    EXPECT_EQ(std::vector<std::string>{sim::ShortPath(TOOL_APP)}, sim::PendingDeletes());
+    EXPECT_TRUE(sim::FindWindowByTemplate("RESTARTDLG"));
+}
+
 // The invariants check that the log stays, the boxes, and that no restart
 // is offered.
 TEST_F(Completion, DeclinedOrAbortedRunsSkipTheCompletion)
