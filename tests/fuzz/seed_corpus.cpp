@@ -188,6 +188,10 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
         {"log_in_one_letter_folder",
          With(Bare({Dir("C:\\A")}, {toolName}), [](SimulatedRun &r) { r.LogAt("C:\\A\\install.log"); })},
         {"relative_log", With(onlyRecords({toolName}), [](SimulatedRun &r) { r.LogAt("install.log"); })},
+        // Its release note is named by the path resolved at start-up, before
+        // the removal leaves the folder it was started in.
+        {"relative_log_releasing_a_dll", With(Bare({File(common), SharedDll(common, 2)}, {toolName, {4, common, ""}}),
+                                              [](SimulatedRun &r) { r.LogAt("install.log"); })},
         {"directory_held", Bare({HeldDir(sub)}, {{2, sub, ""}})},
         {"other_drive", Bare({File("D:\\Data\\x.txt")}, {{1, "D:\\Data\\x.txt", ""}})},
         {"relative_paths_name_nothing",

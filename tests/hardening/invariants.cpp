@@ -242,6 +242,7 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
         wininit_ = wininit->second.content;
     }
 
+    logFull_ = Upper(sim::FullPathName(setup.commandTail));
     std::optional<std::string> log = sim::ResolvePath(setup.commandTail);
     logLong_ = log ? Upper(*log) : "";
     resolved_[setup.commandTail] = logLong_;
@@ -284,7 +285,7 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
 bool RunCheck::NamesThisLog(const std::string &noteName, const sim::RegValue &note) const
 {
     const std::string &d = note.data;
-    return logIsFile_ && Upper(noteName) == Upper(sim::FullPathName(setup_.commandTail)) && note.type == REG_BINARY &&
+    return logIsFile_ && Upper(noteName) == logFull_ && note.type == REG_BINARY &&
            d.size() == kNoteSize && LittleEndian(d, 0) == (DWORD)logWritten_ &&
            LittleEndian(d, 4) == (DWORD)(logWritten_ >> 32) && LittleEndian(d, 8) == (DWORD)logBytes_.size() &&
            LittleEndian(d, 12) == (DWORD)((unsigned long long)logBytes_.size() >> 32);
@@ -703,7 +704,7 @@ void RunCheck::CheckFiles()
     auto allowRenamedAside = [&](const std::string &text) {
         if (!Resolve(text).empty())
             return;
-        std::string folder = FolderOf(Upper(sim::FullPathName(text)));
+        std::string folder = FolderOf(text == setup_.commandTail ? logFull_ : Upper(sim::FullPathName(text)));
         for (const auto &item : items_) {
             const std::string &path = item.first;
             if (FolderOf(path) == folder && IsRenamedAsideName(path.substr(LastComponentAt(path)))) {
@@ -1027,7 +1028,7 @@ void RunCheck::CheckJournal(const std::map<std::string, Values> &after)
     auto is = after.find(kJournal);
     Values before = was != registry_.end() ? was->second : Values();
     Values now = is != after.end() ? is->second : Values();
-    std::string ours = Upper(sim::FullPathName(setup_.commandTail));
+    const std::string &ours = logFull_;
     for (const auto &v : before)
         if (v.first != ours && (now.count(v.first) == 0 || now[v.first].second.data != v.second.second.data))
             Fail("another log's release note changed: " + Shown(v.second.first));

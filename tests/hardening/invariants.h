@@ -133,6 +133,8 @@ private:
     RunSetup setup_;
     std::string logBytes_;
     std::string logLong_;      // the log's long path in upper case; empty when missing
+    std::string logFull_;      // the command line's full path in upper case, as the program resolves it at
+                               // start-up: later its current folder is another
     bool logIsFile_ = false;
     bool notALog_ = false;     // it holds bytes, but no whole record is one the setup program writes
     unsigned long long logWritten_ = 0;
