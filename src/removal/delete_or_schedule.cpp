@@ -24,24 +24,48 @@ int g_rebootNeeded;
 
 static DWORD g_holdWaitLeft;
 
-// The open log's volume and file index, which name it in any spelling.
+// The open log: its volume and file index, which name it in any spelling,
+// and its short path, which names the folders it lies in ("" when not known).
 static struct {
     int known;
     DWORD volume;
     DWORD indexHigh;
     DWORD indexLow;
+    char shortPath[PATH_SIZE];
 } g_openLog;
 
-void InitDeletions(const BY_HANDLE_FILE_INFORMATION *log)
+// The log's folders that directory records name and that held nothing but
+// the log's path when the directories' pass came to them, by their depth
+// (the separators in their full paths); deeper ones are not kept, and stay
+// as any folder of the log.
+#define LOG_FOLDER_DEPTHS 64
+static unsigned long long g_logFoldersLeft;
+
+// The separators in path, read by character.
+static size_t Depth(const char *path)
+{
+    size_t depth = 0;
+    for (; *path != '\0'; path += CharLength(path))
+        depth += IsPathSeparator(*path);
+    return depth;
+}
+
+void InitDeletions(const char *logFullPath, const BY_HANDLE_FILE_INFORMATION *log)
 {
     g_rebootNeeded = 0;
     g_holdWaitLeft = HOLD_WAIT_TOTAL;
+    g_logFoldersLeft = 0;
     g_openLog.known = log != NULL;
     if (log != NULL) {
         g_openLog.volume = log->dwVolumeSerialNumber;
         g_openLog.indexHigh = log->nFileIndexHigh;
         g_openLog.indexLow = log->nFileIndexLow;
     }
+    DWORD length = logFullPath[0] != '\0' ? GetShortPathNameA(logFullPath, g_openLog.shortPath,
+                                                                sizeof(g_openLog.shortPath))
+                                           : 0;
+    if (length == 0 || length >= sizeof(g_openLog.shortPath))
+        g_openLog.shortPath[0] = '\0';
 }
 
 // Errors of GetShortPathNameA that mean there is nothing left to delete,
@@ -263,16 +287,54 @@ enum FolderAtRestart {
     FOLDER_HOLDS_LOG     // it holds the open log and nothing that waits
 };
 
-// What the restart leaves of the folder at path. The open log counts as
-// gone, since it is deleted after the removal, before any restart; but the
-// log's folder, when it holds nothing else that waits, is left to that step.
-static FolderAtRestart FolderAfterRestart(const char *path)
+// The short name of the item directly in the folder of short path
+// shortFolder that the open log lies in or is, into name; 0 when the log is
+// not open or lies elsewhere.
+static int LogPathBelow(const char *shortFolder, char *name, size_t size)
+{
+    size_t length = TextLength(shortFolder, PATH_SIZE);
+    if (g_logFile == INVALID_HANDLE_VALUE || length == 0 || length >= PATH_SIZE - 1 ||
+        g_openLog.shortPath[length] != '\\')
+        return 0;
+    // The log's path cut where the folder's ends, between two characters.
+    char prefix[PATH_SIZE];
+    CopyText(prefix, length + 1, g_openLog.shortPath);
+    if (!TextEqualNoCase(prefix, shortFolder))
+        return 0;
+    const char *below = g_openLog.shortPath + length + 1;
+    const char *end = below;
+    while (*end != '\0' && *end != '\\')
+        end += CharLength(end);
+    size_t nameLength = (size_t)(end - below);
+    if (nameLength == 0 || nameLength >= size)
+        return 0;
+    CopyText(name, nameLength + 1, below);
+    return 1;
+}
+
+// Whether the entry found is the one named name (its short name, or its
+// long one where that is already short).
+static int IsEntry(const WIN32_FIND_DATAA *found, const char *name)
+{
+    return TextEqualNoCase(found->cAlternateFileName[0] != '\0' ? found->cAlternateFileName : found->cFileName, name);
+}
+
+// What the restart leaves of the folder at path, whose depth is set. The
+// open log counts as gone, since it is deleted after the removal, before
+// any restart; but a folder that holds the log or a folder on its path, and
+// nothing else that waits, is left to that step.
+static FolderAtRestart FolderAfterRestart(const char *path, size_t *depth)
 {
     RestartList list;
     if (!ReadRestartList(&list))
         return FOLDER_KEEPS_ITEMS;
     if (RestartListNames(&list, path))
         return FOLDER_EMPTIED;
+    char shortFolder[PATH_SIZE];
+    char logName[PATH_SIZE];
+    DWORD length = GetShortPathNameA(path, shortFolder, sizeof(shortFolder));
+    int logBelow = length != 0 && length < sizeof(shortFolder) && LogPathBelow(shortFolder, logName, sizeof(logName));
+    *depth = logBelow ? Depth(shortFolder) : 0;
     char item[PATH_SIZE];
     if (!JoinPath(item, sizeof(item), path, "*"))
         return FOLDER_KEEPS_ITEMS;
@@ -286,11 +348,10 @@ static FolderAtRestart FolderAfterRestart(const char *path)
     do {
         if (IsDotEntry(found.cFileName))
             continue;
-        int named = JoinPath(item, sizeof(item), path, found.cFileName);
-        if (named && RestartListNames(&list, item)) {
-            holdsWaiting = 1;
-        } else if (named && IsOpenLog(item)) {
+        if (logBelow && IsEntry(&found, logName)) {
             holdsLog = 1;
+        } else if (JoinPath(item, sizeof(item), path, found.cFileName) && RestartListNames(&list, item)) {
+            holdsWaiting = 1;
         } else {
             result = FOLDER_KEEPS_ITEMS;
             break;
@@ -309,10 +370,13 @@ static FolderAtRestart FolderAfterRestart(const char *path)
 // in it keep it, restart or not.
 static DeleteOutcome ScheduleFolder(const char *path)
 {
-    switch (FolderAfterRestart(path)) {
+    size_t depth;
+    switch (FolderAfterRestart(path, &depth)) {
     case FOLDER_EMPTIED:
         return Schedule(path);
     case FOLDER_HOLDS_LOG:
+        if (depth < LOG_FOLDER_DEPTHS)
+            g_logFoldersLeft |= 1ull << depth;
         return DELETE_LOG_FOLDER_LEFT;
     case FOLDER_KEEPS_ITEMS:
         break;
@@ -354,4 +418,13 @@ DeleteOutcome DeleteOrSchedule(const char *path)
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return RemoveFolderInUse(path, attributes, folderError);
     return DeleteFileInUse(path, attributes);
+}
+
+void RemoveLogFolder(const char *folder)
+{
+    size_t depth = Depth(folder);
+    if (depth < LOG_FOLDER_DEPTHS && (g_logFoldersLeft & (1ull << depth)))
+        DeleteOrSchedule(folder);
+    else
+        RemoveDirectoryA(folder);
 }

@@ -23,18 +23,13 @@ static const char kDeletingUninstallKey[] = "Deleting Uninstall Key";
 // The main thread's alone.
 static char g_logFullPath[PATH_SIZE];
 
-// 1 when a directory record names the log's own folder, which held the log
-// when the directories' pass came to it: it goes once the log has.
-static int g_logFolderListed;
-
 void PrepareRemoval(const char *logPath, const BY_HANDLE_FILE_INFORMATION *log)
 {
     DWORD length = GetFullPathNameA(logPath, sizeof(g_logFullPath), g_logFullPath, NULL);
     if (length == 0 || length >= sizeof(g_logFullPath))
         g_logFullPath[0] = '\0';
     IdentifyLog(g_logFullPath, log);
-    InitDeletions(log);
-    g_logFolderListed = 0;
+    InitDeletions(g_logFullPath, log);
     InitCustomPrograms();
 }
 
@@ -80,12 +75,10 @@ static void RemoveListedDirectory(const char *path, FolderTally *folders)
     case DELETE_FOLDER_KEPT:
         folders->kept++;
         break;
-    case DELETE_LOG_FOLDER_LEFT:
-        g_logFolderListed = 1;
-        break;
     case DELETE_NOTHING_THERE:
     case DELETE_WAITING_ALREADY:
     case DELETE_OPEN_LOG:
+    case DELETE_LOG_FOLDER_LEFT:
         break;
     }
 }
@@ -243,7 +236,7 @@ static void RemoveLogFolders(void)
     while ((separator = (char *)FindLastChar(path, '\\')) != NULL) {
         *separator = '\0';
         if (!IsBareDrive(path, (size_t)(separator - path)))
-            RemoveDirectoryA(path);
+            RemoveLogFolder(path);
     }
 }
 
@@ -256,15 +249,8 @@ void FinishRemoval(const char *logPath, void (*tellUser)(int restartWaits))
     // While the log stays, a run on it must still find what was released.
     if (log != NULL && DeleteOrSchedule(log) == DELETED_AT_ONCE)
         ForgetReleases();
-    // The log's folder that a directory record names goes as that record
-    // would have it: now, or at the restart when something holds it.
-    char folder[PATH_SIZE];
-    char *separator;
-    if (g_logFolderListed && CopyText(folder, sizeof(folder), g_logFullPath) &&
-        (separator = (char *)FindLastChar(folder, '\\')) != NULL) {
-        *separator = '\0';
-        DeleteOrSchedule(folder);
-    }
-    tellUser(g_rebootNeeded == 1);
+    // Before the user is told: a folder of the log that a directory record
+    // names may have to wait for the restart.
     RemoveLogFolders();
+    tellUser(g_rebootNeeded == 1);
 }

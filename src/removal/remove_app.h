@@ -22,8 +22,9 @@ int RemoveApplication(void);
 
 // After a completed removal, on the main thread: closes the log and deletes
 // it (or schedules it for the restart), forgets its release note once it is
-// gone, has tellUser tell the user (restartWaits is 1 when a deletion waits
-// for a restart), and then removes the log's folders that are left empty.
+// gone, removes the log's folders that are left empty (RemoveLogFolder),
+// and then has tellUser tell the user (restartWaits is 1 when a deletion
+// waits for a restart).
 void FinishRemoval(const char *logPath, void (*tellUser)(int restartWaits));
 
 #endif

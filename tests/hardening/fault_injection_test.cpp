@@ -269,13 +269,15 @@ protected:
             EXPECT_EQ(Among(kMissingForExistence, error), searches > 0)
                 << "a failed existence test with error " << error << " must "
                 << (Among(kMissingForExistence, error) ? "" : "not ") << "go on to the next candidate";
-        // The short path an item is scheduled by; the program reads what
-        // waits for the restart next.
-        const sim::Call *next = nullptr;
-        for (size_t i = n + 1; i < clean.calls.size() && next == nullptr; i++)
+        // The short path an item is scheduled by: the program reads what
+        // waits for the restart next, asking the version first.
+        std::vector<std::string> next;
+        for (size_t i = n + 1; i < clean.calls.size() && next.size() < 2; i++)
             if (clean.calls[i].thread == clean.calls[n].thread)
-                next = &clean.calls[i];
-        if (call.function == "GetShortPathNameA" && next != nullptr && next->function == "GetVersion") {
+                next.push_back(clean.calls[i].function);
+        bool listNext = next.size() == 2 && next[0] == "GetVersion" &&
+                        (next[1] == "RegOpenKeyExA" || next[1] == "GetWindowsDirectoryA");
+        if (call.function == "GetShortPathNameA" && listNext) {
             std::vector<sim::Call> moves = sim::CallsTo("MoveFileExA");
             bool longName = false;
             for (const sim::Call &m : moves)

@@ -861,11 +861,6 @@ void RunCheck::CheckFiles()
             const sim::ItemInfo &item = items_[path];
             if (item.isDir && directories.count(path) == 0)
                 continue;
-            // A folder above the log's own held the log's folders when the
-            // directories' pass came to it, and the completion step removes
-            // it only when it can at once: another program's hold keeps it.
-            if (item.isDir && item.held && logMayGo && FolderOf(logLong_).compare(0, path.size() + 1, path + "\\") == 0)
-                continue;
             auto moved = renamed.find(path);
             const sim::ItemInfo *left = moved != renamed.end() ? &moved->second
                                         : after.count(path) != 0 ? &after[path] : nullptr;

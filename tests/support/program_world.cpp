@@ -53,7 +53,7 @@ static void ClearGlobals()
     g_recordCount = 0;
     g_appName[0] = '\0';
     g_caption[0] = '\0';
-    InitDeletions(NULL);
+    InitDeletions("", NULL);
     g_outcome = OUTCOME_DECLINED;
     g_win32s = 0;
     memset(&g_journal, 0, sizeof(g_journal));

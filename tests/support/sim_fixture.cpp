@@ -40,7 +40,7 @@ void SimTest::OpenAndScan(const std::string &path)
     BY_HANDLE_FILE_INFORMATION information;
     const BY_HANDLE_FILE_INFORMATION *log = GetFileInformationByHandle(g_logFile, &information) ? &information : NULL;
     IdentifyLog(path.c_str(), log);
-    InitDeletions(log);
+    InitDeletions(path.c_str(), log);
 }
 
 std::vector<std::string> SimTest::BoxTexts()

@@ -159,18 +159,21 @@ TEST_F(Completion, ARestartIsOfferedOnlyWhenItCanHelp)
     EXPECT_EQ(0, g_rebootNeeded);
 }
 
-// The log lies in a folder that the log names and another program holds:
-// the folder held the log when the directories' pass came to it, and goes,
-// at the restart, once the log is gone.
+// The log lies in a folder that the log names and another program holds,
+// or in a folder below it: the folder held the log's path when the
+// directories' pass came to it, and goes, at the restart, once the log and
+// its own folder are gone.
 TEST_F(Completion, TheLogsListedFolderHeldByAnotherWaitsForTheRestartAfterTheLog)
 {
-    SimulatedRun run = ToolRun();
-    run.LogAt(TOOL_APP "\\install.log");
-    run.items.push_back(HeldDir(TOOL_APP));
-    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_COMPLETED));
-    EXPECT_FALSE(sim::FileExists(TOOL_APP "\\install.log"));
-    EXPECT_EQ(std::vector<std::string>{sim::ShortPath(TOOL_APP)}, sim::PendingDeletes());
-    EXPECT_TRUE(sim::FindWindowByTemplate("RESTARTDLG"));
+    for (const char *log : {TOOL_APP "\\install.log", TOOL_APP "\\Uninstall Data\\install.log"}) {
+        SimulatedRun run = ToolRun();
+        run.LogAt(log);
+        run.items.push_back(HeldDir(TOOL_APP));
+        EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_COMPLETED)) << log;
+        EXPECT_EQ(std::vector<std::string>{}, sim::ListTree(TOOL_APP));
+        EXPECT_EQ(std::vector<std::string>{sim::ShortPath(TOOL_APP)}, sim::PendingDeletes());
+        EXPECT_TRUE(sim::FindWindowByTemplate("RESTARTDLG"));
+    }
 }
 
 // The invariants check that the log stays, the boxes, and that no restart
