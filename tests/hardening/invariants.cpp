@@ -873,7 +873,9 @@ void RunCheck::CheckFiles()
                 Fail("named by the log, but neither deleted nor scheduled: " + left->longPath);
             else if (!isScheduled(*left))
                 continue;
-            else if (item.isDir ? !item.held && AllIn(after, path).empty()
+            // The program itself holds the folder it moved to, for the
+            // removal, as its current one.
+            else if (item.isDir ? !item.held && path != Upper(sim::CurrentFolder()) && AllIn(after, path).empty()
                                 : !item.loaded && !item.heldWithoutDeleteSharing)
                 Fail("named by the log and held by nothing, but only scheduled: " + left->longPath);
             if (left->attributes & FILE_ATTRIBUTE_READONLY)
