@@ -48,7 +48,7 @@ static void ResolveComponents(const std::string &path, size_t start, std::vector
 
 // Splits a path into its drive and components, the way Win32 normalises it:
 // both slashes separate, "." and ".." are resolved, trailing dots and blanks
-// of a component are dropped. A relative path starts at C:\.
+// of a component are dropped. A relative path starts in the current folder.
 static bool SplitPath(const std::string &raw, std::string *drive, std::vector<std::string> *parts,
                       DWORD *error)
 {
@@ -80,6 +80,11 @@ static bool SplitPath(const std::string &raw, std::string *drive, std::vector<st
         *drive = Upper(current.substr(0, 2));
         path = (path[0] == '\\' ? current.substr(0, 2) : current + "\\") + path;
         start = 2;
+    }
+    // The limit holds for a relative path once made full too.
+    if (path.size() >= MAX_PATH) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
     }
     ResolveComponents(path, start, parts);
     for (const std::string &part : *parts)
