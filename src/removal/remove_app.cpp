@@ -240,14 +240,24 @@ static void RemoveLogFolders(void)
     }
 }
 
+// Whether nothing stands at path any more.
+static int IsGone(const char *path)
+{
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return 0;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 void FinishRemoval(const char *logPath, void (*tellUser)(int restartWaits))
 {
     CloseLog();
     // The removal left the folder the program was started in: a log named
     // relative to it is found by its full path, and without one it stays.
     const char *log = g_logFullPath[0] != '\0' ? g_logFullPath : PathIsFullyQualified(logPath) ? logPath : NULL;
-    // While the log stays, a run on it must still find what was released.
-    if (log != NULL && DeleteOrSchedule(log) == DELETED_AT_ONCE)
+    // While the log stays at its path, a run on it must still find what was
+    // released; renamed aside to wait for the restart, it is gone from there.
+    if (log != NULL && (DeleteOrSchedule(log) == DELETED_AT_ONCE || IsGone(log)))
         ForgetReleases();
     // Before the user is told: a folder of the log that a directory record
     // names may have to wait for the restart.

@@ -148,6 +148,19 @@ TEST_F(SharedDll, ARunAgainOnTheSameLogReleasesNothingButANewLogAtItsPathDoes)
     EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, JOURNAL_KEY));
 }
 
+// A log that another program has loaded is renamed aside to wait for the
+// restart: gone from its path, it takes its note with it.
+TEST_F(SharedDll, ALogRenamedAsideTakesItsNoteWithIt)
+{
+    hardening::SimulatedRun run;
+    run.records = {{0, "Tool", ""}, {4, DLL, ""}};
+    run.items = {hardening::SharedDll(DLL, 3)};
+    EXPECT_TRUE(EndedAs(hardening::RunAndCheck(run, [] { sim::LoadImage(TOOL_LOG); }), hardening::RUN_COMPLETED));
+    EXPECT_FALSE(sim::FileExists(TOOL_LOG));
+    EXPECT_EQ(1u, sim::PendingDeletes().size());
+    EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, JOURNAL_KEY));
+}
+
 TEST_F(SharedDll, AShortNameDoesNotMatchALongNameCount)
 {
     Count(Dword(1));
