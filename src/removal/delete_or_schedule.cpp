@@ -90,11 +90,18 @@ static int WaitForRelease(void)
 }
 
 // Whether path names the log this program holds open. Opened without
-// access, a file can be asked for its identity whoever holds it.
+// access, a file can be asked for its identity whoever holds it; without
+// the log's identity, its short path tells it.
 static int IsOpenLog(const char *path)
 {
-    if (!g_openLog.known || g_logFile == INVALID_HANDLE_VALUE)
+    if (g_logFile == INVALID_HANDLE_VALUE)
         return 0;
+    if (!g_openLog.known) {
+        char shortPath[PATH_SIZE];
+        DWORD length = GetShortPathNameA(path, shortPath, sizeof(shortPath));
+        return g_openLog.shortPath[0] != '\0' && length != 0 && length < sizeof(shortPath) &&
+               TextEqualNoCase(shortPath, g_openLog.shortPath);
+    }
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
                               0, NULL);
     if (file == INVALID_HANDLE_VALUE)

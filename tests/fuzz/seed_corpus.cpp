@@ -239,6 +239,12 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
         {"log_in_its_listed_folder_held", With(ToolWith({HeldDir(app)}), [&](SimulatedRun &r) {
              r.LogAt(app + "\\install.log");
          })},
+        // The log names itself, and its identity cannot be read: its short
+        // path tells it, and it is left to the end, never scheduled.
+        {"log_naming_itself_identity_unread", With(ToolRun(), [](SimulatedRun &r) {
+             r.records.push_back({1, TOOL_LOG, ""});
+             r.fault = Fault{Fault::NTH_OF_FUNCTION, 1, "GetFileInformationByHandle", ERROR_ACCESS_DENIED};
+         })},
         {"document_named_by_mistake", With(ToolRun(), [](SimulatedRun &r) {
              r.records.clear();
              r.tail = "Dear Sir,\r\nthank you for your letter of the 3rd.\r\n";
