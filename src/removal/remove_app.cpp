@@ -52,16 +52,18 @@ static int StopForCustomRun(void)
     return 0;
 }
 
-// What a reading of the directories did: the folders it removed or
-// scheduled, and those it left standing, since they hold what no restart
-// deletes.
+// What a reading of the directories did: the directory records it acted
+// on, the folders it removed or scheduled, and those it left standing,
+// since they hold what no restart deletes.
 struct FolderTally {
+    DWORD listed;
     DWORD changed;
     DWORD kept;
 };
 
 static void RemoveListedDirectory(const char *path, FolderTally *folders)
 {
+    folders->listed++;
     if (RemoveDirectoryA(path)) {
         folders->changed++;
         return;
@@ -166,20 +168,24 @@ static int ReadPass(const PassDescription *pass, unsigned long long *progress, i
 // A pass reads the log once; the directories' pass reads it again while its
 // last reading left folders standing and removed or scheduled some: a
 // folder listed before the folders in it goes once they are gone, whatever
-// the order of the log. Each reading that goes on changes a folder, so there
-// are no more readings than folders. Returns 0 when a custom program
-// stopped the removal.
+// the order of the log. Each reading that goes on changes a folder for
+// good, so there are no more readings than directory records; they are
+// counted all the same, since a scheduling that failed changes nothing.
+// Returns 0 when a custom program stopped the removal.
 static int RunPass(const PassDescription *pass, unsigned long long *progress)
 {
     FolderTally folders;
-    int again = 0;
+    DWORD readings = 0;
+    DWORD listed = 0;
     do {
+        folders.listed = 0;
         folders.changed = 0;
         folders.kept = 0;
-        if (!ReadPass(pass, progress, again, &folders))
+        if (!ReadPass(pass, progress, readings != 0, &folders))
             return 0;
-        again = 1;
-    } while (folders.kept != 0 && folders.changed != 0);
+        if (readings++ == 0)
+            listed = folders.listed;
+    } while (folders.kept != 0 && folders.changed != 0 && readings <= listed);
     return 1;
 }
 

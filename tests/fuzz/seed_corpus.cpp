@@ -245,6 +245,14 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
              r.records.push_back({1, TOOL_LOG, ""});
              r.fault = Fault{Fault::NTH_OF_FUNCTION, 1, "GetFileInformationByHandle", ERROR_ACCESS_DENIED};
          })},
+        // A held folder whose every scheduling fails, beside a folder that
+        // keeps what is not the application's: the directories' pass reads
+        // the log again no more often than the log lists directories.
+        {"directory_held_scheduling_failing", With(Bare({HeldDir(sub)}, {toolName, {2, sub, ""}, {2, SIM_WINDOWS_DIR, ""}}),
+                                                    [](SimulatedRun &r) {
+                                                        r.fault = Fault{Fault::EVERY_CALL, 0, "MoveFileExA",
+                                                                        ERROR_ACCESS_DENIED};
+                                                    })},
         {"document_named_by_mistake", With(ToolRun(), [](SimulatedRun &r) {
              r.records.clear();
              r.tail = "Dear Sir,\r\nthank you for your letter of the 3rd.\r\n";
