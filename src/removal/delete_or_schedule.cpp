@@ -346,9 +346,11 @@ static FolderAtRestart FolderAfterRestart(const char *path, size_t *depth)
     if (!JoinPath(item, sizeof(item), path, "*"))
         return FOLDER_KEEPS_ITEMS;
     WIN32_FIND_DATAA found;
+    // Every folder but a drive's root lists "." and "..": a search that
+    // finds nothing could not read the folder.
     HANDLE search = FindFirstFileA(item, &found);
     if (search == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? FOLDER_EMPTIED : FOLDER_KEEPS_ITEMS;
+        return FOLDER_KEEPS_ITEMS;
     FolderAtRestart result = FOLDER_EMPTIED;
     int holdsLog = 0;
     int holdsWaiting = 0;

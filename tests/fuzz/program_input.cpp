@@ -78,6 +78,8 @@ const char *const kFunctions[] = {
     "RegQueryValueExA", "RegSetValueExA",
     "RemoveDirectoryA", "SendDlgItemMessageA", "SetDefaultDllDirectories", "SetDlgItemTextA", "SetFileAttributesA",
     "ShowWindow", "WaitForSingleObject", "WritePrivateProfileSectionA",
+    // Listing a folder and leaving the one the program was started in
+    "FindFirstFileA", "FindNextFileA", "FindClose", "SetCurrentDirectoryA",
 };
 
 const DWORD kErrors[] = {

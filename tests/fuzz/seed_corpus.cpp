@@ -290,7 +290,7 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
         {"MsgWaitForMultipleObjects", 1}, {"PostThreadMessageA", 1}, {"GetPrivateProfileSectionA", 1},
         {"GetWindowRect", 1}, {"CreateThread", 1}, {"DdeInitializeA", 1}, {"CreateDialogParamA", 1},
         {"ReadFile", 3}, {"SetFileAttributesA", 1}, {"GetShortPathNameA", 1}, {"RegDeleteValueA", 1},
-        {"CloseHandle", 2}, {"MessageBoxA", 1}, {"CreateProcessA", 1}};
+        {"CloseHandle", 2}, {"MessageBoxA", 1}, {"CreateProcessA", 1}, {"FindFirstFileA", 1}};
     for (const auto &f : faults)
         for (DWORD error : {ERROR_NOT_ENOUGH_MEMORY, ERROR_FILE_NOT_FOUND}) {
             failing.fault = Fault{Fault::NTH_OF_FUNCTION, f.second, f.first, error};
