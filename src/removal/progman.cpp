@@ -2,6 +2,7 @@
 
 #include "platform/sizes.h"
 #include "platform/text.h"
+#include "user_messages.h"
 
 #define COMMAND_PREFIX "[DeleteGroup(\""
 #define COMMAND_SUFFIX "\")]"
@@ -39,14 +40,14 @@ static void ReportFailedCommand(const char *command)
     CopyText(message, sizeof(message), kExecuteFailed);
     AppendText(message, sizeof(message), command);
     AppendText(message, sizeof(message), "]");
-    MessageBoxA(NULL, message, kCaption, MB_OK);
+    ShowMessage(message, kCaption, MB_OK);
 }
 
 // Sends one execute command to Program Manager.
 static int ProgmanExecute(const char *command)
 {
     if (DdeInitializeA(&g_ddeInst, ProgmanDdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) {
-        MessageBoxA(NULL, kInitFailed, kCaption, MB_OK);
+        ShowMessage(kInitFailed, kCaption, MB_OK);
         return 0;
     }
     HSZ progman = DdeCreateStringHandleA(g_ddeInst, PROGMAN_SERVICE, CP_WINANSI);

@@ -5,6 +5,7 @@
 #include "log/install_log.h"
 #include "platform/text.h"
 #include "res/resource.h"
+#include "user_messages.h"
 
 HWND g_hProgressDlg;
 
@@ -28,7 +29,8 @@ void ShowProgress(void)
 {
     memset(&g_shown, 0, sizeof(g_shown));
     g_shown.positionSet = 1;   // the dialog's bar starts at 0
-    ShowWindow(g_hProgressDlg, SW_SHOW);
+    if (!g_unattended)
+        ShowWindow(g_hProgressDlg, SW_SHOW);
 }
 
 void EndProgress(void)

@@ -14,7 +14,7 @@ extern HWND g_hProgressDlg;
 void HideProgress(void);
 
 // Shows the dialog as it was created: texts and bar as its procedure set
-// them up.
+// them up; an unattended run keeps it hidden.
 void ShowProgress(void);
 
 // Hides the dialog at the end of a completed removal.

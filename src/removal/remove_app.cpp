@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "res/resource.h"
 #include "uninstall_key.h"
+#include "user_messages.h"
 
 static const char kCustomRunFailed[] =
     "Custom uninstall run failed. Morvane will stop application removal.";
@@ -48,7 +49,7 @@ static void LeaveCurrentFolder(void)
 
 static int StopForCustomRun(void)
 {
-    MessageBoxA(NULL, kCustomRunFailed, DEFAULT_CAPTION, MB_OK | MB_ICONWARNING);
+    ShowMessage(kCustomRunFailed, DEFAULT_CAPTION, MB_OK | MB_ICONWARNING);
     return 0;
 }
 

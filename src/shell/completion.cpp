@@ -2,7 +2,11 @@
 
 #include "globals.h"
 #include "removal/remove_app.h"
+#include "removal/user_messages.h"
 #include "restart_dialog.h"
+
+// Whether a deletion waits for the restart, once the user has been told.
+static int g_restartWaits;
 
 static const char kRemoved[] =
     "Uninstall has successfully removed the selected application. "
@@ -10,12 +14,17 @@ static const char kRemoved[] =
 
 static void TellRemoved(int restartWaits)
 {
-    MessageBoxA(NULL, kRemoved, g_caption, MB_OK | MB_ICONWARNING);
-    if (restartWaits)
+    ShowMessage(kRemoved, g_caption, MB_OK | MB_ICONWARNING);
+    g_restartWaits = restartWaits;
+    // Unattended, Windows is never restarted: the caller learns from the
+    // exit code that a restart is still needed.
+    if (restartWaits && !g_unattended)
         DialogBoxParamA(g_hInstance, "RESTARTDLG", NULL, RestartDlgProc, 0);
 }
 
-void RunCompletion(const char *logPath)
+int RunCompletion(const char *logPath)
 {
+    g_restartWaits = 0;
     FinishRemoval(logPath, TellRemoved);
+    return g_restartWaits;
 }

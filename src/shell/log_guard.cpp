@@ -2,6 +2,7 @@
 
 #include "platform/sizes.h"
 #include "platform/text.h"
+#include "removal/user_messages.h"
 
 // "Global\" reaches every session. Windows without sessions (before
 // Windows 2000, or without Terminal Services) may refuse the prefix; the
@@ -32,8 +33,11 @@ static BOOL CALLBACK FindRunWindow(HWND window, LPARAM param)
     return FALSE;
 }
 
+// Unattended, nobody is there to see it: no window comes forward.
 static void ShowRunHolding(HANDLE guard)
 {
+    if (g_unattended)
+        return;
     DWORD *shared = (DWORD *)MapViewOfFile(guard, FILE_MAP_READ, 0, 0, sizeof(DWORD));
     if (shared == NULL)
         return;

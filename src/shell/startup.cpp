@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "command_line.h"
 #include "completion.h"
 #include "globals.h"
 #include "log/install_log.h"
@@ -8,6 +9,7 @@
 #include "progress_dialog.h"
 #include "removal/progress_view.h"
 #include "removal/remove_app.h"
+#include "removal/user_messages.h"
 #include "self_check.h"
 #include "worker.h"
 
@@ -53,7 +55,7 @@ static HANDLE g_worker;
 
 static void ShowWarning(const char *text, const char *caption)
 {
-    MessageBoxA(NULL, text, caption, MB_OK | MB_ICONWARNING);
+    ShowMessage(text, caption, MB_OK | MB_ICONWARNING);
 }
 
 int InitUninstall(const char *logPath)
@@ -120,20 +122,26 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int sh
     (void)showCommand;
     g_hInstance = instance;
     LimitDllSearch();
+    const char *logPath = TakeUnattendedSwitch(cmdLine, &g_unattended);
 
     if (!CheckOwnIntegrity()) {
         ShowWarning(kCorrupt, DEFAULT_CAPTION);
         return -1;
     }
-    int started = InitUninstall(cmdLine);
+    int exitCode = EXIT_NOT_REMOVED;
+    int started = InitUninstall(logPath);
     if (started == INIT_FAILED)
         ShowWarning(kTerminated, g_caption);
+    if (started == INIT_RUNNING_ELSEWHERE)
+        exitCode = EXIT_RUNNING_ELSEWHERE;
     if (started == INIT_STARTED) {
         RunMessageLoop();
         CloseHandle(g_worker);
         if (g_outcome == OUTCOME_COMPLETED)
-            RunCompletion(cmdLine);
+            exitCode = RunCompletion(logPath) ? EXIT_RESTART_NEEDED : EXIT_REMOVED;
     }
     ReleaseLogGuard();
-    return 0;
+    // An interactive run has told the user, and ends with 0 whatever
+    // happened; a deployment tool learns it from the exit code alone.
+    return g_unattended ? exitCode : 0;
 }

@@ -4,6 +4,7 @@
 #include "log/install_log.h"
 #include "removal/progress_view.h"
 #include "removal/remove_app.h"
+#include "removal/user_messages.h"
 
 static const char kConfirm[] =
     "Do you really want to remove the selected application from your computer ?";
@@ -26,11 +27,11 @@ DWORD WINAPI UninstallThread(LPVOID param)
         MessageBeep(0);
 
     int outcome = OUTCOME_DECLINED;
-    if (MessageBoxA(NULL, kConfirm, g_caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    if (ShowMessage(kConfirm, g_caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
         if (RemoveApplication()) {
             outcome = OUTCOME_COMPLETED;
         } else {
-            MessageBoxA(NULL, kAborted, g_caption, MB_OK | MB_ICONWARNING);
+            ShowMessage(kAborted, g_caption, MB_OK | MB_ICONWARNING);
             CloseLog();
             outcome = OUTCOME_ABORTED;
         }
