@@ -56,6 +56,10 @@ const char *const kLogPaths[] = {
     "C:\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6\\install.log",
 };
 
+// What the command line holds before the tail: nothing, the switches of an
+// unattended run, and one the program must take for part of the path.
+const char *const kSwitches[] = {"", "/S ", "/quiet ", "/Quiet\t"};
+
 // COMSPEC; nullptr: unset.
 const char *const kComspecs[] = {
     SIM_COMSPEC,
@@ -258,7 +262,8 @@ void Layout(Codec &io, SimulatedRun &run)
 
     Fault &f = run.fault;
     bool ofFunction = f.kind == Fault::NTH_OF_FUNCTION || f.kind == Fault::EVERY_CALL;
-    uint8_t failure = io.Byte(f.kind | (run.otherRunUnderWay ? 0x80 : 0));
+    uint8_t failure = io.Byte(f.kind | IndexOf(kSwitches, run.commandSwitch, "switch") << 2 |
+                              (run.otherRunUnderWay ? 0x80 : 0));
     uint32_t n = io.Little(2, f.kind == Fault::NTH_CALL || f.kind == Fault::NTH_OF_FUNCTION ? f.n - 1 : 0);
     std::string function = kFunctions[io.Byte(ofFunction ? IndexOf(kFunctions, f.function, "function") : 0) %
                                       std::size(kFunctions)];
@@ -269,6 +274,7 @@ void Layout(Codec &io, SimulatedRun &run)
     case 3: f = Fault{Fault::EVERY_CALL, 0, function, error}; break;
     default: f = Fault{}; break;
     }
+    run.commandSwitch = kSwitches[(failure >> 2) & 3];
     run.otherRunUnderWay = failure & 0x80;
 
     uint8_t wininit = io.Byte((run.wininit ? IndexOf(kWininits, *run.wininit, "WININIT.INI") : 0) |

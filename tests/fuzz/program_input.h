@@ -13,7 +13,8 @@
 //   1      bits 0-6: the command line's tail, kLogPaths[b % count]; bit 7:
 //          the log lies at kLogPaths[0], else where the tail names
 //   2      bits 0-1 failure: 0 none; 1 the n-th call of the run; 2 the n-th
-//          call of one function; 3 every call of one function; bit 7:
+//          call of one function; 3 every call of one function; bits 2-3:
+//          the command line's switch before the tail, kSwitches[b]; bit 7:
 //          another run on the log is under way
 //   3-4    n, little-endian: n % 512 + 1 of the run, n % 8 + 1 of the function
 //   5      function: kFunctions[b % count]

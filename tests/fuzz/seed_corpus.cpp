@@ -101,6 +101,22 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
         {"scenario_declined", Scenario(SCENARIO_DECLINED)},
         {"scenario_aborted", Scenario(SCENARIO_ABORTED)},
         {"scenario_second_start", Scenario(SCENARIO_SECOND_START)},
+        {"scenario_unattended", Scenario(SCENARIO_UNATTENDED)},
+        {"unattended_aborted", With(Scenario(SCENARIO_ABORTED), [](SimulatedRun &r) { r.commandSwitch = "/S "; })},
+        {"unattended_second_start",
+         With(Scenario(SCENARIO_SECOND_START), [](SimulatedRun &r) { r.commandSwitch = "/S "; })},
+        {"unattended_missing_log", With(ToolRun(), [](SimulatedRun &r) {
+             r.commandSwitch = "/S ";
+             r.commandTail = "C:\\install.log";
+         })},
+        {"unattended_corrupt_exe", With(ToolRun(), [](SimulatedRun &r) {
+             r.commandSwitch = "/quiet ";
+             r.exeCorrupt = true;
+         })},
+        {"switch_before_a_relative_path", With(ToolRun(), [](SimulatedRun &r) {
+             r.commandSwitch = "/S ";
+             r.commandTail = "install.log";
+         })},
         {"declined", With(ToolRun(), [](SimulatedRun &r) { r.confirm = false; })},
         {"answering_yes", ToolRun()},
         {"log_path_names_a_directory", ToolWith({Dir(TOOL_LOG)})},

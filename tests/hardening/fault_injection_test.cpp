@@ -67,6 +67,15 @@ static std::vector<std::string> AttemptedBoxTexts()
     return texts;
 }
 
+// How a run that shows boxes ended; an unattended run's exit code must tell
+// the same.
+static Outcome OutcomeShown(const std::vector<std::string> &boxes)
+{
+    auto has = [&](const char *text) { return std::find(boxes.begin(), boxes.end(), text) != boxes.end(); };
+    return has(kCorrupt) ? RUN_CORRUPT : has(kTerminated) ? RUN_INIT_FAILED : has(kAborted) ? RUN_ABORTED
+           : has(kRemoved) ? RUN_COMPLETED : RUN_UNKNOWN;
+}
+
 // Whether call index is made while the custom programs run: before the
 // removal deletes anything. The deletion looks at attributes too.
 static bool BeforeAnyDeletion(const std::vector<sim::Call> &calls, size_t index)
@@ -98,11 +107,21 @@ protected:
 
     Clean CleanRun(ScenarioKind kind)
     {
+        std::vector<std::string> attendedBoxes;
+        if (kind == SCENARIO_UNATTENDED) {
+            // What the run shows someone who answers as it takes the boxes:
+            // the outcome its exit code must tell.
+            SimulatedRun attended = Scenario(kind);
+            attended.commandSwitch.clear();
+            attended.confirm = true;
+            RunAndCheck(attended);
+            attendedBoxes = AttemptedBoxTexts();
+        }
         RunResult result = RunAndCheck(Scenario(kind));
         EXPECT_TRUE(result.violations.empty()) << Joined(result.violations);
         Clean clean;
         clean.calls = sim::Calls();
-        clean.boxes = AttemptedBoxTexts();
+        clean.boxes = kind == SCENARIO_UNATTENDED ? attendedBoxes : AttemptedBoxTexts();
         for (const sim::ProgramRun &run : sim::ProgramRuns())
             clean.started.insert(run.commandLine);
         clean.outcome = result.outcome;
@@ -343,9 +362,13 @@ TEST_P(FaultInjection, EveryCallFailingInTurnKeepsTheInvariantsAndShowsWhatIsPro
             EXPECT_TRUE(result.violations.empty()) << where << ":" << Joined(result.violations);
 
             std::vector<std::string> expected = ExpectedBoxes(clean, calls, n - 1, error);
-            EXPECT_EQ(Joined(expected), Joined(AttemptedBoxTexts())) << where;
+            if (kind == SCENARIO_UNATTENDED) {
+                EXPECT_EQ(OutcomeShown(expected), result.outcome) << where << ", exit code " << result.exitCode;
+            } else {
+                EXPECT_EQ(Joined(expected), Joined(AttemptedBoxTexts())) << where;
+                CheckCaption(calls, n - 1);
+            }
             CheckErrorKind(clean, calls, n - 1, error);
-            CheckCaption(calls, n - 1);
             if (HasFailure()) {
                 ADD_FAILURE() << "stopping at the first failing call: " << where;
                 return;
@@ -360,7 +383,8 @@ TEST_P(FaultInjection, EveryCallFailingInTurnKeepsTheInvariantsAndShowsWhatIsPro
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, FaultInjection,
-                         ::testing::Values(SCENARIO_COMPLETED, SCENARIO_WIN32S, SCENARIO_DECLINED, SCENARIO_ABORTED),
+                         ::testing::Values(SCENARIO_COMPLETED, SCENARIO_WIN32S, SCENARIO_DECLINED, SCENARIO_ABORTED,
+                                           SCENARIO_UNATTENDED),
                          [](const ::testing::TestParamInfo<ScenarioKind> &info) {
                              std::string name = ScenarioName(info.param);
                              return name == "Win32s" ? std::string("Win32sWithProgmanRefusing") : name;
@@ -419,15 +443,18 @@ static std::set<std::string> KeysOf(const std::map<std::string, std::string> &a,
 // left until it completes, ends as one whole run does, but that the count
 // being released at the cut may stay one too high (and its DLL with it). A
 // cut after the log was deleted leaves a run that cannot start: the log's
-// folder and the log's release note may then stay too.
-TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
+// folder and the log's release note may then stay too. Started by someone
+// or unattended, the same.
+class Interruption : public ::testing::TestWithParam<ScenarioKind> {};
+
+TEST_P(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
 {
     const std::string sharedDlls = sim::RegKeyPath(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH) + "|";
     const std::string journal = sim::RegKeyPath(HKEY_LOCAL_MACHINE, JOURNAL_KEY);
     std::set<std::string> groups;
     auto prepare = [&groups] {
         PrepareProgramWorld();
-        RunSetup setup = Apply(Scenario(SCENARIO_COMPLETED));
+        RunSetup setup = Apply(Scenario(GetParam()));
         groups.clear();
         sim::SetProgramManager([&groups](const std::string &command) {
             groups.insert(command);
@@ -437,7 +464,7 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
     };
     RunSetup setup = prepare();
     const Leftovers before = Leftovers::Take(groups);
-    ASSERT_EQ(0, RunUninstaller(setup.commandTail));
+    ASSERT_EQ(GetParam() == SCENARIO_UNATTENDED ? EXIT_RESTART_NEEDED : 0, RunUninstaller(setup.commandTail));
     const size_t calls = sim::Calls().size();
     const Leftovers whole = Leftovers::Take(groups);
 
@@ -504,5 +531,10 @@ TEST(Interruption, ARunKilledAtAnyCallThenRunAgainLowersNoCountTwice)
         }
     }
     EXPECT_GT(cuts, 200u);
-    std::cout << "interruption: " << cuts << " cut points, each followed by a run to the end" << std::endl;
+    std::cout << "interruption, " << ScenarioName(GetParam()) << ": " << cuts << " cut points, each followed by a run to the end" << std::endl;
 }
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, Interruption, ::testing::Values(SCENARIO_COMPLETED, SCENARIO_UNATTENDED),
+                         [](const ::testing::TestParamInfo<ScenarioKind> &info) {
+                             return std::string(ScenarioName(info.param));
+                         });

@@ -4,6 +4,7 @@
 #include "support/program_world.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -170,6 +171,26 @@ static bool OneGroup(const std::string &name)
     return true;
 }
 
+bool ReadsAsUnattended(const std::string &tail, std::string *logPath)
+{
+    *logPath = tail;
+    std::string lower = tail;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+    });
+    for (const std::string switchText : {"/s ", "/quiet "}) {
+        if (lower.compare(0, switchText.size(), switchText) != 0)
+            continue;
+        std::string rest = tail.substr(switchText.size());
+        bool drive = rest.size() >= 3 && std::isalpha((unsigned char)rest[0]) && rest[1] == ':' && rest[2] == '\\';
+        if (!drive && rest.compare(0, 2, "\\\\") != 0)
+            return false;
+        *logPath = rest;
+        return true;
+    }
+    return false;
+}
+
 bool RecordIsActedOn(const std::string &bytes)
 {
     DWORD type = LittleEndian(bytes, 0);
@@ -242,10 +263,11 @@ RunCheck::RunCheck(const RunSetup &setup) : setup_(setup)
         wininit_ = wininit->second.content;
     }
 
-    logFull_ = Upper(sim::FullPathName(setup.commandTail));
-    std::optional<std::string> log = sim::ResolvePath(setup.commandTail);
+    unattended_ = ReadsAsUnattended(setup.commandTail, &logArg_);
+    logFull_ = Upper(sim::FullPathName(logArg_));
+    std::optional<std::string> log = sim::ResolvePath(logArg_);
     logLong_ = log ? Upper(*log) : "";
-    resolved_[setup.commandTail] = logLong_;
+    resolved_[logArg_] = logLong_;
     auto logItem = items_.find(logLong_);
     if (logItem != items_.end() && !logItem->second.isDir) {
         logIsFile_ = true;
@@ -377,8 +399,25 @@ static std::vector<Box> AttemptedBoxes()
     return boxes;
 }
 
-Outcome RunCheck::ReadOutcome()
+// Whether the worker thread started: a start-up failure ends before it.
+static bool WorkerStarted()
 {
+    std::vector<sim::Call> starts = sim::CallsTo("CreateThread");
+    return !starts.empty() && starts.back().failedWith == 0;
+}
+
+Outcome RunCheck::ReadOutcome(int exitCode)
+{
+    if (unattended_) {
+        switch (exitCode) {
+        case EXIT_CORRUPT: return RUN_CORRUPT;
+        case EXIT_RUNNING_ELSEWHERE: return RUN_ELSEWHERE;
+        case EXIT_NOT_REMOVED: return WorkerStarted() ? RUN_ABORTED : RUN_INIT_FAILED;
+        case EXIT_REMOVED:
+        case EXIT_RESTART_NEEDED: return RUN_COMPLETED;
+        default: return RUN_UNKNOWN;
+        }
+    }
     std::vector<Box> boxes = AttemptedBoxes();
     auto has = [&](const char *text) {
         return std::any_of(boxes.begin(), boxes.end(), [&](const Box &b) { return b.text == text; });
@@ -420,6 +459,11 @@ void RunCheck::CheckBoxes()
             ok = false;
     };
     size_t n = boxes.size();
+    if (unattended_) {
+        if (n != 0)
+            Fail("an unattended run showed boxes:" + BoxList(boxes));
+        return;
+    }
     switch (outcome_) {
     case RUN_CORRUPT:
         ok = n == 1;
@@ -528,7 +572,7 @@ void RunCheck::CheckExpectedOutcome()
         expected = RUN_ELSEWHERE;
     else if (notALog_)
         expected = RUN_INIT_FAILED;
-    else if (!setup_.confirm)
+    else if (!setup_.confirm && !unattended_)
         expected = RUN_DECLINED;
     else if (runs == customRecords && allSucceeded && !cutRun)
         expected = RUN_COMPLETED;
@@ -704,7 +748,7 @@ void RunCheck::CheckFiles()
     auto allowRenamedAside = [&](const std::string &text) {
         if (!Resolve(text).empty())
             return;
-        std::string folder = FolderOf(text == setup_.commandTail ? logFull_ : Upper(sim::FullPathName(text)));
+        std::string folder = FolderOf(text == logArg_ ? logFull_ : Upper(sim::FullPathName(text)));
         for (const auto &item : items_) {
             const std::string &path = item.first;
             if (FolderOf(path) == folder && IsRenamedAsideName(path.substr(LastComponentAt(path)))) {
@@ -719,9 +763,9 @@ void RunCheck::CheckFiles()
     for (const Record &rec : records_)
         if (rec.usable && (rec.type == 1 || rec.type == 4))
             allowRenamedAside(rec.primary);
-    if (logMayGo && !setup_.commandTail.empty()) {
-        allowRenamedAside(setup_.commandTail);
-        allow(setup_.commandTail, true);
+    if (logMayGo && !logArg_.empty()) {
+        allowRenamedAside(logArg_);
+        allow(logArg_, true);
         // The log's folders go when they are empty.
         for (std::string folder = FolderOf(logLong_); folder.size() > 2; folder = FolderOf(folder))
             mayGo.insert(folder);
@@ -1104,8 +1148,7 @@ void RunCheck::CheckHandles()
     }
     // The process ends right after a declined run or a worker that could
     // not start, and Windows closes the log then.
-    bool logMayStay = outcome_ == RUN_DECLINED ||
-                      (outcome_ == RUN_INIT_FAILED && sim::CallsTo("MessageBoxA").size() == 1);
+    bool logMayStay = outcome_ == RUN_DECLINED || (outcome_ == RUN_INIT_FAILED && !sim::CallsTo("CreateThread").empty());
     std::string list;
     for (const sim::HandleInfo &h : sim::OpenHandleInfos()) {
         if (logMayStay && Upper(h.what) == "FILE " + logLong_) {
@@ -1165,15 +1208,19 @@ void RunCheck::CheckLogReads()
         Fail("the log was read from its start " + std::to_string(total) + " times");
 }
 
-void RunCheck::CheckDialogs()
+void RunCheck::CheckDialogs(int exitCode)
 {
     std::optional<sim::WindowState> progress = sim::FindWindowByTemplate("UNINSTDLG");
     // The dialog shows from the user's Yes on.
     if (outcome_ != RUN_ABORTED && outcome_ != RUN_COMPLETED && progress && progress->everShown)
         Fail("the progress dialog was shown in a " + std::string(OutcomeName(outcome_)) + " run");
-    if (!faulted_ && outcome_ == RUN_ELSEWHERE && sim::ForegroundWindow() == nullptr)
+    if (unattended_ && progress && progress->everShown)
+        Fail("an unattended run showed the progress dialog");
+    if (unattended_ && sim::ForegroundWindow() != nullptr)
+        Fail("an unattended run brought a window to the front");
+    if (!faulted_ && !unattended_ && outcome_ == RUN_ELSEWHERE && sim::ForegroundWindow() == nullptr)
         Fail("a second start did not bring the other run's window to the front");
-    if (!faulted_ && outcome_ == RUN_ABORTED && !(progress && progress->visible))
+    if (!faulted_ && !unattended_ && outcome_ == RUN_ABORTED && !(progress && progress->visible))
         Fail("the progress dialog must stay shown after an abort");
     if (!faulted_ && outcome_ == RUN_COMPLETED && !(progress && progress->ended && !progress->visible))
         Fail("the progress dialog must be ended and hidden after a completed run");
@@ -1185,6 +1232,11 @@ void RunCheck::CheckDialogs()
         if (Upper(call.args[0]) == "RESTARTDLG")
             restart++;
     size_t exits = sim::CallsTo("ExitWindowsEx").size();
+    if (unattended_ && (restart != 0 || exits != 0))
+        Fail("an unattended run offered or asked for a restart");
+    // An unattended run says by its exit code what the dialog would offer.
+    if (unattended_)
+        restart = exitCode == EXIT_RESTART_NEEDED;
     bool scheduled = sim::PendingDeletes().size() > pending_.size();
     if (restart > 1)
         Fail("the restart dialog was offered " + std::to_string(restart) + " times");
@@ -1196,7 +1248,7 @@ void RunCheck::CheckDialogs()
         Fail("a restart was offered, but nothing of the removal waits for it");
     if (exits != 0 && (restart == 0 || !setup_.restartYes))
         Fail("Windows was restarted without the user's Yes");
-    if (!faulted_ && restart != 0 && setup_.restartYes && exits != 1)
+    if (!faulted_ && !unattended_ && restart != 0 && setup_.restartYes && exits != 1)
         Fail("the user chose to restart, but Windows was not asked to");
 }
 
@@ -1206,18 +1258,18 @@ std::vector<std::string> RunCheck::Check(int exitCode)
     faulted_ = false;
     for (const sim::Call &call : sim::Calls())
         faulted_ = faulted_ || call.failedWith != 0;
-    outcome_ = ReadOutcome();
+    outcome_ = ReadOutcome(exitCode);
 
-    int expectedExit = outcome_ == RUN_CORRUPT ? -1 : 0;
-    if (exitCode != expectedExit)
-        Fail("exit code " + std::to_string(exitCode) + " after a " + OutcomeName(outcome_) + " run");
+    if (unattended_ ? outcome_ == RUN_UNKNOWN : exitCode != (outcome_ == RUN_CORRUPT ? -1 : 0))
+        Fail("exit code " + std::to_string(exitCode) + " after a" + (unattended_ ? "n unattended " : " ") +
+             OutcomeName(outcome_) + " run");
     CheckBoxes();
     CheckExpectedOutcome();
     CheckFiles();
     CheckLogNotScheduledWhileOpen();
     CheckRegistry();
     CheckHandles();
-    CheckDialogs();
+    CheckDialogs(exitCode);
     CheckGroupCommands();
     CheckLogReads();
     return errors_;

@@ -36,6 +36,10 @@
 //   UnmapViewOfFile, FindClose) was made to fail may stay open too; a failed
 //   close excuses nothing else.
 // - Exit code 0, or -1 after the alarm about a corrupt executable only.
+// - An unattended run (ReadsAsUnattended) shows no box and no dialog, takes
+//   Yes for the answer to the confirmation, never restarts Windows nor brings another
+//   window forward, and says by its exit code how it ended: the outcome is
+//   read from it, and 3010 stands where the restart would have been offered.
 // - Nothing holds off a logoff when the run ends.
 // - The progress dialog shows only after the user's Yes.
 // - A run started while another on the same log is under way shows nothing,
@@ -69,7 +73,8 @@ enum Progman { PROGMAN_ACCEPTS, PROGMAN_REFUSES, PROGMAN_ABSENT, PROGMAN_TOO_SLO
 
 // How the world and the user behave during the run.
 struct RunSetup {
-    std::string commandTail;    // the log path as the program receives it
+    std::string commandTail;    // the command line's tail as the program receives it: the log's path, after
+                                // the switch of an unattended run
     bool exeIntact = true;      // the executable passes its self-check
     bool logHeld = false;       // another process holds the log without read sharing
     bool confirm = true;        // Yes to the confirmation
@@ -80,6 +85,23 @@ struct RunSetup {
 
 // The process and window of that other run.
 #define OTHER_RUN_PROCESS_ID 0x7E4
+
+// Whether the tail of the command line starts an unattended run: "/S" or
+// "/quiet" in any letter case, one blank and a fully qualified path (C:\...
+// or \\...). Sets logPath to the path the run opens: the rest after the
+// switch, else the whole tail.
+bool ReadsAsUnattended(const std::string &tail, std::string *logPath);
+
+// The exit code an unattended run ends with: 0 removed, 3010 removed with
+// something waiting for the restart, 1603 not removed, 1618 another run
+// under way, -1 a damaged executable.
+enum UnattendedExit {
+    EXIT_REMOVED = 0,
+    EXIT_RESTART_NEEDED = 3010,
+    EXIT_NOT_REMOVED = 1603,
+    EXIT_RUNNING_ELSEWHERE = 1618,
+    EXIT_CORRUPT = -1
+};
 
 // Whether the uninstaller acts on a record (its 516 bytes), by the rules
 // read independently of the program: the texts its type uses end within
@@ -97,7 +119,8 @@ DWORD LittleEndian(const std::string &bytes, size_t at);
 void AddCheckedProgram(const std::string &path, DWORD status, int stillActiveReads = 0,
                        std::function<void()> action = nullptr);
 
-// How a run ended, as the boxes shown to the user tell it.
+// How a run ended, as the boxes shown to the user tell it, or an unattended
+// run's exit code.
 enum Outcome {
     RUN_CORRUPT,       // the alarm about the executable; exit code -1
     RUN_INIT_FAILED,   // a start-up failure and the termination message
@@ -133,6 +156,8 @@ private:
     RunSetup setup_;
     std::string logBytes_;
     std::string logLong_;      // the log's long path in upper case; empty when missing
+    bool unattended_ = false;
+    std::string logArg_;       // the log's path on the command line, after the switch
     std::string logFull_;      // the command line's full path in upper case, as the program resolves it at
                                // start-up: later its current folder is another
     bool logIsFile_ = false;
@@ -162,7 +187,7 @@ private:
     bool NamesThisLog(const std::string &noteName, const sim::RegValue &note) const;
     void CheckJournal(const std::map<std::string, Values> &after);
 
-    Outcome ReadOutcome();
+    Outcome ReadOutcome(int exitCode);
     void CheckBoxes();
     void CheckExpectedOutcome();
     void CheckFiles();
@@ -171,7 +196,7 @@ private:
     void CheckLogNotScheduledWhileOpen();
     void CheckRegistry();
     void CheckHandles();
-    void CheckDialogs();
+    void CheckDialogs(int exitCode);
     void CheckGroupCommands();
     void CheckLogReads();
 };

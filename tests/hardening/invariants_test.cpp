@@ -19,22 +19,54 @@ static bool Mentions(const std::vector<std::string> &violations, const std::stri
     return false;
 }
 
+// Each scenario started by someone and unattended; unattended, nobody is
+// asked, and the exit code tells what the boxes would have.
 TEST(Invariants, CleanRunsOfEveryScenarioKeepThem)
 {
     struct Case {
         ScenarioKind kind;
+        const char *commandSwitch;
         Outcome outcome;
-    } cases[] = {{SCENARIO_COMPLETED, RUN_COMPLETED},
-                 {SCENARIO_WIN32S, RUN_COMPLETED},
-                 {SCENARIO_DECLINED, RUN_DECLINED},
-                 {SCENARIO_ABORTED, RUN_ABORTED},
-                 {SCENARIO_SECOND_START, RUN_ELSEWHERE}};
+        int exitCode;
+    } cases[] = {{SCENARIO_COMPLETED, "", RUN_COMPLETED, 0},
+                 {SCENARIO_WIN32S, "", RUN_COMPLETED, 0},
+                 {SCENARIO_DECLINED, "", RUN_DECLINED, 0},
+                 {SCENARIO_ABORTED, "", RUN_ABORTED, 0},
+                 {SCENARIO_SECOND_START, "", RUN_ELSEWHERE, 0},
+                 {SCENARIO_UNATTENDED, "/quiet ", RUN_COMPLETED, EXIT_RESTART_NEEDED},
+                 {SCENARIO_WIN32S, "/S ", RUN_COMPLETED, EXIT_RESTART_NEEDED},
+                 {SCENARIO_DECLINED, "/s ", RUN_COMPLETED, EXIT_RESTART_NEEDED},
+                 {SCENARIO_ABORTED, "/S ", RUN_ABORTED, EXIT_NOT_REMOVED},
+                 {SCENARIO_SECOND_START, "/S ", RUN_ELSEWHERE, EXIT_RUNNING_ELSEWHERE}};
     for (const Case &c : cases) {
-        RunResult result = RunAndCheck(Scenario(c.kind));
-        EXPECT_EQ(0, result.exitCode) << ScenarioName(c.kind);
-        EXPECT_EQ(OutcomeName(c.outcome), std::string(OutcomeName(result.outcome))) << ScenarioName(c.kind);
-        EXPECT_TRUE(result.violations.empty()) << ScenarioName(c.kind) << Joined(result.violations);
+        SimulatedRun run = Scenario(c.kind);
+        run.commandSwitch = c.commandSwitch;
+        RunResult result = RunAndCheck(run);
+        std::string name = c.commandSwitch + std::string(ScenarioName(c.kind));
+        EXPECT_EQ(c.exitCode, result.exitCode) << name;
+        EXPECT_EQ(OutcomeName(c.outcome), std::string(OutcomeName(result.outcome))) << name;
+        EXPECT_TRUE(result.violations.empty()) << name << Joined(result.violations);
     }
+    // Unattended, a removal that leaves nothing for the restart ends with
+    // 0, and one that cannot start with 1603; a switch before a relative
+    // path is part of the path, and the run is not unattended.
+    SimulatedRun tool = ToolRun();
+    tool.commandSwitch = "/S ";
+    for (const auto &[logPath, exitCode] : std::vector<std::pair<std::string, int>>{
+             {TOOL_LOG, EXIT_REMOVED}, {"C:\\Apps\\Tool\\none.log", EXIT_NOT_REMOVED}}) {
+        tool.commandTail = logPath;
+        RunResult result = RunAndCheck(tool);
+        EXPECT_EQ(exitCode, result.exitCode) << logPath;
+        EXPECT_TRUE(result.violations.empty()) << logPath << Joined(result.violations);
+    }
+    tool.commandTail = "install.log";
+    RunResult relative = RunAndCheck(tool);
+    EXPECT_EQ(0, relative.exitCode);
+    std::vector<sim::MessageBoxRecord> boxes = sim::MessageBoxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(kNoLog, boxes[0].text);
+    EXPECT_EQ(kTerminated, boxes[1].text);
+    EXPECT_TRUE(relative.violations.empty()) << Joined(relative.violations);
 }
 
 TEST(Invariants, TheCompletedScenarioRemovesWhatTheLogNames)
@@ -71,9 +103,11 @@ TEST(Invariants, AProgramManagerThatAnswersTooLateFailsEveryCommand)
 // common.dll, which another application counts on too, dllRecords times;
 // arrange may make platform calls fail before the run.
 static std::vector<std::string> RunWithProgram(std::function<void()> misdeed, int dllRecords = 1,
-                                               std::function<void()> arrange = nullptr)
+                                               std::function<void()> arrange = nullptr,
+                                               const std::string &commandSwitch = "")
 {
     SimulatedRun run;
+    run.commandSwitch = commandSwitch;
     run.records = {{0, "Tool", ""}, {7, TOOL_APP "\\undo.exe", ""}};
     run.records.insert(run.records.end(), dllRecords, TestRecord{4, COMMON_DLL, ""});
     run.items = {File("C:\\Apps\\Other\\keep.txt"), File(COMMON_DLL), SharedDll(COMMON_DLL, 2), Entry("Other App")};
@@ -190,6 +224,8 @@ TEST(Invariants, ABoxTheProgramDoesNotPromiseIsReported)
     std::vector<std::string> violations =
         RunWithProgram([] { MessageBoxA(nullptr, "Surprise", "Setup", MB_OK); });
     EXPECT_TRUE(Mentions(violations, "the boxes do not match")) << Joined(violations);
+    violations = RunWithProgram([] { MessageBoxA(nullptr, "Surprise", "Setup", MB_OK); }, 1, nullptr, "/S ");
+    EXPECT_TRUE(Mentions(violations, "an unattended run showed boxes")) << Joined(violations);
 }
 
 TEST(Invariants, ADeclinedRunKeepsTheLogOpenAndNothingElse)
@@ -332,4 +368,18 @@ TEST(Invariants, AWrongExitCodeIsReported)
     EXPECT_TRUE(alarm.empty()) << Joined(alarm);
     std::vector<std::string> violations = corrupt.Check(0);
     EXPECT_TRUE(Mentions(violations, "exit code 0 after a corrupt executable run")) << Joined(violations);
+
+    // Unattended, the code is the outcome: a removal that leaves a file for
+    // the restart is not one that left nothing, nor one that failed.
+    PrepareProgramWorld();
+    setup = Apply(Scenario(SCENARIO_UNATTENDED));
+    RunCheck unattended(setup);
+    EXPECT_EQ(EXIT_RESTART_NEEDED, RunUninstaller(setup.commandTail));
+    EXPECT_TRUE(unattended.Check(EXIT_RESTART_NEEDED).empty());
+    violations = unattended.Check(EXIT_REMOVED);
+    EXPECT_TRUE(Mentions(violations, "scheduled for the restart, but no restart was offered")) << Joined(violations);
+    violations = unattended.Check(EXIT_NOT_REMOVED);
+    EXPECT_TRUE(Mentions(violations, "the run ended aborted, where completed was due")) << Joined(violations);
+    violations = unattended.Check(0x7E4);
+    EXPECT_TRUE(Mentions(violations, "exit code 2020 after an unattended unknown run")) << Joined(violations);
 }

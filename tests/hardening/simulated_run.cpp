@@ -22,10 +22,10 @@ bool operator==(const Item &a, const Item &b)
 bool operator==(const SimulatedRun &a, const SimulatedRun &b)
 {
     return std::tie(a.items, a.wininit, a.comspec, a.win32s, a.codePage932, a.exeCorrupt, a.logPath, a.records, a.tail,
-                    a.commandTail, a.confirm, a.restartYes, a.progman, a.otherRunUnderWay, a.fault.kind, a.fault.n,
+                    a.commandTail, a.commandSwitch, a.confirm, a.restartYes, a.progman, a.otherRunUnderWay, a.fault.kind, a.fault.n,
                     a.fault.function, a.fault.error) ==
            std::tie(b.items, b.wininit, b.comspec, b.win32s, b.codePage932, b.exeCorrupt, b.logPath, b.records, b.tail,
-                    b.commandTail, b.confirm, b.restartYes, b.progman, b.otherRunUnderWay, b.fault.kind, b.fault.n,
+                    b.commandTail, b.commandSwitch, b.confirm, b.restartYes, b.progman, b.otherRunUnderWay, b.fault.kind, b.fault.n,
                     b.fault.function, b.fault.error);
 }
 
@@ -55,7 +55,9 @@ static void ApplyAnswers(const RunSetup &setup)
     if (setup.progman == PROGMAN_TOO_SLOW)
         sim::SetProgramManagerAnswerTime(60000);
     if (setup.otherRunUnderWay) {
-        sim::HoldNamedMapping(LogGuardName(setup.commandTail), OTHER_RUN_PROCESS_ID);
+        std::string logPath;
+        ReadsAsUnattended(setup.commandTail, &logPath);
+        sim::HoldNamedMapping(LogGuardName(logPath), OTHER_RUN_PROCESS_ID);
         sim::AddOtherWindow(OTHER_RUN_PROCESS_ID, true, false);
     }
 }
@@ -170,21 +172,23 @@ RunSetup Apply(const SimulatedRun &run)
     }
 
     RunSetup setup;
-    setup.commandTail = run.commandTail;
+    setup.commandTail = run.commandSwitch + run.commandTail;
+    std::string logPath;   // what the program opens: the whole tail unless the switch is taken
+    ReadsAsUnattended(setup.commandTail, &logPath);
     setup.exeIntact = !run.exeCorrupt;
     for (const auto &held : shares) {
         if (held.second & FILE_SHARE_READ)
             continue;
         if (SamePlace(held.first, EXE_PATH))
             setup.exeIntact = false;
-        if (SamePlace(held.first, run.commandTail))
+        if (SamePlace(held.first, logPath))
             setup.logHeld = true;
     }
     setup.confirm = run.confirm;
     setup.restartYes = run.restartYes;
     setup.progman = run.progman;
     // The other run's guard is named by the log's identity.
-    setup.otherRunUnderWay = run.otherRunUnderWay && sim::FileExists(run.commandTail);
+    setup.otherRunUnderWay = run.otherRunUnderWay && sim::FileExists(logPath);
     ApplyAnswers(setup);
     return setup;
 }
@@ -218,7 +222,7 @@ RunResult RunAndCheck(const SimulatedRun &run, const std::function<void()> &arra
 
 const char *ScenarioName(ScenarioKind kind)
 {
-    static const char *const names[] = {"completed", "Win32s", "declined", "aborted", "second start"};
+    static const char *const names[] = {"completed", "Win32s", "declined", "aborted", "second start", "unattended"};
     return names[kind];
 }
 
@@ -280,6 +284,13 @@ SimulatedRun Scenario(ScenarioKind kind)
     run.restartYes = kind == SCENARIO_COMPLETED;
     run.progman = kind == SCENARIO_WIN32S ? PROGMAN_REFUSES : PROGMAN_ACCEPTS;
     run.otherRunUnderWay = kind == SCENARIO_SECOND_START;
+    if (kind == SCENARIO_UNATTENDED) {
+        // Answers that would decline, refuse and restart, were any asked.
+        run.commandSwitch = "/quiet ";
+        run.confirm = false;
+        run.restartYes = true;
+        run.progman = PROGMAN_REFUSES;
+    }
     run.win32s = kind == SCENARIO_WIN32S;
     return run;
 }

@@ -114,6 +114,7 @@ struct SimulatedRun {
     std::vector<TestRecord> records;
     std::string tail;
     std::string commandTail = TOOL_LOG;
+    std::string commandSwitch;    // written before the tail: "/S " starts an unattended run
 
     // The user and the others.
     bool confirm = true;          // Yes to the confirmation
@@ -142,7 +143,8 @@ enum ScenarioKind {
     SCENARIO_WIN32S,      // the same on Win32s, with Program Manager refusing
     SCENARIO_DECLINED,    // the user answers No
     SCENARIO_ABORTED,     // the first custom program fails
-    SCENARIO_SECOND_START // the completed one, started while another run on its log is under way
+    SCENARIO_SECOND_START, // the completed one, started while another run on its log is under way
+    SCENARIO_UNATTENDED   // the completed one, started unattended: nobody answers, nothing is shown
 };
 
 const char *ScenarioName(ScenarioKind kind);
