@@ -5,11 +5,12 @@
 
 #include "platform/platform.h"
 #include "platform/sizes.h"
+#include "res/product.h"
 
 #define LOG_TEXT_SIZE 256
 
 // Caption of every box until the log has named the application.
-#define DEFAULT_CAPTION "Uninstall (Morvane 1.30)"
+#define DEFAULT_CAPTION "Uninstall (" PRODUCT_COMPANY " " PRODUCT_VERSION ")"
 
 enum LogRecordType {
     LOGREC_APPNAME = 0,     // primary: the application's name

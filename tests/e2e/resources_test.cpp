@@ -10,6 +10,7 @@
 #include "files.h"
 #include "pe_image.h"
 #include "res/dialogs.h"
+#include "res/product.h"
 #include "uninstaller_test.h"
 
 namespace {
@@ -208,9 +209,9 @@ TEST_F(Resources, VersionInformation)
     std::vector<unsigned char> info(size);
     ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, info.data())) << driver::ErrorText(GetLastError());
 
-    EXPECT_EQ("Morvane Uninstall", VersionString(info, "FileDescription"));
-    EXPECT_EQ("1.30", VersionString(info, "FileVersion"));
-    EXPECT_EQ("1.30", VersionString(info, "ProductVersion"));
+    EXPECT_EQ(PRODUCT_NAME, VersionString(info, "FileDescription"));
+    EXPECT_EQ(PRODUCT_VERSION, VersionString(info, "FileVersion"));
+    EXPECT_EQ(PRODUCT_VERSION, VersionString(info, "ProductVersion"));
     EXPECT_EQ("uninstall.exe", VersionString(info, "OriginalFilename"));
 
     VS_FIXEDFILEINFO *fixed = NULL;

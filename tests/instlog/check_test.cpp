@@ -2,6 +2,7 @@
 // a clean log from one with problems by its exit code.
 #include "check.h"
 #include "log/record_check.h"
+#include "res/product.h"
 #include "run_instlog.h"
 #include "support/log_builder.h"
 
@@ -68,7 +69,7 @@ TEST_F(Check, EachProblemOnItsOwnLine)
          "record 1: error: PMGROUP record is inert, never acted on: the group name \"Keep\\..\\..\" names no one "
          "group below Programs"},
         {LogBytes({{1, "C:\\a", ""}}),
-         "log: error: no usable APPNAME record: the boxes keep the caption \"Uninstall (Morvane 1.30)\" and the "
+         "log: error: no usable APPNAME record: the boxes keep the caption \"Uninstall (Morvane " PRODUCT_VERSION ")\" and the "
          "application's Uninstall key is not deleted\n"},
         {LogBytes({{0, full, ""}}), "log: error: no usable APPNAME record", 3},
         {"Dear Sir,\r\n",

@@ -3,6 +3,7 @@
 #include "run_instlog.h"
 #include "support/log_builder.h"
 #include "support/machine_names.h"
+#include "res/product.h"
 
 class Plan : public InstlogTest {
 protected:
@@ -137,7 +138,7 @@ TEST_F(Plan, AFileWithoutALogRecordIsNoLog)
 TEST_F(Plan, TheCaptionIsTheUninstallersOwn)
 {
     RunResult r = PlanOf({{1, "C:\\a", ""}});
-    EXPECT_EQ("Caption of the message boxes: \"Uninstall (Morvane 1.30)\"\n", LinesWith(r.out, "Caption"));
+    EXPECT_EQ("Caption of the message boxes: \"Uninstall (Morvane " PRODUCT_VERSION ")\"\n", LinesWith(r.out, "Caption"));
 
     r = PlanOf({{0, "50% Tool", ""}});
     EXPECT_EQ("Caption of the message boxes: \"50% Tool Uninstall\"\n", LinesWith(r.out, "Caption"));

@@ -10,6 +10,7 @@ Debian's python3-pefile reads the images, so this runs on Debian's own
 interpreter, the one that package serves.
 """
 import os
+import re
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
@@ -18,9 +19,25 @@ import pefile
 
 ALLOWED = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL', 'MSVCRT.DLL'}
 REQUIRED = {'KERNEL32.DLL', 'USER32.DLL', 'ADVAPI32.DLL'}
-WANTED_VERSION = '1.30.0.0'
-WANTED_TEXTS = {'FileDescription': 'Morvane Uninstall', 'FileVersion': '1.30', 'ProductVersion': '1.30',
-                'ProductName': 'Morvane Setup', 'OriginalFilename': 'uninstall.exe'}
+
+
+def product_fields():
+    """The name and version as res/product.h, their one place, writes them."""
+    fields = {}
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'res', 'product.h')
+    for line in open(path, encoding='ascii'):
+        match = re.match(r'#define (PRODUCT_[A-Z_]+) (?:"([^"]*)"|([0-9]+))$', line.rstrip('\n'))
+        if match:
+            fields[match[1]] = match[2] if match[2] is not None else match[3]
+    return fields
+
+
+PRODUCT = product_fields()
+VERSION = f"{PRODUCT['PRODUCT_VERSION_MAJOR']}.{PRODUCT['PRODUCT_VERSION_MINOR']}"
+WANTED_VERSION = f'{VERSION}.0.0'
+WANTED_TEXTS = {'FileDescription': PRODUCT['PRODUCT_NAME'], 'FileVersion': VERSION, 'ProductVersion': VERSION,
+                'CompanyName': PRODUCT['PRODUCT_COMPANY'], 'ProductName': PRODUCT['PRODUCT_SUITE'],
+                'OriginalFilename': 'uninstall.exe'}
 # Windows Vista, 7, 8, 8.1 and 10/11
 WANTED_OS = {'{e2011457-1546-43c5-a5fe-008deee3d3f0}', '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}',
              '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}', '{1f676c76-80e1-4239-95bb-83d0f6d0da78}',
@@ -75,6 +92,11 @@ def check_manifest(exe, pe):
     levels = [e.get('level') for e in root.iter() if e.tag.endswith('}requestedExecutionLevel')]
     if levels != ['requireAdministrator']:
         problems.append(f'{exe} asks for execution levels {levels}, wanted requireAdministrator')
+    identity = [(e.get('version'), e.get('name')) for e in root.iter() if e.tag.endswith('}assemblyIdentity')]
+    description = [e.text for e in root.iter() if e.tag.endswith('}description')]
+    if identity != [(WANTED_VERSION, 'Morvane.Setup.Uninstall')] or description != [PRODUCT['PRODUCT_NAME']]:
+        problems.append(f'{exe} manifest names {identity} and {description}, wanted {WANTED_VERSION} and '
+                        f"{PRODUCT['PRODUCT_NAME']!r}")
     systems = {e.get('Id') for e in root.iter() if e.tag.endswith('}supportedOS')}
     if systems != WANTED_OS:
         problems.append(f'{exe} declares supported systems {sorted(systems)}')

@@ -10,9 +10,10 @@
 #include <string>
 
 #include "res/dialogs.h"
+#include "res/product.h"
 
 // Message boxes
-inline constexpr char kDefaultCaption[] = "Uninstall (Morvane 1.30)";
+inline constexpr char kDefaultCaption[] = "Uninstall (Morvane " PRODUCT_VERSION ")";
 inline constexpr char kCorrupt[] = "ALERT\nExecutable corrupt. Possibly a virus !!!";
 inline constexpr char kResourceError[] = "Resource error. Corrupt executable ?";
 inline constexpr char kNoLog[] = "Unable to locate Setup logfile.";
