@@ -67,7 +67,8 @@ protected:
 
 // A file that is no install log (here random bytes: no record of it has a
 // type a setup program writes) named by mistake: the start-up failure's two
-// boxes, and nothing changes, the file itself included.
+// boxes, and nothing changes, the file itself included. Unattended, no box
+// and exit code 1603, and still nothing changes.
 TEST_F(BadInput, RandomBytes)
 {
     // The application is installed with its own log, which this run does
@@ -96,6 +97,12 @@ TEST_F(BadInput, RandomBytes)
     std::vector<unsigned char> left;
     EXPECT_TRUE(e2e::ReadBytes(logPath, &left, &error)) << error;
     EXPECT_TRUE(left == bytes) << "the file changed";
+    EXPECT_TRUE(AppUntouched());
+
+    run = RunUnattended("/S " + logPath);
+    EXPECT_TRUE(EndedWith(run, 1603));
+    EXPECT_TRUE(NoWindowSeen(run));
+    EXPECT_TRUE(e2e::ReadBytes(logPath, &left, &error) && left == bytes) << "the file changed " << error;
     EXPECT_TRUE(AppUntouched());
     EXPECT_TRUE(NothingScheduled());
 }

@@ -155,4 +155,30 @@ TEST_F(Confirmation, ASecondStartBringsTheFirstForwardAndAKilledRunBlocksNothing
     EXPECT_TRUE(AppUntouched());
 }
 
+// An unattended start while another run on the log asks ends at once with
+// 1618, shows nothing, and leaves whatever is in front where it is.
+TEST_F(Confirmation, UnattendedStartWhileAnotherRunAsksEndsWith1618Unseen)
+{
+    ASSERT_TRUE(InstallTestApp());
+    std::string error;
+    driver::Program asking;
+    driver::RunRecord asked;
+    ASSERT_TRUE(asking.Start(exe_, app_.logPath, &error)) << error;
+    EXPECT_FALSE(driver::WatchRun(asking, [](const driver::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
+    ASSERT_EQ(1u, asked.boxes.size()) << asked.error;
+
+    HWND inFront = CreateWindowExA(0, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, NULL, NULL,
+                                   NULL, NULL);
+    ASSERT_NE(nullptr, inFront);
+    SetForegroundWindow(inFront);
+    ASSERT_EQ(inFront, ForegroundAfter(inFront, 5000));
+    driver::RunRecord run = RunUnattended("/S " + app_.logPath);
+    EXPECT_TRUE(EndedWith(run, 1618));
+    EXPECT_TRUE(NoWindowSeen(run));
+    EXPECT_EQ(inFront, GetForegroundWindow()) << "the asking run was brought forward";
+    DestroyWindow(inFront);
+    EXPECT_TRUE(asking.Running());
+    EXPECT_TRUE(AppUntouched());
+}
+
 }  // namespace

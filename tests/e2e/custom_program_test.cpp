@@ -199,6 +199,22 @@ TEST_F(CustomProgram, FailingProgramStopsTheRemoval)
     EXPECT_FALSE(e2e::HasRun(programs[2]));
 }
 
+// Unattended, a program that fails stops the removal as well, with nothing
+// on screen and exit code 1603.
+TEST_F(CustomProgram, FailingProgramStopsAnUnattendedRemovalWith1603)
+{
+    const std::string program = plain_ + "\\undo.exe";
+    ASSERT_NO_FATAL_FAILURE(Place(program, 3));
+    AddProgram(program, "-q");
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUnattended("/S " + app_.logPath);
+    EXPECT_TRUE(EndedWith(run, 1603));
+    EXPECT_TRUE(NoWindowSeen(run));
+    EXPECT_EQ(program + " -q", e2e::RecordedCommandLine(program));
+    EXPECT_TRUE(AppUntouched());
+    EXPECT_TRUE(NothingScheduled());
+}
+
 TEST_F(CustomProgram, ProgramThatCannotBeFoundOrWhoseTextIsCutStopsTheRemoval)
 {
     // Neither gone.exe nor gone.exe.com, .exe or .bat exists: nothing runs.

@@ -261,6 +261,19 @@ TEST_F(Integrity, TruncatedCopyRaisesAlert)
     EXPECT_TRUE(RaisesTheAlert(copy));
 }
 
+// Unattended, a damaged copy ends with -1 as well, but shows no alert.
+TEST_F(Integrity, TruncatedCopyRunUnattendedEndsWithMinusOneUnseen)
+{
+    ASSERT_TRUE(InstallTestApp());
+    RunOptions copy;
+    copy.exe = WriteCopy("truncated.exe", std::vector<unsigned char>(original_.begin(), original_.end() - 1));
+    driver::RunRecord run = RunUnattended("/S " + app_.logPath, copy);
+    EXPECT_TRUE(EndedWith(run, 0xFFFFFFFF));
+    EXPECT_TRUE(NoWindowSeen(run));
+    EXPECT_FALSE(run.progressDialogExisted) << "the progress dialog was created";
+    EXPECT_TRUE(AppUntouched());
+}
+
 TEST_F(Integrity, ExtendedCopyRaisesAlert)
 {
     std::vector<unsigned char> bytes = original_;

@@ -180,6 +180,23 @@ TEST_F(ProgramGroup, GroupProgramManagerRefusesIsReported)
     EXPECT_TRUE(AppRemoved());
 }
 
+// Unattended, the removal goes to its end with no box at all, the question,
+// the group's failure and the success message included, and exit code 0.
+TEST_F(ProgramGroup, UnattendedRemovalShowsNothingAndEndsWith0)
+{
+    const std::string group = "E2E Group Never Made";
+    std::string error;
+    ASSERT_TRUE(e2e::RemoveTree(GroupFolder(group), &error)) << error;
+    ListGroup(group);
+
+    ASSERT_TRUE(InstallTestApp());
+    driver::RunRecord run = RunUnattended("/QuIeT " + app_.logPath);
+    EXPECT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(NoWindowSeen(run));
+    EXPECT_TRUE(AppRemoved());
+    EXPECT_TRUE(NothingScheduled());
+}
+
 TEST_F(ProgramGroup, NamesOfNoOneGroupAreNeverSent)
 {
     // Wine's Program Manager takes "" for the whole Programs folder and "."

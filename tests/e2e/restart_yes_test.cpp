@@ -13,8 +13,6 @@
 // (which has no window) keep running, and the wineserver stays up.
 #include "uninstaller_test.h"
 
-#include <tlhelp32.h>
-
 #include <map>
 
 #include "files.h"
@@ -24,20 +22,6 @@ namespace {
 
 // A restart that takes longer than this hangs.
 const DWORD kRestartLimitMs = 60000;
-
-std::map<DWORD, std::string> PrefixProcesses()
-{
-    std::map<DWORD, std::string> processes;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return processes;
-    PROCESSENTRY32 entry;
-    entry.dwSize = sizeof(entry);
-    for (BOOL ok = Process32First(snapshot, &entry); ok; ok = Process32Next(snapshot, &entry))
-        processes[entry.th32ProcessID] = entry.szExeFile;
-    CloseHandle(snapshot);
-    return processes;
-}
 
 std::string Show(const std::map<DWORD, std::string> &processes)
 {
@@ -50,7 +34,7 @@ std::string Show(const std::map<DWORD, std::string> &processes)
 // Waits for every wineboot.exe of the prefix to end.
 bool WaitForWineboot(std::string *error)
 {
-    for (const auto &process : PrefixProcesses()) {
+    for (const auto &process : e2e::PrefixProcesses()) {
         if (lstrcmpiA(process.second.c_str(), "wineboot.exe") != 0)
             continue;
         HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process.first);
@@ -75,7 +59,7 @@ TEST_F(RestartYes, YesRestartsAndTheRestartDeletesWhatWasScheduled)
     e2e::HeldFile held;
     std::string error;
     ASSERT_TRUE(held.Hold(app_.files[0], 0, &error)) << error;
-    const std::map<DWORD, std::string> before = PrefixProcesses();
+    const std::map<DWORD, std::string> before = e2e::PrefixProcesses();
 
     // At the dialog everything is scheduled; the program that used the file
     // lets it go, and the user answers "&Yes".
@@ -102,7 +86,7 @@ TEST_F(RestartYes, YesRestartsAndTheRestartDeletesWhatWasScheduled)
     EXPECT_TRUE(NothingScheduled());
 
     // Every process that ran before still runs.
-    const std::map<DWORD, std::string> after = PrefixProcesses();
+    const std::map<DWORD, std::string> after = e2e::PrefixProcesses();
     for (const auto &process : before)
         EXPECT_TRUE(after.count(process.first) && after.at(process.first) == process.second)
             << process.second << " (" << process.first << ") ended; now:" << Show(after);

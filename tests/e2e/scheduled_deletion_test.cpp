@@ -68,9 +68,9 @@ protected:
         return items;
     }
 
-    // Installs, holds the given files, answers Yes, and checks the state
-    // before and after a restart.
-    void RemoveWhileHolding(const std::vector<std::string> &files)
+    // Installs, holds the given files, answers Yes (or runs unattended),
+    // and checks the state before and after a restart.
+    void RemoveWhileHolding(const std::vector<std::string> &files, bool unattended = false)
     {
         ASSERT_TRUE(InstallTestApp());
         for (const std::string &file : files)
@@ -86,12 +86,22 @@ protected:
             pendingNames.push_back("\\??\\" + shortName);
         }
 
-        // The restart dialog follows the success box; it is answered "&No".
-        driver::RunRecord run = RunUninstaller(app_.logPath, [](const driver::MessageBoxView &box) {
-            return box.restartDialog ? IDCANCEL : AnswerYes(box);
-        });
-        ASSERT_TRUE(EndedWith(run, 0));
-        EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
+        if (unattended) {
+            // Nothing on screen, and no restart: its exit code says one is
+            // needed. A restart asked for would run wineboot now, or would
+            // have emptied the lists checked below.
+            driver::RunRecord run = RunUnattended("/S " + app_.logPath);
+            ASSERT_TRUE(EndedWith(run, 3010));
+            EXPECT_TRUE(NoWindowSeen(run));
+            EXPECT_FALSE(e2e::RestartUnderWay());
+        } else {
+            // The restart dialog follows the success box; it is answered "&No".
+            driver::RunRecord run = RunUninstaller(app_.logPath, [](const driver::MessageBoxView &box) {
+                return box.restartDialog ? IDCANCEL : AnswerYes(box);
+            });
+            ASSERT_TRUE(EndedWith(run, 0));
+            EXPECT_TRUE(CompletionBoxes(run, 1, app_.name + " Uninstall", true));
+        }
 
         // What is in use waits, with the folders that hold it; the rest went,
         // the log (which was not in use) with its empty folder.
@@ -126,6 +136,11 @@ TEST_F(ScheduledDeletion, FileInUseIsDeletedAtRestart)
 TEST_F(ScheduledDeletion, TwoFilesInUseAreBothDeletedAtRestart)
 {
     RemoveWhileHolding({app_.files[1], app_.files[4]});
+}
+
+TEST_F(ScheduledDeletion, UnattendedRemovalEndsWith3010AndLeavesTheRestartToTheCaller)
+{
+    RemoveWhileHolding({app_.files[3]}, true);
 }
 
 TEST_F(ScheduledDeletion, OtherProgramsLinesInWininitAreKept)

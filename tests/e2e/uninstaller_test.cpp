@@ -1,7 +1,10 @@
 #include "uninstaller_test.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <set>
+#include <thread>
 
 #include "files.h"
 #include "install_log.h"
@@ -44,13 +47,37 @@ driver::RunRecord UninstallerTest::RunUninstaller(const std::string &rest, const
 {
     driver::RunRecord record;
     std::string error;
+    shown_.clear();
     if (!program_.Start(options.exe.empty() ? exe_ : options.exe, rest, &error, options.currentDirectory)) {
         record.error = error;
         return record;
     }
-    if (!driver::WatchRun(program_, answer, &record, options.limitMs, options.pauseMs))
+    // WatchRun sees boxes and the progress dialog; this looks at whatever
+    // else the program might show, on a thread of its own until the watch
+    // is over.
+    std::atomic<bool> over(false);
+    std::thread looker;
+    if (options.everyWindow)
+        looker = std::thread([this, &over, pid = program_.pid()] {
+            std::set<HWND> noted;
+            for (; !over; Sleep(1))
+                for (HWND window : driver::TopLevelWindows(pid))
+                    if (IsWindowVisible(window) && noted.insert(window).second)
+                        shown_.push_back(driver::ClassName(window) + " \"" + driver::WindowTitle(window) + "\"");
+        });
+    bool watched = driver::WatchRun(program_, answer, &record, options.limitMs, options.pauseMs);
+    over = true;
+    if (looker.joinable())
+        looker.join();
+    if (!watched)
         record.error = "[" + program_.commandLine() + "]: " + record.error;
     return record;
+}
+
+driver::RunRecord UninstallerTest::RunUnattended(const std::string &rest, RunOptions options)
+{
+    options.everyWindow = true;
+    return RunUninstaller(rest, AnswerYes, options);
 }
 
 namespace {
@@ -123,6 +150,18 @@ private:
     else if (otherName != app_.otherAppName)
         findings.Add(app_.OtherUninstallKey() + " is named \"" + otherName + "\" now");
     return findings.Result("the application is not removed as it should be");
+}
+
+::testing::AssertionResult UninstallerTest::NoWindowSeen(const driver::RunRecord &run) const
+{
+    Findings findings;
+    for (const driver::MessageBoxView &box : run.boxes)
+        findings.Add("the box [" + box.caption + "] " + box.text);
+    if (run.progressDialogShown)
+        findings.Add("the progress dialog");
+    for (const std::string &window : shown_)
+        findings.Add("the window " + window);
+    return findings.Result("[" + program_.commandLine() + "] showed");
 }
 
 ::testing::AssertionResult EndedWith(const driver::RunRecord &run, DWORD exitCode)

@@ -29,6 +29,7 @@ struct RunOptions {
     std::string currentDirectory;  // the test program's own when empty
     DWORD limitMs = kRunLimitMs;   // the run fails when it takes longer
     DWORD pauseMs = 0;             // between looks at the windows; none when 0
+    bool everyWindow = false;      // also note every window of the program on screen (shown_)
 };
 
 class UninstallerTest : public ::testing::Test {
@@ -44,6 +45,14 @@ protected:
     driver::RunRecord RunUninstaller(const std::string &rest, const driver::BoxAnswer &answer = AnswerYes,
                                      const RunOptions &options = RunOptions());
 
+    // A run that nobody watches: RunUninstaller with every window noted,
+    // any box answered as AnswerYes does. rest starts with the switch.
+    driver::RunRecord RunUnattended(const std::string &rest, RunOptions options = RunOptions());
+
+    // Nothing of the last run's was ever on screen: no box, no progress
+    // dialog, no window at all (RunUnattended notes them).
+    ::testing::AssertionResult NoWindowSeen(const driver::RunRecord &run) const;
+
     // Every listed file and folder, the Uninstall entry and the log are as
     // installed, and so is the other application's entry.
     ::testing::AssertionResult AppUntouched() const;
@@ -58,6 +67,9 @@ protected:
     std::string exe_;     // this test's copy of uninstall.exe
     e2e::TestApp app_;    // described, not yet installed
     driver::Program program_;
+    // Each window of the last run that was on screen at some look, as
+    // class "title"; noted only with RunOptions::everyWindow.
+    std::vector<std::string> shown_;
 };
 
 // uninstall.exe as the build made it (Windows path), from E2E_UNINSTALL_EXE.

@@ -1,6 +1,7 @@
 #include "restart.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include "driver/process.h"
 #include "files.h"
@@ -142,6 +143,28 @@ bool SimulateRestart(std::string *error)
         return false;
     }
     return true;
+}
+
+std::map<DWORD, std::string> PrefixProcesses()
+{
+    std::map<DWORD, std::string> processes;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return processes;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL ok = Process32First(snapshot, &entry); ok; ok = Process32Next(snapshot, &entry))
+        processes[entry.th32ProcessID] = entry.szExeFile;
+    CloseHandle(snapshot);
+    return processes;
+}
+
+bool RestartUnderWay()
+{
+    for (const auto &process : PrefixProcesses())
+        if (lstrcmpiA(process.second.c_str(), "wineboot.exe") == 0)
+            return true;
+    return false;
 }
 
 }  // namespace e2e

@@ -7,6 +7,9 @@
 #ifndef E2E_SUPPORT_RESTART_H
 #define E2E_SUPPORT_RESTART_H
 
+#include <windows.h>
+
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,13 @@ bool ClearScheduledDeletions(std::string *error);
 // It must be the session's wineserver that stays up across the restart;
 // wineboot only carries out what is scheduled.
 bool SimulateRestart(std::string *error);
+
+// The processes running in the prefix: id and executable name.
+std::map<DWORD, std::string> PrefixProcesses();
+
+// A restart of the prefix is under way: a wineboot.exe runs in it, as a
+// restart request (ExitWindowsEx) starts one before it returns.
+bool RestartUnderWay();
 
 }  // namespace e2e
 
