@@ -122,15 +122,17 @@ TEST_F(Confirmation, TwoStartsOnOneLogMakeOneRemovalAsIfAlone)
 }
 
 // A second start while the first run asks brings the first one's question
-// to the front, over whatever was there, and changes nothing. Once the first
-// run is killed, a third start asks again.
+// to the front, over whatever was there, and changes nothing; unattended, it
+// ends with 1618, shows nothing and leaves what is in front where it is.
+// Once the first run is killed, a third start asks again.
 TEST_F(Confirmation, ASecondStartBringsTheFirstForwardAndAKilledRunBlocksNothing)
 {
     ASSERT_TRUE(InstallTestApp());
     std::string error;
+    driver::Program first;
     driver::RunRecord asked;
-    ASSERT_TRUE(program_.Start(exe_, app_.logPath, &error)) << error;
-    EXPECT_FALSE(driver::WatchRun(program_, [](const driver::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
+    ASSERT_TRUE(first.Start(exe_, app_.logPath, &error)) << error;
+    EXPECT_FALSE(driver::WatchRun(first, [](const driver::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
     ASSERT_EQ(1u, asked.boxes.size()) << asked.error;
 
     HWND inFront = CreateWindowExA(0, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, NULL, NULL,
@@ -138,6 +140,10 @@ TEST_F(Confirmation, ASecondStartBringsTheFirstForwardAndAKilledRunBlocksNothing
     ASSERT_NE(nullptr, inFront);
     SetForegroundWindow(inFront);
     ASSERT_EQ(inFront, ForegroundAfter(inFront, 5000));
+    driver::RunRecord unattended = RunUnattended("/S " + app_.logPath);
+    EXPECT_TRUE(EndedWith(unattended, 1618));
+    EXPECT_TRUE(NoWindowSeen(unattended));
+    EXPECT_EQ(inFront, GetForegroundWindow()) << "the asking run was brought forward";
     driver::Program second;
     ASSERT_TRUE(second.Start(exe_, app_.logPath, &error)) << error;
     DWORD exitCode = 1;
@@ -147,37 +153,11 @@ TEST_F(Confirmation, ASecondStartBringsTheFirstForwardAndAKilledRunBlocksNothing
     DestroyWindow(inFront);
     EXPECT_TRUE(AppUntouched());
 
-    program_.Terminate();
+    first.Terminate();
     driver::RunRecord run = RunUninstaller(app_.logPath, [](const driver::MessageBoxView &) { return IDNO; });
     EXPECT_TRUE(EndedWith(run, 0));
     ASSERT_EQ(1u, run.boxes.size()) << "boxes:" << BoxList(run);
     EXPECT_EQ(kConfirm, run.boxes[0].text);
-    EXPECT_TRUE(AppUntouched());
-}
-
-// An unattended start while another run on the log asks ends at once with
-// 1618, shows nothing, and leaves whatever is in front where it is.
-TEST_F(Confirmation, UnattendedStartWhileAnotherRunAsksEndsWith1618Unseen)
-{
-    ASSERT_TRUE(InstallTestApp());
-    std::string error;
-    driver::Program asking;
-    driver::RunRecord asked;
-    ASSERT_TRUE(asking.Start(exe_, app_.logPath, &error)) << error;
-    EXPECT_FALSE(driver::WatchRun(asking, [](const driver::MessageBoxView &) { return 0; }, &asked, kRunLimitMs));
-    ASSERT_EQ(1u, asked.boxes.size()) << asked.error;
-
-    HWND inFront = CreateWindowExA(0, "STATIC", "in front", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, NULL, NULL,
-                                   NULL, NULL);
-    ASSERT_NE(nullptr, inFront);
-    SetForegroundWindow(inFront);
-    ASSERT_EQ(inFront, ForegroundAfter(inFront, 5000));
-    driver::RunRecord run = RunUnattended("/S " + app_.logPath);
-    EXPECT_TRUE(EndedWith(run, 1618));
-    EXPECT_TRUE(NoWindowSeen(run));
-    EXPECT_EQ(inFront, GetForegroundWindow()) << "the asking run was brought forward";
-    DestroyWindow(inFront);
-    EXPECT_TRUE(asking.Running());
     EXPECT_TRUE(AppUntouched());
 }
 
