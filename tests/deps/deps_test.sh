@@ -8,16 +8,7 @@
 # ctest: a failing part does not stop the others, the i686 end-to-end run is
 # skipped with apt's reason, and the end lists every part.
 #   tests/deps/deps_test.sh
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../support/shell_test.sh"
 
 # The stand-ins keep the machine's state in $work/state: the installed
 # packages, one per line, and the foreign architectures. APT_UPDATE_FAILS
@@ -163,8 +154,4 @@ elif [[ $skip_reason != *"apt-get cannot install wine32:i386 wine32-preloader:i3
 fi
 grep -q 'ctest --preset win64' "$work/calls" || fail "the end-to-end tests did not run after the host tests failed"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures failures in the package step's tests"
-    exit 1
-fi
-echo "package step tests passed"
+finish "package step"

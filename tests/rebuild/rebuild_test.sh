@@ -8,17 +8,8 @@
 # that is neither a checkout nor such an archive asks for SOURCE_DATE_EPOCH.
 #   tests/rebuild/rebuild_test.sh BUILD_ROOT   (holds win32/ and win64/,
 #                                               built from this checkout)
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$(dirname "$0")/../support/shell_test.sh"
 builds=$(cd "${1:-$root/build}" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 
 PRESETS=(win32 win64)
 EXES=(uninstall.exe instlog.exe)
@@ -117,8 +108,4 @@ status=0
 [ "$status" -eq 1 ] && grep -q "set SOURCE_DATE_EPOCH" "$work/copy.log" && [ ! -e "$work/copy-date" ] ||
     fail "a copy that is no checkout: exit code $status, $(cat "$work/copy.log")"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures failures in the rebuild tests"
-    exit 1
-fi
-echo "rebuild tests passed"
+finish "rebuild"

@@ -8,16 +8,7 @@
 # carry the version the archive is named for; a missing or wrong key ends
 # with a message, exit code 1 and no archive.
 #   tests/release/release_test.sh
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../support/shell_test.sh"
 
 . "$root/scripts/lib/product.sh"
 commit=$(git -C "$root" rev-parse HEAD)
@@ -108,8 +99,4 @@ PY
     [ "$carried" = "$version $version $version" ] || fail "$exe in the signed release carries $carried, not $version"
 done
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures failures in the release tests"
-    exit 1
-fi
-echo "release tests passed"
+finish "release"

@@ -7,18 +7,9 @@
 # and its unsigned build have the same image checksum, the one scripts/sign
 # prints, and without its signature it is the build's bytes again.
 #   tests/sign/sign_test.sh BUILD_ROOT   (holds win32/ and win64/)
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$(dirname "$0")/../support/shell_test.sh"
 builds=$(cd "${1:-$root/build}" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cd "$work"
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 
 for arch in win32 win64; do
     mkdir -p "good/$arch" "damaged/$arch"
@@ -158,8 +149,4 @@ sign 1 "damaged/win64/uninstall.exe is damaged" -- --cert author.crt --key autho
 sign 1 "signing good/win32/uninstall.exe failed" -- --cert author.crt --key author.pem --build good \
     --timestamp http://127.0.0.1:9/
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures failures in the signing tests"
-    exit 1
-fi
-echo "signing tests passed"
+finish "signing"
