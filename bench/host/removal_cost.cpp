@@ -7,7 +7,6 @@
 // is the cost of one record, free of the noise of timing.
 #include "log/install_log.h"
 #include "sim/sim.h"
-#include "removal/progress_view.h"
 #include "removal/remove_app.h"
 #include "shell/globals.h"
 #include "shell/progress_dialog.h"

@@ -9,7 +9,7 @@ static_assert(sizeof(LogRecord) == LOG_RECORD_SIZE, "a log record is 516 bytes")
 
 HANDLE g_logFile = INVALID_HANDLE_VALUE;
 DWORD g_recordCount;
-char g_appName[TEXT_SIZE];
+char g_appName[LOG_TEXT_SIZE];
 
 // The block last read: g_blockCount whole records, the first of them the
 // g_blockFirst-th of the log.

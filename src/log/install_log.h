@@ -35,7 +35,7 @@ struct LogRecord {
 // the number of whole records and the application's name.
 extern HANDLE g_logFile;
 extern DWORD g_recordCount;
-extern char g_appName[TEXT_SIZE];
+extern char g_appName[LOG_TEXT_SIZE];
 
 // Opens the existing log read-only (inheritable, so custom programs inherit
 // it) into g_logFile. Returns 1 on success, 0 when it cannot be opened.

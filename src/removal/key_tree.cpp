@@ -33,7 +33,7 @@ int DeleteKeyTree(char *path, size_t size)
         HKEY key;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS)
             return 0;
-        char name[TEXT_SIZE];
+        char name[KEY_NAME_SIZE];
         DWORD nameLength = sizeof(name);
         LSTATUS listed = RegEnumKeyExA(key, 0, name, &nameLength, NULL, NULL, NULL, NULL);
         RegCloseKey(key);

@@ -1,5 +1,6 @@
 #include "progman.h"
 
+#include "log/install_log.h"
 #include "platform/sizes.h"
 #include "platform/text.h"
 #include "user_messages.h"
@@ -8,7 +9,7 @@
 #define COMMAND_SUFFIX "\")]"
 // Room for the longest group name a log can hold, never cut: a cut name
 // could name another group.
-#define COMMAND_SIZE (sizeof(COMMAND_PREFIX) - 1 + sizeof(COMMAND_SUFFIX) - 1 + TEXT_SIZE)
+#define COMMAND_SIZE (sizeof(COMMAND_PREFIX) - 1 + sizeof(COMMAND_SUFFIX) - 1 + LOG_TEXT_SIZE)
 #define PROGMAN_SERVICE "PROGMAN"
 #define EXECUTE_TIMEOUT 10000
 #define CONVCONTEXT_SIZE 32

@@ -1,17 +1,8 @@
-// The progress dialog as the removal drives it: shown, hidden and ended,
-// its status and detail lines and its bar. The main thread creates the
-// dialog and owns it; the worker's calls here are carried out by the main
-// thread's message loop.
+// The progress dialog as the removal drives it: the calls it makes, no
+// more. The shell owns the dialog (shell/progress_dialog.cpp carries these
+// out); the worker's calls reach it through the main thread's message loop.
 #ifndef REMOVAL_PROGRESS_VIEW_H
 #define REMOVAL_PROGRESS_VIEW_H
-
-#include "platform/platform.h"
-
-// The dialog, created hidden at start-up.
-extern HWND g_hProgressDlg;
-
-// Keeps the dialog hidden while the user is asked.
-void HideProgress(void);
 
 // Shows the dialog as it was created: texts and bar as its procedure set
 // them up; an unattended run keeps it hidden.
@@ -30,9 +21,7 @@ void SetDetail(const char *text);
 void SetBar(unsigned long long progress);
 
 // Asks the dialog to hold off a logoff or shutdown (hold 1) while the
-// removal changes the machine, or to let it go again (hold 0). wParam of
-// WM_HOLD_SESSION is hold.
-#define WM_HOLD_SESSION (WM_APP + 1)
+// removal changes the machine, or to let it go again (hold 0).
 void HoldSession(int hold);
 
 #endif

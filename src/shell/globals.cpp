@@ -1,5 +1,5 @@
 #include "globals.h"
 
 HINSTANCE g_hInstance;
-char g_caption[TEXT_SIZE];
+char g_caption[CAPTION_SIZE];
 int g_outcome;

@@ -16,7 +16,7 @@ enum Outcome {
 };
 
 extern HINSTANCE g_hInstance;
-extern char g_caption[TEXT_SIZE];
+extern char g_caption[CAPTION_SIZE];
 extern int g_outcome;
 
 #endif

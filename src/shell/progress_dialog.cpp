@@ -1,25 +1,23 @@
 #include "progress_dialog.h"
 
+#include <string.h>
+
+#include "center_window.h"
+#include "log/install_log.h"
+#include "platform/text.h"
 #include "removal/progress_view.h"
+#include "removal/user_messages.h"
 #include "res/resource.h"
 
 static const char kLoadingLog[] = "Loading install-log";
 static const char kPleaseWait[] = "(Please wait)";
 
-void CenterWindow(HWND window)
-{
-    // Without its rectangle the window stays where it is, rather than go
-    // where the stack's leftovers would send it.
-    RECT rect;
-    if (!GetWindowRect(window, &rect))
-        return;
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    MoveWindow(window, screenWidth / 2 - width / 2, screenHeight / 2 - height / 2,
-               width, height, FALSE);
-}
+// The removal's request to hold off a logoff or shutdown (wParam 1) or to
+// let it go again (0), carried out on the main thread, which owns the
+// dialog.
+#define WM_HOLD_SESSION (WM_APP + 1)
+
+HWND g_hProgressDlg;
 
 typedef BOOL(WINAPI *ShutdownBlockReasonCreateFn)(HWND, LPCWSTR);
 typedef BOOL(WINAPI *ShutdownBlockReasonDestroyFn)(HWND);
@@ -78,4 +76,66 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dlg, UINT message, WPARAM wParam, LPARAM l
         break;
     }
     return FALSE;
+}
+
+// What the removal last set in the dialog. A call that would set a text or
+// the bar to what it already shows changes nothing on screen, yet each is a
+// window call the main thread has to carry out: it is skipped.
+static struct {
+    const char *status;             // one of the status texts; NULL: not set yet
+    int detailSet;
+    char detail[LOG_TEXT_SIZE];
+    int positionSet;
+    WPARAM position;
+} g_shown;
+
+void HideProgress(void)
+{
+    ShowWindow(g_hProgressDlg, SW_HIDE);
+}
+
+void ShowProgress(void)
+{
+    memset(&g_shown, 0, sizeof(g_shown));
+    g_shown.positionSet = 1;   // the dialog's bar starts at 0
+    if (!g_unattended)
+        ShowWindow(g_hProgressDlg, SW_SHOW);
+}
+
+void EndProgress(void)
+{
+    // Destroying the modeless dialog would post the quit message that ends
+    // the main loop before the worker is done; ending it only hides it.
+    EndDialog(g_hProgressDlg, 0);
+}
+
+void HoldSession(int hold)
+{
+    SendMessageA(g_hProgressDlg, WM_HOLD_SESSION, (WPARAM)hold, 0);
+}
+
+void SetStatus(const char *text)
+{
+    if (g_shown.status == text)
+        return;
+    g_shown.status = text;
+    SetDlgItemTextA(g_hProgressDlg, IDC_STATUS, text);
+}
+
+void SetDetail(const char *text)
+{
+    if (g_shown.detailSet && TextEqual(g_shown.detail, text))
+        return;
+    g_shown.detailSet = CopyText(g_shown.detail, sizeof(g_shown.detail), text);
+    SetDlgItemTextA(g_hProgressDlg, IDC_DETAIL, text);
+}
+
+void SetBar(unsigned long long progress)
+{
+    WPARAM position = g_recordCount ? (WPARAM)(progress / g_recordCount) : 0;
+    if (g_shown.positionSet && g_shown.position == position)
+        return;
+    g_shown.positionSet = 1;
+    g_shown.position = position;
+    SendDlgItemMessageA(g_hProgressDlg, IDC_PROGRESS, PBM_SETPOS, position, 0);
 }

@@ -1,6 +1,6 @@
 #include "restart_dialog.h"
 
-#include "progress_dialog.h"
+#include "center_window.h"
 
 typedef BOOL(WINAPI *OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
 typedef BOOL(WINAPI *LookupPrivilegeValueFn)(LPCSTR, LPCSTR, PLUID);

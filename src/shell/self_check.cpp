@@ -1,6 +1,7 @@
 #include "self_check.h"
 
 #include "platform/image_check.h"
+#include "platform/sizes.h"
 
 // The build stamps the image's checksum here, in a section of its own that
 // no signing tool writes; signing rewrites the header CheckSum, and some
@@ -9,7 +10,7 @@ __attribute__((section(IMAGE_SUM_SECTION), used)) static const DWORD g_imageSum 
 
 int CheckOwnIntegrity(void)
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     DWORD length = GetModuleFileNameA(NULL, path, sizeof(path));
     if (length == 0 || length >= sizeof(path))
         return 0;

@@ -7,7 +7,6 @@
 #include "log_guard.h"
 #include "platform/text.h"
 #include "progress_dialog.h"
-#include "removal/progress_view.h"
 #include "removal/remove_app.h"
 #include "removal/user_messages.h"
 #include "self_check.h"

@@ -2,7 +2,7 @@
 
 #include "globals.h"
 #include "log/install_log.h"
-#include "removal/progress_view.h"
+#include "progress_dialog.h"
 #include "removal/remove_app.h"
 #include "removal/user_messages.h"
 

@@ -5,7 +5,7 @@
 #include "sim/sim.h"
 #include "removal/custom_program.h"
 #include "removal/delete_or_schedule.h"
-#include "removal/progress_view.h"
+#include "shell/progress_dialog.h"
 #include "removal/release_journal.h"
 #include "res/dialogs.h"
 #include "shell/globals.h"

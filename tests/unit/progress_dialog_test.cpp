@@ -1,4 +1,5 @@
 #include "res/resource.h"
+#include "shell/center_window.h"
 #include "shell/progress_dialog.h"
 #include "support/sim_fixture.h"
 #include "driver/program_texts.h"

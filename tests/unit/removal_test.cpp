@@ -1,5 +1,4 @@
 #include "log/install_log.h"
-#include "removal/progress_view.h"
 #include "removal/remove_app.h"
 #include "res/resource.h"
 #include "removal/delete_or_schedule.h"

@@ -126,7 +126,7 @@ int RunPlan(const char *path, std::ostream &out, std::ostream &err)
         return INSTLOG_UNREADABLE;
     }
     // The start-up scan, as the uninstaller runs it, and the caption it gives.
-    char caption[TEXT_SIZE];
+    char caption[CAPTION_SIZE];
     const LogScan scan = ScanLog(caption, sizeof(caption));
     const bool named = scan == LOG_NAMED;
 
