@@ -31,7 +31,7 @@ int OpenLog(const char *path)
     inherit.nLength = sizeof(inherit);
     inherit.lpSecurityDescriptor = NULL;
     inherit.bInheritHandle = TRUE;
-    RereadLog();
+    DropLogBlock();
     g_logFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     return g_logFile != INVALID_HANDLE_VALUE;
@@ -64,7 +64,7 @@ int ReadRecord(DWORD index, LogRecord *rec)
     return 1;
 }
 
-void RereadLog(void)
+void DropLogBlock(void)
 {
     g_blockCount = 0;
 }

@@ -52,9 +52,10 @@ int OpenLog(const char *path);
 // the block holds nothing then, so the next reading reads the file again).
 int ReadRecord(DWORD index, LogRecord *rec);
 
-// Makes the records after those read so far come from the file again, for
-// a program that may have written to the log has run.
-void RereadLog(void);
+// Drops the block of records held, so that the next record comes from the
+// file again: a program that may have written to the log has run. Reads
+// nothing itself.
+void DropLogBlock(void);
 
 void CloseLog(void);
 

@@ -45,7 +45,7 @@ enum ReleaseClaim {
     RELEASE_FINISH    // an earlier run was ended while it removed the count's value and the DLL
 };
 
-// Names the note of the log open in g_logFile by the log's full path
+// Names the log's note by the log's full path
 // (PrepareRemoval resolves it; "" when it could not), and tells this log from
 // a later one at that path by its last write time and size (NULL: not
 // known). Returns 0 when the log cannot be told apart; no count is then

@@ -103,7 +103,7 @@ static int TakeStep(const RecordStep *step, const LogRecord *rec, DWORD index, F
     case ACTION_RUN_PROGRAM:
         if (RunCustomProgram(rec->primary, rec->secondary) != 0)
             return StopForCustomRun();
-        RereadLog();
+        DropLogBlock();
         break;
     case ACTION_DELETE_FILE:
         DeleteOrSchedule(rec->primary);

@@ -2,7 +2,7 @@
 
 #include "platform/text.h"
 
-int FormatUninstallKey(char *keyPath, size_t size, const char *appName)
+UninstallKeyName FormatUninstallKey(char *keyPath, size_t size, const char *appName)
 {
     CopyText(keyPath, size, "");
     if (appName[0] == '\0')

@@ -15,6 +15,6 @@ enum UninstallKeyName {
 // Forms in keyPath the path of the entry that appName names, under
 // HKEY_LOCAL_MACHINE. Only for UNINSTALL_KEY_NAMED is there an entry to
 // delete; otherwise keyPath is left empty.
-int FormatUninstallKey(char *keyPath, size_t size, const char *appName);
+UninstallKeyName FormatUninstallKey(char *keyPath, size_t size, const char *appName);
 
 #endif

@@ -2,4 +2,4 @@
 
 HINSTANCE g_hInstance;
 char g_caption[CAPTION_SIZE];
-int g_outcome;
+Outcome g_outcome;

@@ -17,6 +17,6 @@ enum Outcome {
 
 extern HINSTANCE g_hInstance;
 extern char g_caption[CAPTION_SIZE];
-extern int g_outcome;
+extern Outcome g_outcome;
 
 #endif

@@ -60,7 +60,7 @@ static HANDLE CreateGuard(const char *name)
     return CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, sizeof(DWORD), name);
 }
 
-int TakeLogGuard(const BY_HANDLE_FILE_INFORMATION *log)
+LogGuard TakeLogGuard(const BY_HANDLE_FILE_INFORMATION *log)
 {
     if (log == NULL)
         return LOG_GUARD_TAKEN;

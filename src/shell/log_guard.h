@@ -15,9 +15,9 @@ enum LogGuard {
     LOG_GUARD_HELD_ELSEWHERE  // another run on the log is under way
 };
 
-// Takes the guard of the log open in g_logFile, named by its identity
-// (NULL: not known, and no guard is taken).
-int TakeLogGuard(const BY_HANDLE_FILE_INFORMATION *log);
+// Takes the guard of the log whose file information is given, named by its
+// identity on its volume (NULL: not known, and no guard is taken).
+LogGuard TakeLogGuard(const BY_HANDLE_FILE_INFORMATION *log);
 
 // Lets the guard go, at the end of the run.
 void ReleaseLogGuard(void);

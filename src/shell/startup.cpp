@@ -57,7 +57,7 @@ static void ShowWarning(const char *text, const char *caption)
     ShowMessage(text, caption, MB_OK | MB_ICONWARNING);
 }
 
-int InitUninstall(const char *logPath)
+InitResult InitUninstall(const char *logPath)
 {
     g_recordCount = 0;
     CopyText(g_caption, sizeof(g_caption), DEFAULT_CAPTION);
@@ -127,8 +127,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int sh
         ShowWarning(kCorrupt, DEFAULT_CAPTION);
         return -1;
     }
-    int exitCode = EXIT_NOT_REMOVED;
-    int started = InitUninstall(logPath);
+    ExitCode exitCode = EXIT_NOT_REMOVED;
+    InitResult started = InitUninstall(logPath);
     if (started == INIT_FAILED)
         ShowWarning(kTerminated, g_caption);
     if (started == INIT_RUNNING_ELSEWHERE)

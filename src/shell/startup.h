@@ -12,7 +12,7 @@ enum InitResult {
 
 // Creates the hidden progress dialog, opens the log at logPath, takes its
 // guard, scans it, prepares the removal and starts the worker thread.
-int InitUninstall(const char *logPath);
+InitResult InitUninstall(const char *logPath);
 
 // The exit codes of an unattended run, as deployment tools read those of
 // Windows Installer; an interactive run ends with 0, and either ends with

@@ -26,7 +26,7 @@ DWORD WINAPI UninstallThread(LPVOID param)
     if (!AttachThreadInput(GetCurrentThreadId(), mainThreadId, TRUE))
         MessageBeep(0);
 
-    int outcome = OUTCOME_DECLINED;
+    Outcome outcome = OUTCOME_DECLINED;
     if (ShowMessage(kConfirm, g_caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
         if (RemoveApplication()) {
             outcome = OUTCOME_COMPLETED;

@@ -58,7 +58,7 @@ TEST_F(InstallLog, ARecordIsReadAtItsOwnOffsetWhereverThePositionStands)
     LogRecord rec;
     for (unsigned long long elsewhere : {0ull, 516ull, 3 * 516ull, 100000ull}) {
         sim::SetInheritedFilePositions(elsewhere);
-        RereadLog();
+        DropLogBlock();
         ASSERT_TRUE(ReadRecord(2, &rec)) << elsewhere;
         EXPECT_STREQ("C:\\c", rec.primary) << elsewhere;
     }

@@ -12,6 +12,8 @@ const char *UninstallKeySkipReason(const std::string &name, bool named)
         return "the application's name is empty";
     case UNINSTALL_KEY_NAME_BACKSLASH:
         return "the application's name holds a backslash";
+    case UNINSTALL_KEY_NAMED:
+        break;
     }
     return nullptr;
 }
