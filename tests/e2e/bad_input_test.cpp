@@ -112,7 +112,7 @@ TEST_F(BadInput, HundredThousandRecords)
     // Records with no action make up the bulk; the application's files,
     // folders and entry are among them as usual.
     const size_t total = 100000;
-    app_.log.insert(app_.log.begin() + 1, total - app_.log.size(), e2e::LogRecord{e2e::kNoAction, "", ""});
+    app_.log.insert(app_.log.begin() + 1, total - app_.log.size(), e2e::LogRecord{kNoAction, "", ""});
     ASSERT_EQ(total, app_.log.size());
     ASSERT_TRUE(InstallTestApp());
 
@@ -142,14 +142,14 @@ TEST_F(BadInput, DeviceNamesTrailingDotsAndBlanks)
     ASSERT_TRUE(e2e::CreateDirectories(dir + "\\Empty Folder", &error)) << error;
     for (const char *name : {"Listed With Dot.txt", "Listed With Blank.txt", "Keep.txt"})
         ASSERT_TRUE(e2e::WriteText(dir + "\\" + name, "odd names\r\n", &error)) << error;
-    std::vector<e2e::LogRecord> log = {{e2e::kAppName, app_.name + " Odd", ""}};
+    std::vector<e2e::LogRecord> log = {{kAppName, app_.name + " Odd", ""}};
     for (const std::string &path : {std::string("CON"), std::string("NUL"), std::string("COM1"),
                                      std::string("LPT1"), dir + "\\NUL", dir + "\\CON.txt",
                                      std::string("\\\\.\\PhysicalDrive0"), std::string("\\\\.\\C:"),
                                      dir + "\\Listed With Dot.txt.", dir + "\\Listed With Blank.txt ",
                                      dir + "\\Missing. . ."})
-        log.push_back({e2e::kFile, path, ""});
-    log.push_back({e2e::kDirectory, dir + "\\Empty Folder.", ""});
+        log.push_back({kFile, path, ""});
+    log.push_back({kDirectory, dir + "\\Empty Folder.", ""});
     const std::string logPath = folder_ + "\\Odd Log\\install.log";
     ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(logPath), &error)) << error;
     ASSERT_TRUE(e2e::WriteLog(logPath, log, &error)) << error;
@@ -218,10 +218,10 @@ TEST_F(BadInput, LongestPathsAndName)
     const std::string logPath = folder_ + "\\Long Log\\install.log";
     ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(logPath), &error)) << error;
     ASSERT_TRUE(e2e::WriteLog(logPath,
-                              {{e2e::kAppName, name, ""},
-                               {e2e::kFile, file, ""},
-                               {e2e::kDirectory, longDir, ""},
-                               {e2e::kDirectory, nested, ""}},
+                              {{kAppName, name, ""},
+                               {kFile, file, ""},
+                               {kDirectory, longDir, ""},
+                               {kDirectory, nested, ""}},
                               &error))
         << error;
 
@@ -245,10 +245,10 @@ TEST_F(BadInput, FormatDirectivesAreShownAsTheyStand)
     // the boxes show them as they stand, and the file named with them goes.
     app_ = e2e::DescribeApp(folder_, "50%s %n %x%% Tool");
     const std::string file = folder_ + "\\Percent %s %n %d.txt";
-    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kFile, file, ""});
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{kFile, file, ""});
     // Wine's Program Manager refuses a group it does not have; its box
     // shows the command.
-    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kProgramGroup, "", "%s %n Group"});
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{kProgramGroup, "", "%s %n Group"});
     ASSERT_TRUE(InstallTestApp());
     std::string error;
     ASSERT_TRUE(e2e::WriteText(file, "percent\r\n", &error)) << error;
@@ -286,10 +286,10 @@ TEST_F(BadInput, RelativePathsAreLeftAlone)
         ASSERT_TRUE(e2e::WriteText(working + "\\" + file, "relative\r\n", &error)) << error;
     seededDll_ = dll;
     ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll, e2e::DwordValue(1), &error)) << error;
-    app_.log.insert(app_.log.end() - 1, {{e2e::kFile, name, ""},
-                                         {e2e::kDirectory, "Relative Folder", ""},
-                                         {e2e::kSharedDll, dll, ""},
-                                         {e2e::kFile, "C:" + driveRelative, ""}});
+    app_.log.insert(app_.log.end() - 1, {{kFile, name, ""},
+                                         {kDirectory, "Relative Folder", ""},
+                                         {kSharedDll, dll, ""},
+                                         {kFile, "C:" + driveRelative, ""}});
     ASSERT_TRUE(e2e::WriteLog(app_.logPath, app_.log, &error)) << error;
 
     RunOptions fromWorking;

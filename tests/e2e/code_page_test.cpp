@@ -48,10 +48,10 @@ TEST_F(DoubleByteCodePage, AnApplicationWithJapaneseNamesIsRemovedWhole)
     std::string error;
     dll_ = home + "\\" + kDisplay + ".dll";
     app_.files.push_back(dll_);
-    app_.log.insert(app_.log.begin() + 1, e2e::LogRecord{e2e::kCustomProgram, undo, "-q"});
+    app_.log.insert(app_.log.begin() + 1, e2e::LogRecord{kCustomProgram, undo, "-q"});
     for (const char *file : {".exe", ".exe.in", ".exe.out"})
-        app_.log.push_back({e2e::kFile, undo + file, ""});
-    app_.log.push_back({e2e::kSharedDll, dll_, ""});
+        app_.log.push_back({kFile, undo + file, ""});
+    app_.log.push_back({kSharedDll, dll_, ""});
     ASSERT_TRUE(InstallTestApp());
     ASSERT_TRUE(e2e::PlaceRecordingProgram(undo + ".exe", e2e::RecordingProgram(), &error)) << error;
     ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, dll_, e2e::DwordValue(1), &error)) << error;

@@ -60,7 +60,7 @@ protected:
     // end of the log.
     void AddProgram(const std::string &primary, const std::string &secondary, bool atEnd = false)
     {
-        e2e::LogRecord record{e2e::kCustomProgram, primary, secondary};
+        e2e::LogRecord record{kCustomProgram, primary, secondary};
         if (atEnd)
             app_.log.push_back(record);
         else
@@ -224,7 +224,7 @@ TEST_F(CustomProgram, ProgramThatCannotBeFoundOrWhoseTextIsCutStopsTheRemoval)
     // terminating zero: it is not started.
     const std::string program = plain_ + "\\undo.exe";
     ASSERT_NO_FATAL_FAILURE(Place(program, 0));
-    app_.log[1] = e2e::LogRecord{e2e::kCustomProgram, program, std::string(e2e::kTextSize, 'q')};
+    app_.log[1] = e2e::LogRecord{kCustomProgram, program, std::string(e2e::kTextSize, 'q')};
     EXPECT_TRUE(RemovalStopped());
     EXPECT_EQ(std::vector<std::string>(), Journal());
 }

@@ -52,7 +52,7 @@ protected:
 
     void ListGroup(const std::string &group)
     {
-        app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kProgramGroup, "", group});
+        app_.log.insert(app_.log.end() - 1, e2e::LogRecord{kProgramGroup, "", group});
     }
 
     // Answers Yes (and OK to every other box), and keeps the progress dialog

@@ -77,7 +77,7 @@ TEST_F(Removal, YesRemovesListedFilesFoldersAndEntry)
 // dialog at work.
 TEST_F(Removal, ProgressDialogFollowsThePasses)
 {
-    app_.log.insert(app_.log.begin() + 1, 200, e2e::LogRecord{e2e::kNoAction, "", ""});
+    app_.log.insert(app_.log.begin() + 1, 200, e2e::LogRecord{kNoAction, "", ""});
     ASSERT_TRUE(InstallTestApp());
     driver::RunRecord run = RunUninstaller(app_.logPath);
     ASSERT_TRUE(EndedWith(run, 0));
@@ -128,7 +128,7 @@ TEST_F(Removal, ProgressDialogFollowsThePasses)
 TEST_F(Removal, ReadOnlyItemsAndAnEntryWithSubkeysGoWhole)
 {
     const std::string dll = folder_ + "\\System Files\\Read Only Shared.dll";
-    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kSharedDll, dll, ""});
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{kSharedDll, dll, ""});
     ASSERT_TRUE(InstallTestApp());
     std::string error;
     ASSERT_TRUE(e2e::CreateDirectories(e2e::ParentOf(dll), &error)) << error;
@@ -167,7 +167,7 @@ TEST_F(Removal, NoRestartIsOfferedWhereNoneCanHelp)
     std::string otherSpelling = app_.logPath;
     for (char &c : otherSpelling)
         c = (char)toupper((unsigned char)c);
-    app_.log.push_back({e2e::kFile, otherSpelling, ""});
+    app_.log.push_back({kFile, otherSpelling, ""});
     ASSERT_TRUE(InstallTestApp());
 
     RunOptions inHome;

@@ -176,7 +176,7 @@ TEST_F(ScheduledDeletion, ALoadedDllIsRenamedAsideAndAReinstallSurvivesTheRestar
 {
     const std::string dll = e2e::ParentOf(app_.files[3]) + "\\Shared Helper Library.dll";
     app_.files.push_back(dll);
-    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kFile, dll, ""});
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{kFile, dll, ""});
     ASSERT_TRUE(InstallTestApp());
     const char *built = std::getenv("E2E_LOADED_LIBRARY");
     ASSERT_TRUE(built != nullptr && *built != '\0') << "E2E_LOADED_LIBRARY names no DLL";

@@ -30,7 +30,7 @@ protected:
         std::string error;
         EXPECT_TRUE(e2e::CreateDirectories(e2e::ParentOf(path), &error)) << error;
         EXPECT_TRUE(e2e::WriteText(path, "a shared library of the tests\r\n", &error)) << error;
-        app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kSharedDll, path, ""});
+        app_.log.insert(app_.log.end() - 1, e2e::LogRecord{kSharedDll, path, ""});
         // Whatever an earlier run left is replaced.
         EXPECT_TRUE(e2e::DeleteValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, path, &error)) << error;
         if (count != nullptr)
@@ -92,7 +92,7 @@ TEST_F(SharedDll, ARemovalEndedHalfwayAndRunAgainLowersEachCountOnce)
 {
     const e2e::RegistryValue two = e2e::DwordValue(2);
     const std::string first = AddDll("First Shared.dll", &two);
-    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kProgramGroup, "", "Ended Here"});
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{kProgramGroup, "", "Ended Here"});
     const std::string second = AddDll("Second Shared.dll", &two);
     ASSERT_TRUE(InstallTestApp());
     std::string error;

@@ -65,7 +65,7 @@ TEST_F(Wow64, TheSetupsViewIsRemovedAndTheSixtyFourBitNamesakesStay)
     ASSERT_TRUE(e2e::SetValue(HKEY_LOCAL_MACHINE, e2e::kSharedDllsKey, shared_, e2e::DwordValue(3), &error,
                               KEY_WOW64_64KEY))
         << error;
-    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kSharedDll, shared_, ""});
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{kSharedDll, shared_, ""});
 
     // The setup's system file lands in SysWOW64; the real System32 holds a
     // 64-bit file of the same name.
@@ -75,7 +75,7 @@ TEST_F(Wow64, TheSetupsViewIsRemovedAndTheSixtyFourBitNamesakesStay)
         ASSERT_TRUE(real.ok()) << "no WOW64 file-system redirection: " << driver::ErrorText(GetLastError());
         ASSERT_TRUE(e2e::WriteText(kSystemDll, "a 64-bit library\r\n", &error)) << error;
     }
-    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{e2e::kFile, kSystemDll, ""});
+    app_.log.insert(app_.log.end() - 1, e2e::LogRecord{kFile, kSystemDll, ""});
 
     // A 64-bit application's entry of the same name.
     ASSERT_TRUE(e2e::CreateKeyWithValues(HKEY_LOCAL_MACHINE, app_.UninstallKey(),

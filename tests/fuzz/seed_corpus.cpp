@@ -84,15 +84,15 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
     const std::string software = "\x83\x5C\x83\x74\x83\x67", display = "\x95\x5C\x8E\xA6";
     const std::string dbFolder = "C:\\Program Files\\" + software, dbText = dbFolder + "\\" + display + ".txt";
     const std::string dbDll = SIM_SYSTEM_DIR "\\" + software + ".dll";
-    const TestRecord toolName{0, "Tool", ""};
-    std::vector<TestRecord> groups{toolName}, devices{{0, "Tool Odd", ""}};
+    const TestRecord toolName{kAppName, "Tool", ""};
+    std::vector<TestRecord> groups{toolName}, devices{{kAppName, "Tool Odd", ""}};
     for (const char *name : {"", ".", "..", "Keep\\..\\..", "\\Tools", "C:Group", "Tools*", " ", "Tool Group"})
-        groups.push_back({5, "", name});
+        groups.push_back({kProgramGroup, "", name});
     for (const std::string &path : {std::string("CON"), std::string("NUL"), std::string("COM1"), std::string("LPT1"),
                                     app + "\\NUL", app + "\\CON.txt", std::string("\\\\.\\PhysicalDrive0"),
                                     std::string("\\\\.\\C:"), tool + ".", priv + " ", app + "\\Missing. . ."})
-        devices.push_back({1, path, ""});
-    devices.push_back({2, sub + ".", ""});
+        devices.push_back({kFile, path, ""});
+    devices.push_back({kDirectory, sub + ".", ""});
     auto onlyRecords = [](std::vector<TestRecord> records) { return Bare({}, records); };
 
     std::vector<std::pair<std::string, SimulatedRun>> runs = {
@@ -131,97 +131,97 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
              r.tail = "\x01";
          })},
         {"two_names_alpha_beta", With(ToolWith({Entry("Tool", true)}), [&](SimulatedRun &r) {
-             r.records = {{0, "Alpha", ""}, {0, "Beta", ""}, {1, tool, ""}};
+             r.records = {{kAppName, "Alpha", ""}, {kAppName, "Beta", ""}, {kFile, tool, ""}};
          })},
-        {"percent_name", onlyRecords({{0, "50% Tool", ""}, {0, "%s%s%n", ""}})},
+        {"percent_name", onlyRecords({{kAppName, "50% Tool", ""}, {kAppName, "%s%s%n", ""}})},
         {"type_9_and_unterminated", With(ToolRun(), [&](SimulatedRun &r) {
-             r.records = {{9, "", ""}, {1, kCut, ""}, {1, tool, kCut}, {0xFFFFFFFF, "", ""}};
+             r.records = {{9, "", ""}, {kFile, kCut, ""}, {kFile, tool, kCut}, {0xFFFFFFFF, "", ""}};
          })},
         {"no_name_keeps_uninstall_key", With(ToolRun(), [](SimulatedRun &r) { r.records = {r.records[1]}; })},
-        {"name_reaching_into_another_entry", Bare({Entry("Other App", true)}, {{0, "Other App\\Sub", ""}})},
-        {"long_name_caption", onlyRecords({{0, std::string(250, 'N'), ""}})},
+        {"name_reaching_into_another_entry", Bare({Entry("Other App", true)}, {{kAppName, "Other App\\Sub", ""}})},
+        {"long_name_caption", onlyRecords({{kAppName, std::string(250, 'N'), ""}})},
         {"file_in_use_restart_yes", With(ToolWith({HeldFile(tool)}), [](SimulatedRun &r) { r.restartYes = true; })},
         {"file_in_use_restart_no",
          With(ToolWith({HeldFile(tool, FILE_SHARE_READ)}), [](SimulatedRun &r) { r.wininit = kOthersLines; })},
         {"files_before_their_directories",
-         Bare({File(text), File(tool)}, {toolName, {2, app, ""}, {2, sub, ""}, {1, text, ""}, {1, tool, ""}})},
+         Bare({File(text), File(tool)}, {toolName, {kDirectory, app, ""}, {kDirectory, sub, ""}, {kFile, text, ""}, {kFile, tool, ""}})},
         {"names_in_other_forms", With(ToolRun(), [](SimulatedRun &r) {
-             r.records = {{1, "C:\\PROGRA~1\\Tool\\tool.exe", ""}, {1, "c:\\program files\\tool\\TOOL.EXE", ""},
-                          {1, "C:\\Program Files\\Tool\\..\\Tool\\tool.exe", ""}, {1, "C:\\", ""}, {2, "C:", ""},
-                          {1, "tool.exe", ""}, {1, "\\\\server\\share\\x.txt", ""},
-                          {2, "C:/Program Files/Tool/Sub Folder/", ""}};
+             r.records = {{kFile, "C:\\PROGRA~1\\Tool\\tool.exe", ""}, {kFile, "c:\\program files\\tool\\TOOL.EXE", ""},
+                          {kFile, "C:\\Program Files\\Tool\\..\\Tool\\tool.exe", ""}, {kFile, "C:\\", ""}, {kDirectory, "C:", ""},
+                          {kFile, "tool.exe", ""}, {kFile, "\\\\server\\share\\x.txt", ""},
+                          {kDirectory, "C:/Program Files/Tool/Sub Folder/", ""}};
          })},
         {"log_and_wininit_named",
-         With(ToolWith({}, {{1, TOOL_LOG, ""}, {1, WININIT_PATH, ""}, {2, "C:\\Apps", ""}}),
+         With(ToolWith({}, {{kFile, TOOL_LOG, ""}, {kFile, WININIT_PATH, ""}, {kDirectory, "C:\\Apps", ""}}),
               [](SimulatedRun &r) { r.wininit = ""; })},
         {"shared_dll_counts",
          Bare({File(common), File(shared), File(priv), File(tool), SharedDll(common, 3),
                SharedDllValue(shared, REG_BINARY, std::string("\x02\0\0\0", 4)), SharedDll(priv, 0),
                SharedDllValue(tool, REG_DWORD, std::string("\x01\0\0\0\0\0\0\0", 8))},
-              {{4, common, ""}, {4, shared, ""}, {4, priv, ""}, {4, tool, ""},
-               {4, "C:\\PROGRA~1\\Tool\\private.dll", ""}})},
+              {{kSharedDll, common, ""}, {kSharedDll, shared, ""}, {kSharedDll, priv, ""}, {kSharedDll, tool, ""},
+               {kSharedDll, "C:\\PROGRA~1\\Tool\\private.dll", ""}})},
         {"shared_dll_twice", Bare({File(common), File(shared), SharedDll(common, 2), SharedDll(shared, 1)},
-                                  {{4, common, ""}, {4, common, ""}, {4, shared, ""}, {4, shared, ""}})},
+                                  {{kSharedDll, common, ""}, {kSharedDll, common, ""}, {kSharedDll, shared, ""}, {kSharedDll, shared, ""}})},
         {"shared_dll_short_values",
          Bare({File(common), File(shared), SharedDllValue(common, REG_BINARY, "\x01"),
                SharedDllValue(shared, REG_SZ, "")},
-              {{4, common, ""}, {4, shared, ""}})},
-        {"shared_dll_in_use", With(Bare({HeldFile(priv), SharedDll(priv, 1)}, {toolName, {4, priv, ""}}),
+              {{kSharedDll, common, ""}, {kSharedDll, shared, ""}})},
+        {"shared_dll_in_use", With(Bare({HeldFile(priv), SharedDll(priv, 1)}, {toolName, {kSharedDll, priv, ""}}),
                                    [](SimulatedRun &r) { r.restartYes = true; })},
-        {"progman_groups", onlyRecords({{5, "ignored", "Tool Group"}, {5, "", ""}, {5, "", "Broken \"Group\""},
-                                        {5, "", std::string(250, 'G')}})},
-        {"progman_absent", With(onlyRecords({toolName, {5, "", "Tool Group"}, {5, "", "Other App"}}),
+        {"progman_groups", onlyRecords({{kProgramGroup, "ignored", "Tool Group"}, {kProgramGroup, "", ""}, {kProgramGroup, "", "Broken \"Group\""},
+                                        {kProgramGroup, "", std::string(250, 'G')}})},
+        {"progman_absent", With(onlyRecords({toolName, {kProgramGroup, "", "Tool Group"}, {kProgramGroup, "", "Other App"}}),
                                 [](SimulatedRun &r) { r.progman = PROGMAN_ABSENT; })},
         {"progman_too_slow", With(ToolRun(), [&](SimulatedRun &r) {
              r.progman = PROGMAN_TOO_SLOW;
-             r.records = {toolName, {5, "", "Tool Group"}, {1, tool, ""}};
+             r.records = {toolName, {kProgramGroup, "", "Tool Group"}, {kFile, tool, ""}};
          })},
         {"progman_refusing", With(ToolRun(), [&](SimulatedRun &r) {
              r.progman = PROGMAN_REFUSES;
-             r.records = {{5, "", "Tool Group"}, {1, tool, ""}};
+             r.records = {{kProgramGroup, "", "Tool Group"}, {kFile, tool, ""}};
          })},
-        {"custom_undo_exe_only", ToolWith({Program(undo + ".exe")}, {{7, undo, "-q"}})},
-        {"custom_com_before_exe", Bare({Program(undo + ".exe", 1), Program(undo + ".com")}, {{7, undo, ""}})},
+        {"custom_undo_exe_only", ToolWith({Program(undo + ".exe")}, {{kCustomProgram, undo, "-q"}})},
+        {"custom_com_before_exe", Bare({Program(undo + ".exe", 1), Program(undo + ".com")}, {{kCustomProgram, undo, ""}})},
         {"custom_bat_through_command_com",
          With(Bare({File(app + "\\cleanup.bat"), Program(SIM_WINDOWS_DIR "\\COMMAND.COM")},
-                   {{7, app + "\\cleanup", "-q"}, {7, app + "\\cleanup.bat", "/quiet"}}),
+                   {{kCustomProgram, app + "\\cleanup", "-q"}, {kCustomProgram, app + "\\cleanup.bat", "/quiet"}}),
               [](SimulatedRun &r) { r.comspec = SIM_WINDOWS_DIR "\\COMMAND"; })},
-        {"custom_bat_no_interpreter", With(Bare({File(app + "\\cleanup.bat")}, {{7, app + "\\cleanup.bat", ""}}),
+        {"custom_bat_no_interpreter", With(Bare({File(app + "\\cleanup.bat")}, {{kCustomProgram, app + "\\cleanup.bat", ""}}),
                                            [](SimulatedRun &r) { r.comspec = std::nullopt; })},
         {"custom_bat_interpreter_is_batch",
-         With(Bare({File(app + "\\cleanup.bat"), File(SIM_WINDOWS_DIR "\\run.bat")}, {{7, app + "\\cleanup.bat", ""}}),
+         With(Bare({File(app + "\\cleanup.bat"), File(SIM_WINDOWS_DIR "\\run.bat")}, {{kCustomProgram, app + "\\cleanup.bat", ""}}),
               [](SimulatedRun &r) { r.comspec = SIM_WINDOWS_DIR "\\run.bat"; })},
-        {"custom_missing_and_empty", onlyRecords({{7, "", ""}, {7, undo + ".exe.com", ""}})},
+        {"custom_missing_and_empty", onlyRecords({{kCustomProgram, "", ""}, {kCustomProgram, undo + ".exe.com", ""}})},
         {"custom_two_second_fails", ToolWith({Program(undo + ".exe"), Program(undo + ".com", 1)},
-                                             {{7, undo + ".exe", ""}, {7, undo + ".com", ""}})},
-        {"custom_fails_minus_one", Bare({Program(undo + ".exe", (DWORD)-1)}, {{7, undo + ".exe", ""}})},
+                                             {{kCustomProgram, undo + ".exe", ""}, {kCustomProgram, undo + ".com", ""}})},
+        {"custom_fails_minus_one", Bare({Program(undo + ".exe", (DWORD)-1)}, {{kCustomProgram, undo + ".exe", ""}})},
         {"custom_relative_batch_missing",
-         Bare({Program(SIM_COMSPEC)}, {{7, "UNDO.BAT", ""}, {7, "C:\\APP.V2\\UNDO", ""}})},
+         Bare({Program(SIM_COMSPEC)}, {{kCustomProgram, "UNDO.BAT", ""}, {kCustomProgram, "C:\\APP.V2\\UNDO", ""}})},
         {"custom_relative_batch",
-         Bare({File("C:\\UNDO.BAT"), Program(SIM_COMSPEC)}, {{7, "UNDO.BAT", ""}, {7, "C:\\APP.V2\\UNDO", ""}})},
-        {"custom_win32s_polling", With(Bare({Program(undo + ".exe", 0, 3)}, {{7, undo + ".exe", ""}}),
+         Bare({File("C:\\UNDO.BAT"), Program(SIM_COMSPEC)}, {{kCustomProgram, "UNDO.BAT", ""}, {kCustomProgram, "C:\\APP.V2\\UNDO", ""}})},
+        {"custom_win32s_polling", With(Bare({Program(undo + ".exe", 0, 3)}, {{kCustomProgram, undo + ".exe", ""}}),
                                        [](SimulatedRun &r) { r.win32s = true; })},
         {"log_in_one_letter_folder",
          With(Bare({Dir("C:\\A")}, {toolName}), [](SimulatedRun &r) { r.LogAt("C:\\A\\install.log"); })},
         {"relative_log", With(onlyRecords({toolName}), [](SimulatedRun &r) { r.LogAt("install.log"); })},
         // Its release note is named by the path resolved at start-up, before
         // the removal leaves the folder it was started in.
-        {"relative_log_releasing_a_dll", With(Bare({File(common), SharedDll(common, 2)}, {toolName, {4, common, ""}}),
+        {"relative_log_releasing_a_dll", With(Bare({File(common), SharedDll(common, 2)}, {toolName, {kSharedDll, common, ""}}),
                                               [](SimulatedRun &r) { r.LogAt("install.log"); })},
-        {"directory_held", Bare({HeldDir(sub)}, {{2, sub, ""}})},
-        {"other_drive", Bare({File("D:\\Data\\x.txt")}, {{1, "D:\\Data\\x.txt", ""}})},
+        {"directory_held", Bare({HeldDir(sub)}, {{kDirectory, sub, ""}})},
+        {"other_drive", Bare({File("D:\\Data\\x.txt")}, {{kFile, "D:\\Data\\x.txt", ""}})},
         {"relative_paths_name_nothing",
          Bare({File("C:\\notes.ini"), File("C:\\drive.ini"), File("C:\\shared.dll"), Dir("C:\\sub"),
                SharedDll("shared.dll", 1)},
-              {toolName, {1, "notes.ini", ""}, {1, "C:drive.ini", ""}, {2, "sub", ""}, {4, "shared.dll", ""}})},
+              {toolName, {kFile, "notes.ini", ""}, {kFile, "C:drive.ini", ""}, {kDirectory, "sub", ""}, {kSharedDll, "shared.dll", ""}})},
         {"group_names_naming_no_group", onlyRecords(groups)},
         {"custom_programs_reading_the_log",
          ToolWith({Program(undo + ".exe", 0, 0, 516), Program(undo + ".com", 0, 0, 64 * 516)},
-                  {{7, undo + ".exe", ""}, {7, undo + ".com", ""}})},
+                  {{kCustomProgram, undo + ".exe", ""}, {kCustomProgram, undo + ".com", ""}})},
         {"double_byte_names",
          With(Bare({File(dbText), File(dbDll), SharedDll(dbDll, 1), Entry(software + display), Entry("Other App")},
-                   {{0, software + display, ""}, {1, dbText, ""}, {4, dbDll, ""}, {5, "", software},
-                    {2, dbFolder, ""}}),
+                   {{kAppName, software + display, ""}, {kFile, dbText, ""}, {kSharedDll, dbDll, ""}, {kProgramGroup, "", software},
+                    {kDirectory, dbFolder, ""}}),
               [&](SimulatedRun &r) {
                   r.LogAt("C:\\" + software + "\\" + display + "\\install.log");
                   r.codePage932 = true;
@@ -232,24 +232,24 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
         {"double_byte_file_loaded_as_dll",
          With(Bare({File(dbText), State(dbText, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, true), File(dbDll),
                     SharedDll(dbDll, 0x59454B48)},
-                   {{2, dbText, ""}}),
+                   {{kDirectory, dbText, ""}}),
               [&](SimulatedRun &r) {
                   r.LogAt("C:\\" + software + "\\" + display + "\\install.log");
                   r.codePage932 = true;
               })},
-        {"custom_program_text_cut", ToolWith({Program(undo + ".exe")}, {{7, undo + ".exe", kCut}})},
+        {"custom_program_text_cut", ToolWith({Program(undo + ".exe")}, {{kCustomProgram, undo + ".exe", kCut}})},
         // Folders listed parents first, the user's own notes in one, the log
         // in the application's folder naming itself, the uninstaller started
         // in another folder: no restart can help.
         {"restart_only_when_it_helps",
          With(Bare({File(tool), File(sub + "\\notes.txt"), File(app + "\\Data\\x.dat"), StartFolder(app + "\\Data")},
-                   {toolName, {2, app, ""}, {2, sub, ""}, {2, app + "\\Data", ""}, {1, tool, ""},
-                    {1, app + "\\Data\\x.dat", ""}, {1, "c:\\progra~1\\tool\\INSTALL.LOG", ""}}),
+                   {toolName, {kDirectory, app, ""}, {kDirectory, sub, ""}, {kDirectory, app + "\\Data", ""}, {kFile, tool, ""},
+                    {kFile, app + "\\Data\\x.dat", ""}, {kFile, "c:\\progra~1\\tool\\INSTALL.LOG", ""}}),
               [&](SimulatedRun &r) { r.LogAt(app + "\\install.log"); })},
         // A file named twice whose first deletion fails once: renamed aside
         // and scheduled, it is found there by the second record, and left.
         {"named_twice_first_deletion_failing", With(ToolRun(), [&](SimulatedRun &r) {
-             r.records.push_back({2, tool, ""});
+             r.records.push_back({kDirectory, tool, ""});
              r.fault = Fault{Fault::NTH_OF_FUNCTION, 1, "DeleteFileA", ERROR_ACCESS_DENIED};
          })},
         {"log_in_its_listed_folder_held", With(ToolWith({HeldDir(app)}), [&](SimulatedRun &r) {
@@ -258,13 +258,13 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
         // The log names itself, and its identity cannot be read: its short
         // path tells it, and it is left to the end, never scheduled.
         {"log_naming_itself_identity_unread", With(ToolRun(), [](SimulatedRun &r) {
-             r.records.push_back({1, TOOL_LOG, ""});
+             r.records.push_back({kFile, TOOL_LOG, ""});
              r.fault = Fault{Fault::NTH_OF_FUNCTION, 1, "GetFileInformationByHandle", ERROR_ACCESS_DENIED};
          })},
         // A held folder whose every scheduling fails, beside a folder that
         // keeps what is not the application's: the directories' pass reads
         // the log again no more often than the log lists directories.
-        {"directory_held_scheduling_failing", With(Bare({HeldDir(sub)}, {toolName, {2, sub, ""}, {2, SIM_WINDOWS_DIR, ""}}),
+        {"directory_held_scheduling_failing", With(Bare({HeldDir(sub)}, {toolName, {kDirectory, sub, ""}, {kDirectory, SIM_WINDOWS_DIR, ""}}),
                                                     [](SimulatedRun &r) {
                                                         r.fault = Fault{Fault::EVERY_CALL, 0, "MoveFileExA",
                                                                         ERROR_ACCESS_DENIED};
@@ -289,12 +289,12 @@ std::vector<std::pair<std::string, SimulatedRun>> ProgramRuns()
               })},
         {"bad_input_format_directives", With(ToolWith({File(app + "\\Percent %s %n %d.txt")}), [&](SimulatedRun &r) {
              r.progman = PROGMAN_REFUSES;
-             r.records = {{0, "50%s %n %x%% Tool", ""}, {1, app + "\\Percent %s %n %d.txt", ""},
-                          {5, "", "%s %n Group"}, {1, tool, ""}, {2, app, ""}};
+             r.records = {{kAppName, "50%s %n %x%% Tool", ""}, {kFile, app + "\\Percent %s %n %d.txt", ""},
+                          {kProgramGroup, "", "%s %n Group"}, {kFile, tool, ""}, {kDirectory, app, ""}};
          })},
         {"bad_input_longest_paths_and_name",
          Bare({File(longestFile), Dir(longestDir), Entry("Long Name")},
-              {{0, longestName, ""}, {1, longestFile, ""}, {2, longestDir, ""}, {2, nested, ""}})},
+              {{kAppName, longestName, ""}, {kFile, longestFile, ""}, {kDirectory, longestDir, ""}, {kDirectory, nested, ""}})},
         {"bad_input_no_name_record", With(ToolRun(), [](SimulatedRun &r) { r.records.erase(r.records.begin()); })},
     };
 
@@ -340,15 +340,15 @@ Seeds LogSeeds(const std::vector<std::pair<std::string, SimulatedRun>> &runs)
     Seeds seeds = {
         {"empty", ""},
         {"one_byte", "x"},
-        {"two_records_and_one_byte", LogBytes({{0, "Tool", ""}, {1, "C:\\APP\\a.txt", ""}}) + "\x07"},
-        {"alpha_then_beta", LogBytes({{0, "Alpha", ""}, {0, "Beta", ""}})},
-        {"percent_name", LogBytes({{0, "50% Tool", ""}})},
-        {"unterminated_name", LogBytes({{0, std::string(256, 'N'), ""}, {0, "Kept", s256}})},
-        {"long_name", LogBytes({{0, std::string(255, 'N'), ""}})},
+        {"two_records_and_one_byte", LogBytes({{kAppName, "Tool", ""}, {kFile, "C:\\APP\\a.txt", ""}}) + "\x07"},
+        {"alpha_then_beta", LogBytes({{kAppName, "Alpha", ""}, {kAppName, "Beta", ""}})},
+        {"percent_name", LogBytes({{kAppName, "50% Tool", ""}})},
+        {"unterminated_name", LogBytes({{kAppName, std::string(256, 'N'), ""}, {kAppName, "Kept", s256}})},
+        {"long_name", LogBytes({{kAppName, std::string(255, 'N'), ""}})},
         {"type_9", LogBytes({{9, "", ""}, {0xFFFFFFFF, "x", "y"}})},
         {"every_type", LogBytes(everyType)},
-        {"records_naming_nothing", LogBytes({{1, "notes.ini", ""}, {2, "C:sub", ""}, {5, "", ".."}, {5, "", ""},
-                                             {7, "undo", kCut}, {1, "C:\\Tool\\a.txt", s256}})},
+        {"records_naming_nothing", LogBytes({{kFile, "notes.ini", ""}, {kDirectory, "C:sub", ""}, {kProgramGroup, "", ".."}, {kProgramGroup, "", ""},
+                                             {kCustomProgram, "undo", kCut}, {kFile, "C:\\Tool\\a.txt", s256}})},
     };
     for (const auto &run : runs)
         if (run.first.compare(0, 10, "bad_input_") == 0)

@@ -108,8 +108,8 @@ static std::vector<std::string> RunWithProgram(std::function<void()> misdeed, in
 {
     SimulatedRun run;
     run.commandSwitch = commandSwitch;
-    run.records = {{0, "Tool", ""}, {7, TOOL_APP "\\undo.exe", ""}};
-    run.records.insert(run.records.end(), dllRecords, TestRecord{4, COMMON_DLL, ""});
+    run.records = {{kAppName, "Tool", ""}, {kCustomProgram, TOOL_APP "\\undo.exe", ""}};
+    run.records.insert(run.records.end(), dllRecords, TestRecord{kSharedDll, COMMON_DLL, ""});
     run.items = {File("C:\\Apps\\Other\\keep.txt"), File(COMMON_DLL), SharedDll(COMMON_DLL, 2), Entry("Other App")};
     return RunAndCheck(run, [&] {
         AddCheckedProgram(TOOL_APP "\\undo.exe", 0, 0, misdeed);
@@ -143,7 +143,7 @@ TEST(Invariants, NothingTheLogDoesNotNameMayBeScheduled)
 static std::vector<std::string> ToolRunWithProgram(DWORD status, std::function<void()> misdeed)
 {
     SimulatedRun run = ToolRun();
-    run.records.insert(run.records.begin() + 1, TestRecord{7, TOOL_APP "\\undo.exe", ""});
+    run.records.insert(run.records.begin() + 1, TestRecord{kCustomProgram, TOOL_APP "\\undo.exe", ""});
     return RunAndCheck(run, [&] { AddCheckedProgram(TOOL_APP "\\undo.exe", status, 0, misdeed); }).violations;
 }
 
@@ -173,7 +173,7 @@ TEST(Invariants, AFileInUseInADoubleByteFolderGoesAsideWithinIt)
     SimulatedRun run;
     run.codePage932 = true;
     run.items = {File(file), State(file, 0, true)};
-    run.records = {{1, file, ""}};
+    run.records = {{kFile, file, ""}};
     RunResult result = RunAndCheck(run);
     EXPECT_TRUE(result.violations.empty()) << Joined(result.violations);
     EXPECT_EQ(OutcomeName(RUN_COMPLETED), std::string(OutcomeName(result.outcome)));

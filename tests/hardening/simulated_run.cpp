@@ -32,7 +32,7 @@ bool operator==(const SimulatedRun &a, const SimulatedRun &b)
 SimulatedRun ToolRun()
 {
     SimulatedRun run;
-    run.records = {{0, "Tool", ""}, {1, TOOL_APP "\\tool.exe", ""}, {2, TOOL_APP, ""}};
+    run.records = {{kAppName, "Tool", ""}, {kFile, TOOL_APP "\\tool.exe", ""}, {kDirectory, TOOL_APP, ""}};
     run.items = {File(TOOL_APP "\\tool.exe"), File("C:\\Program Files\\Other\\keep.txt"),
                  File("C:\\Apps\\Other\\keep.txt"), Entry("Tool"), Entry("Other App")};
     return run;
@@ -233,23 +233,23 @@ SimulatedRun Scenario(ScenarioKind kind)
     const std::string triple = SIM_SYSTEM_DIR "\\triple.dll";
     SimulatedRun run;
     run.records = {
-        {0, "Tool", ""},
-        {7, app + "\\undo", "-q"},
-        {7, app + "\\cleanup.bat", ""},
-        {1, app + "\\tool.exe", ""},
-        {1, app + "\\busy.dll", ""},
-        {1, app + "\\loaded.dll", ""},
-        {1, app + "\\Sub Folder\\Long File Name.txt", ""},
-        {1, app + "\\Sub Folder\\From CD.txt", ""},
-        {4, common, ""},
-        {4, triple, ""},
-        {4, app + "\\private.dll", ""},
-        {5, "", "Tool Group"},
-        {4, triple, ""},
-        {6, "", ""},
-        {3, "", ""},
-        {2, app + "\\Sub Folder", ""},
-        {2, app, ""},
+        {kAppName, "Tool", ""},
+        {kCustomProgram, app + "\\undo", "-q"},
+        {kCustomProgram, app + "\\cleanup.bat", ""},
+        {kFile, app + "\\tool.exe", ""},
+        {kFile, app + "\\busy.dll", ""},
+        {kFile, app + "\\loaded.dll", ""},
+        {kFile, app + "\\Sub Folder\\Long File Name.txt", ""},
+        {kFile, app + "\\Sub Folder\\From CD.txt", ""},
+        {kSharedDll, common, ""},
+        {kSharedDll, triple, ""},
+        {kSharedDll, app + "\\private.dll", ""},
+        {kProgramGroup, "", "Tool Group"},
+        {kSharedDll, triple, ""},
+        {kStatusOnly, "", ""},
+        {kNoAction, "", ""},
+        {kDirectory, app + "\\Sub Folder", ""},
+        {kDirectory, app, ""},
     };
     run.items = {
         File("C:\\Apps\\Other\\keep.txt"),

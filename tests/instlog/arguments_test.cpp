@@ -109,5 +109,5 @@ TEST_F(Arguments, BuildReadsStandardInput)
     WriteFile("in.txt", "record 0 at 0: APPNAME\n  primary \"App\"\r\nrecord DIR\n");
     RunResult r = Run({"build", "-", "out.log"}, "in.txt");
     EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ(LogBytes({{0, "App", ""}, {2, "", ""}}), ReadFile("out.log"));
+    EXPECT_EQ(LogBytes({{kAppName, "App", ""}, {kDirectory, "", ""}}), ReadFile("out.log"));
 }

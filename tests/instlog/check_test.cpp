@@ -19,15 +19,15 @@ protected:
 
 TEST_F(Check, ACleanLogHasNoProblems)
 {
-    RunResult r = CheckOf(LogBytes({{0, "Acme", ""},
-                                    {1, "C:\\Acme\\a.exe", ""},
-                                    {1, "\\\\server\\share\\a.txt", ""},
-                                    {2, "C:\\Acme", ""},
-                                    {4, "c:\\windows\\system\\acme.dll", ""},
-                                    {5, "", "Acme"},
-                                    {6, "", ""},
-                                    {3, "", ""},
-                                    {7, "C:\\Acme\\undo.exe", "relative.txt"}}));
+    RunResult r = CheckOf(LogBytes({{kAppName, "Acme", ""},
+                                    {kFile, "C:\\Acme\\a.exe", ""},
+                                    {kFile, "\\\\server\\share\\a.txt", ""},
+                                    {kDirectory, "C:\\Acme", ""},
+                                    {kSharedDll, "c:\\windows\\system\\acme.dll", ""},
+                                    {kProgramGroup, "", "Acme"},
+                                    {kStatusOnly, "", ""},
+                                    {kNoAction, "", ""},
+                                    {kCustomProgram, "C:\\Acme\\undo.exe", "relative.txt"}}));
     EXPECT_EQ(0, r.exitCode);
     EXPECT_EQ("no problems found\n", r.out);
 }
@@ -40,49 +40,49 @@ TEST_F(Check, EachProblemOnItsOwnLine)
         std::string line;
         int problems = 1;
     } cases[] = {
-        {LogBytes({{0, "A", ""}}) + "abc",
+        {LogBytes({{kAppName, "A", ""}}) + "abc",
          "tail: warning: 3 bytes at offset 516 after the last whole record: a truncated record that the "
          "uninstaller never reads\n"},
-        {LogBytes({{0, "A", ""}, {1, full, ""}}),
+        {LogBytes({{kAppName, "A", ""}, {kFile, full, ""}}),
          "record 1: error: FILE record is inert, never acted on: the primary text has no terminating zero\n"},
-        {LogBytes({{0, "A", ""}, {7, "C:\\undo.exe", full}}),
+        {LogBytes({{kAppName, "A", ""}, {kCustomProgram, "C:\\undo.exe", full}}),
          "record 1: error: CUSTOMRUN record stops the removal, as a failing program does: the secondary text has "
          "no terminating zero\n"},
-        {LogBytes({{0, "A", ""}, {8, "", ""}}),
+        {LogBytes({{kAppName, "A", ""}, {8, "", ""}}),
          "record 1: warning: unknown type 8: counted, but the uninstaller does nothing with it\n"},
-        {LogBytes({{0, "A", ""}, {1, "a.txt", ""}}),
+        {LogBytes({{kAppName, "A", ""}, {kFile, "a.txt", ""}}),
          "record 1: error: FILE record is inert, never acted on: its path \"a.txt\" is not fully qualified: only a "
          "drive letter with a backslash (C:\\...) or a UNC path (\\\\server\\share\\...) names the same item "
          "whatever folder the uninstaller was started in\n"},
-        {LogBytes({{0, "A", ""}, {2, "C:Acme", ""}}),
+        {LogBytes({{kAppName, "A", ""}, {kDirectory, "C:Acme", ""}}),
          "record 1: error: DIR record is inert, never acted on: its path \"C:Acme\" is not fully qualified"},
-        {LogBytes({{0, "A", ""}, {4, "\\WINDOWS\\a.dll", ""}}),
+        {LogBytes({{kAppName, "A", ""}, {kSharedDll, "\\WINDOWS\\a.dll", ""}}),
          "record 1: error: SHAREDDLL record is inert, never acted on: its path \"\\WINDOWS\\a.dll\" is not fully "
          "qualified"},
-        {LogBytes({{0, "A", ""}, {7, "undo", "-q"}}), "record 1: error: custom program \"undo\" is relative"},
-        {LogBytes({{0, "A", ""}, {1, "", ""}}),
+        {LogBytes({{kAppName, "A", ""}, {kCustomProgram, "undo", "-q"}}), "record 1: error: custom program \"undo\" is relative"},
+        {LogBytes({{kAppName, "A", ""}, {kFile, "", ""}}),
          "record 1: error: FILE record is inert, never acted on: its path \"\" is not fully qualified"},
-        {LogBytes({{0, "A", ""}, {5, "", ""}}),
+        {LogBytes({{kAppName, "A", ""}, {kProgramGroup, "", ""}}),
          "record 1: error: PMGROUP record is inert, never acted on: the group name \"\" names no one group below "
          "Programs"},
-        {LogBytes({{0, "A", ""}, {5, "", "Keep\\..\\.."}}),
+        {LogBytes({{kAppName, "A", ""}, {kProgramGroup, "", "Keep\\..\\.."}}),
          "record 1: error: PMGROUP record is inert, never acted on: the group name \"Keep\\..\\..\" names no one "
          "group below Programs"},
-        {LogBytes({{1, "C:\\a", ""}}),
+        {LogBytes({{kFile, "C:\\a", ""}}),
          "log: error: no usable APPNAME record: the boxes keep the caption \"Uninstall (Morvane " PRODUCT_VERSION ")\" and the "
          "application's Uninstall key is not deleted\n"},
-        {LogBytes({{0, full, ""}}), "log: error: no usable APPNAME record", 3},
+        {LogBytes({{kAppName, full, ""}}), "log: error: no usable APPNAME record", 3},
         {"Dear Sir,\r\n",
          "log: error: no whole record has a type from 0 to 7 and texts that end within their fields: the "
          "uninstaller takes the file for no install log and removes nothing\n",
          3},
-        {LogBytes({{0, "", ""}}),
+        {LogBytes({{kAppName, "", ""}}),
          "record 0: error: the application's name is empty (\"\"): the application's Uninstall key is not "
          "deleted\n"},
-        {LogBytes({{0, "A\\B", ""}}),
+        {LogBytes({{kAppName, "A\\B", ""}}),
          "record 0: error: the application's name holds a backslash (\"A\\B\"): the application's Uninstall key "
          "is not deleted\n"},
-        {LogBytes({{0, "Alpha", ""}, {1, "C:\\a", ""}, {0, "Beta", ""}}),
+        {LogBytes({{kAppName, "Alpha", ""}, {kFile, "C:\\a", ""}, {kAppName, "Beta", ""}}),
          "record 2: warning: another APPNAME record: the last one wins, so \"Beta\" replaces \"Alpha\" of record "
          "0\n"},
     };
@@ -101,7 +101,7 @@ TEST_F(Check, EachProblemOnItsOwnLine)
 
 TEST_F(Check, FindingsAreCounted)
 {
-    RunResult r = CheckOf(LogBytes({{1, "a", ""}, {9, "", ""}}) + "t");
+    RunResult r = CheckOf(LogBytes({{kFile, "a", ""}, {9, "", ""}}) + "t");
     EXPECT_EQ(1, r.exitCode);
     EXPECT_EQ("4 problems found\n", LinesWith(r.out, "found")) << r.out;
 }

@@ -6,10 +6,10 @@ class Dump : public InstlogTest {};
 
 TEST_F(Dump, ShowsEveryRecordItsOffsetTypeAndTexts)
 {
-    std::string leftover = RecordBytes({1, "C:\\new.txt", ""});
+    std::string leftover = RecordBytes({kFile, "C:\\new.txt", ""});
     leftover.replace(4 + 11, 8, std::string("old\0\x01 <\"", 8));
-    WriteFile("known.log", RecordBytes({0, "Acme Tools", ""}) + leftover + RecordBytes({9, "x\ty", ""}) +
-                               RecordBytes({5, "", std::string(256, 'G')}) + std::string("\x07\x00\x00\x00" "C:", 6));
+    WriteFile("known.log", RecordBytes({kAppName, "Acme Tools", ""}) + leftover + RecordBytes({9, "x\ty", ""}) +
+                               RecordBytes({kProgramGroup, "", std::string(256, 'G')}) + std::string("\x07\x00\x00\x00" "C:", 6));
     RunResult r = Run({"dump", "known.log"});
     EXPECT_EQ(0, r.exitCode) << r.err;
     EXPECT_EQ("", r.err);
@@ -43,7 +43,7 @@ TEST_F(Dump, AnEmptyLogHasNoRecords)
 
 TEST_F(Dump, APathWithControlCharactersIsShownEscaped)
 {
-    WriteFile("a\nb.log", RecordBytes({3, "", ""}));
+    WriteFile("a\nb.log", RecordBytes({kNoAction, "", ""}));
     RunResult r = Run({"dump", "a\nb.log"});
     EXPECT_EQ(0, r.exitCode) << r.err;
     EXPECT_EQ("# install log \"a<0A>b.log\"\n", r.out.substr(0, r.out.find('\n') + 1));

@@ -27,14 +27,14 @@ static size_t At(const std::string &text, const std::string &part)
 
 TEST_F(Plan, AWholeSmallLog)
 {
-    RunResult r = PlanOf({{0, "Acme", ""},
-                          {1, "C:\\Acme\\a.exe", ""},
-                          {2, "C:\\Acme", ""},
-                          {4, "C:\\WINDOWS\\SYSTEM\\ACME.DLL", ""},
-                          {5, "", "Acme"},
-                          {6, "", ""},
-                          {7, "C:\\Acme\\undo.exe", "-q"},
-                          {3, "", ""},
+    RunResult r = PlanOf({{kAppName, "Acme", ""},
+                          {kFile, "C:\\Acme\\a.exe", ""},
+                          {kDirectory, "C:\\Acme", ""},
+                          {kSharedDll, "C:\\WINDOWS\\SYSTEM\\ACME.DLL", ""},
+                          {kProgramGroup, "", "Acme"},
+                          {kStatusOnly, "", ""},
+                          {kCustomProgram, "C:\\Acme\\undo.exe", "-q"},
+                          {kNoAction, "", ""},
                           {12, "", ""}},
                          "zz");
     EXPECT_EQ("Install log \"plan.log\": 9 records\n"
@@ -67,11 +67,11 @@ TEST_F(Plan, AWholeSmallLog)
 
 TEST_F(Plan, ACustomProgramAfterFilesStillRunsFirstAndDirectoriesComeAfterFiles)
 {
-    RunResult r = PlanOf({{0, "App", ""},
-                          {2, "C:\\App", ""},
-                          {1, "C:\\App\\one.txt", ""},
-                          {7, "C:\\App\\undo.exe", ""},
-                          {1, "C:\\App\\two.txt", ""}});
+    RunResult r = PlanOf({{kAppName, "App", ""},
+                          {kDirectory, "C:\\App", ""},
+                          {kFile, "C:\\App\\one.txt", ""},
+                          {kCustomProgram, "C:\\App\\undo.exe", ""},
+                          {kFile, "C:\\App\\two.txt", ""}});
     size_t run = At(r.out, "run \"C:\\App\\undo.exe\"");
     size_t one = At(r.out, "delete file \"C:\\App\\one.txt\"");
     size_t two = At(r.out, "delete file \"C:\\App\\two.txt\"");
@@ -86,8 +86,8 @@ TEST_F(Plan, ACustomProgramAfterFilesStillRunsFirstAndDirectoriesComeAfterFiles)
 TEST_F(Plan, InertRecordsAreSkippedInTheirPass)
 {
     std::string full(256, 'x');
-    RunResult r = PlanOf({{0, "App", ""}, {7, full, ""}, {5, "", full}, {2, full, ""}, {6, "", full},
-                          {1, "notes.ini", ""}, {5, "", "Keep\\..\\.."}, {5, "", "My \"Best\" Tools"}});
+    RunResult r = PlanOf({{kAppName, "App", ""}, {kCustomProgram, full, ""}, {kProgramGroup, "", full}, {kDirectory, full, ""}, {kStatusOnly, "", full},
+                          {kFile, "notes.ini", ""}, {kProgramGroup, "", "Keep\\..\\.."}, {kProgramGroup, "", "My \"Best\" Tools"}});
     EXPECT_EQ("  record 1: the removal stops here, as after a failing program: the primary text has no terminating "
               "zero\n",
               LinesWith(r.out, "record 1:"));
@@ -109,13 +109,13 @@ TEST_F(Plan, TheUninstallKeyStepAndItsSkips)
         std::vector<TestRecord> records;
         std::string line;
     } cases[] = {
-        {{{0, "Alpha", ""}, {0, "Beta", ""}},
+        {{{kAppName, "Alpha", ""}, {kAppName, "Beta", ""}},
          "Uninstall key: delete \"" UNINSTALL_KEY "\\Beta\" under "
          "HKEY_LOCAL_MACHINE\n"},
-        {{{1, "C:\\a", ""}}, "Uninstall key: skipped, the log has no usable APPNAME record, so the name is empty\n"},
-        {{{0, "", ""}}, "Uninstall key: skipped, the application's name is empty\n"},
-        {{{0, "Acme\\Tools", ""}}, "Uninstall key: skipped, the application's name holds a backslash\n"},
-        {{{0, "Good", ""}, {0, std::string(256, 'N'), ""}},
+        {{{kFile, "C:\\a", ""}}, "Uninstall key: skipped, the log has no usable APPNAME record, so the name is empty\n"},
+        {{{kAppName, "", ""}}, "Uninstall key: skipped, the application's name is empty\n"},
+        {{{kAppName, "Acme\\Tools", ""}}, "Uninstall key: skipped, the application's name holds a backslash\n"},
+        {{{kAppName, "Good", ""}, {kAppName, std::string(256, 'N'), ""}},
          "Uninstall key: delete \"" UNINSTALL_KEY "\\Good\" under "
          "HKEY_LOCAL_MACHINE\n"},
     };
@@ -137,15 +137,15 @@ TEST_F(Plan, AFileWithoutALogRecordIsNoLog)
 
 TEST_F(Plan, TheCaptionIsTheUninstallersOwn)
 {
-    RunResult r = PlanOf({{1, "C:\\a", ""}});
+    RunResult r = PlanOf({{kFile, "C:\\a", ""}});
     EXPECT_EQ("Caption of the message boxes: \"Uninstall (Morvane " PRODUCT_VERSION ")\"\n", LinesWith(r.out, "Caption"));
 
-    r = PlanOf({{0, "50% Tool", ""}});
+    r = PlanOf({{kAppName, "50% Tool", ""}});
     EXPECT_EQ("Caption of the message boxes: \"50% Tool Uninstall\"\n", LinesWith(r.out, "Caption"));
 
     // A long name is cut so that the caption, 255 characters, still ends in
     // " Uninstall".
-    r = PlanOf({{0, std::string(250, 'N'), ""}});
+    r = PlanOf({{kAppName, std::string(250, 'N'), ""}});
     EXPECT_EQ("Caption of the message boxes: \"" + std::string(245, 'N') + " Uninstall\"\n",
               LinesWith(r.out, "Caption"));
 }

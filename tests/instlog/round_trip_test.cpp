@@ -52,14 +52,14 @@ static std::string AllByteValues()
 
 TEST_F(RoundTrip, EveryType)
 {
-    ExpectRoundTrip(LogBytes({{0, "Acme Tools", ""},
-                              {1, "C:\\Program Files\\Acme\\acme.exe", ""},
-                              {2, "C:\\Program Files\\Acme", ""},
-                              {3, "", ""},
-                              {4, "C:\\WINDOWS\\SYSTEM\\ACMEUI.DLL", ""},
-                              {5, "", "Acme \"Tools\" <1>"},
-                              {6, "", ""},
-                              {7, "C:\\Acme\\undo.exe", "/q /log=C:\\x.txt"}}));
+    ExpectRoundTrip(LogBytes({{kAppName, "Acme Tools", ""},
+                              {kFile, "C:\\Program Files\\Acme\\acme.exe", ""},
+                              {kDirectory, "C:\\Program Files\\Acme", ""},
+                              {kNoAction, "", ""},
+                              {kSharedDll, "C:\\WINDOWS\\SYSTEM\\ACMEUI.DLL", ""},
+                              {kProgramGroup, "", "Acme \"Tools\" <1>"},
+                              {kStatusOnly, "", ""},
+                              {kCustomProgram, "C:\\Acme\\undo.exe", "/q /log=C:\\x.txt"}}));
 }
 
 TEST_F(RoundTrip, UnknownTypes)
@@ -71,13 +71,13 @@ TEST_F(RoundTrip, UnknownTypes)
 TEST_F(RoundTrip, UnterminatedTexts)
 {
     std::string full(256, 'P');
-    ExpectRoundTrip(LogBytes({{1, full, ""}, {5, "", full}, {7, full, std::string(256, '\xFF')}}));
+    ExpectRoundTrip(LogBytes({{kFile, full, ""}, {kProgramGroup, "", full}, {kCustomProgram, full, std::string(256, '\xFF')}}));
 }
 
 TEST_F(RoundTrip, EveryByteValueInTexts)
 {
     std::string bytes = AllByteValues();   // 255 bytes, no zero
-    ExpectRoundTrip(LogBytes({{1, bytes, ""}, {1, "", bytes}, {2, std::string(1, '\xFF') + bytes, ""}}));
+    ExpectRoundTrip(LogBytes({{kFile, bytes, ""}, {kFile, "", bytes}, {kDirectory, std::string(1, '\xFF') + bytes, ""}}));
 }
 
 TEST_F(RoundTrip, BytesAfterTheTerminatingZero)
@@ -92,9 +92,9 @@ TEST_F(RoundTrip, BytesAfterTheTerminatingZero)
 
 TEST_F(RoundTrip, TruncatedTail)
 {
-    std::string log = LogBytes({{0, "App", ""}, {1, "C:\\a", ""}});
+    std::string log = LogBytes({{kAppName, "App", ""}, {kFile, "C:\\a", ""}});
     ExpectRoundTrip(log + "x");
-    ExpectRoundTrip(log + RecordBytes({1, "C:\\tail", "<\"zz\">"}).substr(0, 515));
+    ExpectRoundTrip(log + RecordBytes({kFile, "C:\\tail", "<\"zz\">"}).substr(0, 515));
     ExpectRoundTrip(std::string("\x01\x00\x00", 3));
 }
 

@@ -31,9 +31,9 @@ TEST(TextForm, TheShortFormsMeanTheSameAsTheLongOnes)
                       "  # comments may follow the tail\n",
                       log, line, error))
         << line << ": " << error;
-    std::string second = RecordBytes({4, "", "s"});
+    std::string second = RecordBytes({kSharedDll, "", "s"});
     second[260 + 3] = 't';
-    EXPECT_EQ(RecordBytes({1, "C:\\a<", ""}) + second + RecordBytes({4000000000u, "", ""}) + "ab", log);
+    EXPECT_EQ(RecordBytes({kFile, "C:\\a<", ""}) + second + RecordBytes({4000000000u, "", ""}) + "ab", log);
 }
 
 TEST(TextForm, MistakesAreNamedWithTheirLine)

@@ -6,8 +6,21 @@
 #include <string>
 #include <vector>
 
+// The record types by name, for every test; a type outside them is written
+// as a number.
+enum RecordType : uint32_t {
+    kAppName = 0,     // primary: the application's name
+    kFile = 1,        // primary: a file path
+    kDirectory = 2,   // primary: a directory path
+    kNoAction = 3,
+    kSharedDll = 4,   // primary: a shared DLL's path
+    kProgramGroup = 5,  // secondary: a Program Manager group
+    kStatusOnly = 6,
+    kCustomProgram = 7  // primary: program; secondary: its argument
+};
+
 struct TestRecord {
-    uint32_t type;
+    uint32_t type;   // a RecordType, or any other number
     std::string primary;
     std::string secondary;
 };

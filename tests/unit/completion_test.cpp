@@ -104,7 +104,7 @@ TEST_F(Completion, ACompletedRemovalDeletesTheLogAndItsEmptyFolder)
 TEST_F(Completion, AScheduledFileBringsTheRestartDialogAfterTheSuccessBox)
 {
     SimulatedRun run = ToolRun();
-    run.records.push_back({1, TOOL_APP "\\busy.dll", ""});
+    run.records.push_back({kFile, TOOL_APP "\\busy.dll", ""});
     run.items.push_back(HeldFile(TOOL_APP "\\busy.dll"));
     std::vector<std::string> boxesBefore;
     RunResult result = RunAndCheck(run, [&boxesBefore, this] {
@@ -141,14 +141,14 @@ TEST_F(Completion, ARestartIsOfferedOnlyWhenItCanHelp)
     const std::string docs = TOOL_APP "\\Docs", data = TOOL_APP "\\Data", notes = docs + "\\my notes.txt";
     SimulatedRun run = ToolRun();
     run.LogAt(TOOL_APP "\\install.log");
-    run.records = {{0, "Tool", ""},
-                   {2, TOOL_APP, ""},
-                   {2, docs, ""},
-                   {2, data, ""},
-                   {1, TOOL_APP "\\tool.exe", ""},
-                   {1, docs + "\\manual.txt", ""},
-                   {1, data + "\\x.dat", ""},
-                   {1, "c:\\progra~1\\tool\\INSTALL.LOG", ""}};
+    run.records = {{kAppName, "Tool", ""},
+                   {kDirectory, TOOL_APP, ""},
+                   {kDirectory, docs, ""},
+                   {kDirectory, data, ""},
+                   {kFile, TOOL_APP "\\tool.exe", ""},
+                   {kFile, docs + "\\manual.txt", ""},
+                   {kFile, data + "\\x.dat", ""},
+                   {kFile, "c:\\progra~1\\tool\\INSTALL.LOG", ""}};
     for (const std::string &file : {docs + "\\manual.txt", notes, data + "\\x.dat"})
         run.items.push_back(File(file));
     run.items.push_back(StartFolder(data));
@@ -185,7 +185,7 @@ TEST_F(Completion, DeclinedOrAbortedRunsSkipTheCompletion)
     EXPECT_TRUE(EndedAs(RunAndCheck(declined), RUN_DECLINED));
 
     SimulatedRun aborted = ToolRun();
-    aborted.records.push_back({7, TOOL_APP "\\undo.exe", ""});
+    aborted.records.push_back({kCustomProgram, TOOL_APP "\\undo.exe", ""});
     aborted.items.push_back(Program(TOOL_APP "\\undo.exe", 1));
     EXPECT_TRUE(EndedAs(RunAndCheck(aborted), RUN_ABORTED));
 }

@@ -37,7 +37,7 @@ TEST_F(InstallLog, AMissingLogIsNotCreated)
 
 TEST_F(InstallLog, AShortTailIsNeverARecord)
 {
-    sim::AddFile(LOG, LogBytes({{1, "C:\\a", ""}, {1, "C:\\b", ""}}) + "x");
+    sim::AddFile(LOG, LogBytes({{kFile, "C:\\a", ""}, {kFile, "C:\\b", ""}}) + "x");
     OpenAndScan(LOG);
     EXPECT_EQ(2u, g_recordCount);
 
@@ -53,7 +53,7 @@ TEST_F(InstallLog, AShortTailIsNeverARecord)
 // position: whatever it leaves there, a record is read at its own offset.
 TEST_F(InstallLog, ARecordIsReadAtItsOwnOffsetWhereverThePositionStands)
 {
-    WriteLog(LOG, {{1, "C:\\a", ""}, {1, "C:\\b", ""}, {1, "C:\\c", ""}});
+    WriteLog(LOG, {{kFile, "C:\\a", ""}, {kFile, "C:\\b", ""}, {kFile, "C:\\c", ""}});
     OpenAndScan(LOG);
     LogRecord rec;
     for (unsigned long long elsewhere : {0ull, 516ull, 3 * 516ull, 100000ull}) {
@@ -76,7 +76,7 @@ TEST_F(InstallLog, AnEmptyLogKeepsTheDefaultCaption)
 
 TEST_F(InstallLog, TheLastNameRecordWinsAndEveryRecordCounts)
 {
-    WriteLog(LOG, {{0, "Alpha", ""}, {9, "", ""}, {0, "Beta", ""}, {3, "", ""}});
+    WriteLog(LOG, {{kAppName, "Alpha", ""}, {9, "", ""}, {kAppName, "Beta", ""}, {kNoAction, "", ""}});
     OpenAndScan(LOG);
     EXPECT_EQ(4u, g_recordCount);
     EXPECT_STREQ("Beta", g_appName);
@@ -85,7 +85,7 @@ TEST_F(InstallLog, TheLastNameRecordWinsAndEveryRecordCounts)
 
 TEST_F(InstallLog, APercentSignIsTakenLiterally)
 {
-    WriteLog(LOG, {{0, "50% Tool", ""}});
+    WriteLog(LOG, {{kAppName, "50% Tool", ""}});
     OpenAndScan(LOG);
     EXPECT_STREQ("50% Tool", g_appName);
     EXPECT_STREQ("50% Tool Uninstall", g_caption);
@@ -94,7 +94,7 @@ TEST_F(InstallLog, APercentSignIsTakenLiterally)
 TEST_F(InstallLog, ALongNameIsCutSoThatTheCaptionStillEndsInUninstall)
 {
     std::string name(250, 'N');
-    WriteLog(LOG, {{0, name, ""}});
+    WriteLog(LOG, {{kAppName, name, ""}});
     OpenAndScan(LOG);
     EXPECT_EQ(name, g_appName);
     std::string caption = g_caption;
@@ -107,10 +107,10 @@ TEST_F(InstallLog, ALongNameIsCutSoThatTheCaptionStillEndsInUninstall)
 TEST_F(InstallLog, ANameFillingItsWholeFieldIsNotUsed)
 {
     CopyText(g_caption, sizeof(g_caption), DEFAULT_CAPTION);
-    WriteLog(LOG, {{0, "Other", std::string(256, 'Y')},
-                   {0, "Good", std::string(256, 'Y')},
-                   {0, std::string(256, 'X'), ""},
-                   {3, "", ""}});
+    WriteLog(LOG, {{kAppName, "Other", std::string(256, 'Y')},
+                   {kAppName, "Good", std::string(256, 'Y')},
+                   {kAppName, std::string(256, 'X'), ""},
+                   {kNoAction, "", ""}});
     OpenAndScan(LOG);
     EXPECT_EQ(4u, g_recordCount);
     EXPECT_STREQ("Good", g_appName);
@@ -130,9 +130,9 @@ TEST_F(InstallLog, AFileWithoutALogRecordIsNoLog)
         {"", LOG_UNNAMED},
         {"Dear Sir,\r\n", LOG_NOT_A_LOG},
         {letters, LOG_NOT_A_LOG},
-        {LogBytes({{8, "", ""}, {0, "Tool", std::string(256, 'Y')}}), LOG_NOT_A_LOG},
-        {letters + LogBytes({{3, "", ""}}), LOG_UNNAMED},
-        {LogBytes({{0, "Tool", ""}}) + letters, LOG_NAMED},
+        {LogBytes({{8, "", ""}, {kAppName, "Tool", std::string(256, 'Y')}}), LOG_NOT_A_LOG},
+        {letters + LogBytes({{kNoAction, "", ""}}), LOG_UNNAMED},
+        {LogBytes({{kAppName, "Tool", ""}}) + letters, LOG_NAMED},
     };
     for (const Case &c : cases) {
         PrepareProgramWorld();
@@ -151,7 +151,7 @@ TEST_F(InstallLog, AFileWithoutALogRecordIsNoLog)
 TEST_F(InstallLog, ANameOf255CharactersIsKeptWhole)
 {
     std::string name(255, 'a');
-    WriteLog(LOG, {{0, name, ""}});
+    WriteLog(LOG, {{kAppName, name, ""}});
     OpenAndScan(LOG);
     EXPECT_EQ(name, g_appName);
 }
@@ -159,7 +159,7 @@ TEST_F(InstallLog, ANameOf255CharactersIsKeptWhole)
 // The second read is of the second block.
 TEST_F(InstallLog, AReadErrorEndsTheScanAsIfTheFileEnded)
 {
-    std::vector<TestRecord> records(LOG_BLOCK_RECORDS + 2, {0, "B", ""});
+    std::vector<TestRecord> records(LOG_BLOCK_RECORDS + 2, {kAppName, "B", ""});
     records[LOG_BLOCK_RECORDS - 1].primary = "A";
     WriteLog(LOG, records);
     sim::FailCall("ReadFile", ERROR_ACCESS_DENIED, 2);

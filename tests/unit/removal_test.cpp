@@ -48,14 +48,14 @@ protected:
 
 TEST_F(Removal, ThreeRecordsMoveTheBarTo33_66And100)
 {
-    Start({{0, "Tool", ""}, {3, "", ""}, {9, "", ""}});
+    Start({{kAppName, "Tool", ""}, {kNoAction, "", ""}, {9, "", ""}});
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_EQ((std::vector<int>{0, 33, 66, 100}), Shown(Positions()));
 }
 
 TEST_F(Removal, TenRecordsEndAt100Of120)
 {
-    std::vector<TestRecord> records(10, TestRecord{3, "", ""});
+    std::vector<TestRecord> records(10, TestRecord{kNoAction, "", ""});
     Start(records);
     RemoveApplication();
     EXPECT_EQ((std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}), Shown(Positions()));
@@ -65,11 +65,11 @@ TEST_F(Removal, TenRecordsEndAt100Of120)
 
 TEST_F(Removal, NothingIsSentThatTheDialogAlreadyShows)
 {
-    std::vector<TestRecord> records{{0, "Tool", ""}};
+    std::vector<TestRecord> records{{kAppName, "Tool", ""}};
     for (int i = 0; i < 500; i++)
-        records.push_back({1, APP "\\file" + std::to_string(i) + ".txt", ""});
-    records.push_back({6, "", ""});
-    records.push_back({6, "", ""});
+        records.push_back({kFile, APP "\\file" + std::to_string(i) + ".txt", ""});
+    records.push_back({kStatusOnly, "", ""});
+    records.push_back({kStatusOnly, "", ""});
     Start(records);
     RemoveApplication();
     // Every file's path shows before it goes; the status shows once for
@@ -95,14 +95,14 @@ TEST_F(Removal, AnEmptyLogMovesNothing)
 
 TEST_F(Removal, EveryRecordTypeShowsItsTextsInPassOrder)
 {
-    Start({{0, "Tool", ""},
-           {2, APP "\\Data", ""},
-           {1, APP "\\tool.exe", ""},
-           {4, "C:\\WINDOWS\\system32\\shared.dll", ""},
-           {5, "", "Tool Group"},
-           {6, "", ""},
-           {7, APP "\\undo", "-q"},
-           {3, "", ""}});
+    Start({{kAppName, "Tool", ""},
+           {kDirectory, APP "\\Data", ""},
+           {kFile, APP "\\tool.exe", ""},
+           {kSharedDll, "C:\\WINDOWS\\system32\\shared.dll", ""},
+           {kProgramGroup, "", "Tool Group"},
+           {kStatusOnly, "", ""},
+           {kCustomProgram, APP "\\undo", "-q"},
+           {kNoAction, "", ""}});
     sim::AddFile(APP "\\tool.exe");
     sim::AddDir(APP "\\Data");
     sim::AddFile("C:\\WINDOWS\\system32\\shared.dll");
@@ -122,11 +122,11 @@ TEST_F(Removal, EveryRecordTypeShowsItsTextsInPassOrder)
 
 TEST_F(Removal, FilesGoBeforeTheirDirectoriesWhateverTheLogOrder)
 {
-    Start({{0, "Tool", ""},
-           {2, APP, ""},
-           {2, APP "\\Sub Folder", ""},
-           {1, APP "\\Sub Folder\\Long File Name.txt", ""},
-           {1, APP "\\tool.exe", ""}});
+    Start({{kAppName, "Tool", ""},
+           {kDirectory, APP, ""},
+           {kDirectory, APP "\\Sub Folder", ""},
+           {kFile, APP "\\Sub Folder\\Long File Name.txt", ""},
+           {kFile, APP "\\tool.exe", ""}});
     sim::AddFile(APP "\\Sub Folder\\Long File Name.txt");
     sim::AddFile(APP "\\tool.exe");
     sim::AddFile("C:\\Program Files\\Other\\keep.txt");
@@ -147,13 +147,13 @@ TEST_F(Removal, FilesGoBeforeTheirDirectoriesWhateverTheLogOrder)
 // of the log.
 TEST_F(Removal, OnlyFoldersTheRestartEmptiesWaitForIt)
 {
-    Start({{0, "Tool", ""},
-           {2, APP, ""},
-           {2, APP "\\Data", ""},
-           {2, APP "\\Data\\Busy", ""},
-           {2, APP "\\Docs", ""},
-           {1, APP "\\Data\\Busy\\busy.dll", ""},
-           {1, APP "\\Docs\\manual.txt", ""}});
+    Start({{kAppName, "Tool", ""},
+           {kDirectory, APP, ""},
+           {kDirectory, APP "\\Data", ""},
+           {kDirectory, APP "\\Data\\Busy", ""},
+           {kDirectory, APP "\\Docs", ""},
+           {kFile, APP "\\Data\\Busy\\busy.dll", ""},
+           {kFile, APP "\\Docs\\manual.txt", ""}});
     sim::AddFile(APP "\\Data\\Busy\\busy.dll");
     sim::HoldFile(APP "\\Data\\Busy\\busy.dll");
     sim::AddFile(APP "\\Docs\\manual.txt");
@@ -170,7 +170,7 @@ TEST_F(Removal, OnlyFoldersTheRestartEmptiesWaitForIt)
 
 TEST_F(Removal, ADirectoryHoldingAFileInUseIsScheduled)
 {
-    Start({{1, APP "\\busy.dll", ""}, {2, APP, ""}});
+    Start({{kFile, APP "\\busy.dll", ""}, {kDirectory, APP, ""}});
     sim::AddFile(APP "\\busy.dll");
     sim::HoldFile(APP "\\busy.dll");
 
@@ -194,13 +194,13 @@ TEST_F(Removal, RecordsThatNameNothingExactlyAreCountedButNotActedOn)
         sim::AddFile(inCurrentFolder);
     sim::AddDir("C:\\sub");
     sim::SetRegDword(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY_PATH, "shared.dll", 1);
-    Start({{1, cut.substr(0, 256), ""},
-           {2, cut, ""},
-           {1, APP "\\unused text cut.txt", std::string(256, 's')},
-           {1, "notes.ini", ""},
-           {1, "C:drive.ini", ""},
-           {2, "sub", ""},
-           {4, "shared.dll", ""}});
+    Start({{kFile, cut.substr(0, 256), ""},
+           {kDirectory, cut, ""},
+           {kFile, APP "\\unused text cut.txt", std::string(256, 's')},
+           {kFile, "notes.ini", ""},
+           {kFile, "C:drive.ini", ""},
+           {kDirectory, "sub", ""},
+           {kSharedDll, "shared.dll", ""}});
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::FileExists(cut.substr(0, 255)));
@@ -223,7 +223,7 @@ TEST_F(Removal, TheApplicationsOwnUninstallEntryGoesWithItsSubkeysAndNoOther)
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\Extra\\Beside");
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\More");
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub");
-    Start({{0, "Tool", ""}});
+    Start({{kAppName, "Tool", ""}});
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_FALSE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool"));
@@ -254,7 +254,7 @@ TEST_F(Removal, NoKeyIsDeletedThroughASymbolicLink)
 // its own path.
 TEST_F(Removal, WithoutANameTheUninstallKeyStepDeletesNothing)
 {
-    Start({{1, APP "\\a.txt", ""}});
+    Start({{kFile, APP "\\a.txt", ""}});
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
@@ -264,7 +264,7 @@ TEST_F(Removal, WithoutANameTheUninstallKeyStepDeletesNothing)
 TEST_F(Removal, ANameThatReachesIntoAnotherEntryDeletesNothing)
 {
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub");
-    Start({{0, "Other App\\Sub", ""}});
+    Start({{kAppName, "Other App\\Sub", ""}});
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub"));
@@ -272,7 +272,7 @@ TEST_F(Removal, ANameThatReachesIntoAnotherEntryDeletesNothing)
 
 TEST_F(Removal, TheDialogIsShownForTheRunAndHiddenAtItsEnd)
 {
-    Start({{0, "Tool", ""}});
+    Start({{kAppName, "Tool", ""}});
     EXPECT_FALSE(Dialog().everShown);
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(Dialog().everShown);
@@ -283,7 +283,7 @@ TEST_F(Removal, TheDialogIsShownForTheRunAndHiddenAtItsEnd)
 
 TEST_F(Removal, FailingActionsNeitherStopNorShowAnything)
 {
-    Start({{0, "Tool", ""}, {1, APP "\\a.txt", ""}, {1, APP "\\b.txt", ""}, {2, APP, ""}});
+    Start({{kAppName, "Tool", ""}, {kFile, APP "\\a.txt", ""}, {kFile, APP "\\b.txt", ""}, {kDirectory, APP, ""}});
     sim::AddFile(APP "\\a.txt");
     sim::AddFile(APP "\\b.txt");
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool");
@@ -320,12 +320,12 @@ TEST_F(Removal, CustomProgramsRunBeforeAnythingIsRemoved)
     sim::AddProgram(APP "\\last.exe", [](const sim::ProgramRun &) { return 0u; });
     sim::AddFile(APP "\\data.txt");
     sim::AddFile(APP "\\more.txt");
-    Start({{0, "Tool", ""},
-           {1, APP "\\data.txt", ""},
-           {7, APP "\\undo.exe", "/quiet"},
-           {7, APP "\\reader.exe", ""},
-           {7, APP "\\last.exe", ""},
-           {1, APP "\\more.txt", ""}});
+    Start({{kAppName, "Tool", ""},
+           {kFile, APP "\\data.txt", ""},
+           {kCustomProgram, APP "\\undo.exe", "/quiet"},
+           {kCustomProgram, APP "\\reader.exe", ""},
+           {kCustomProgram, APP "\\last.exe", ""},
+           {kFile, APP "\\more.txt", ""}});
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(fileWasThere);
@@ -342,7 +342,7 @@ TEST_F(Removal, CustomProgramsRunBeforeAnythingIsRemoved)
 // changes which program runs after it.
 TEST_F(Removal, AProgramThatRewritesTheLogChangesWhatRunsAfterIt)
 {
-    std::vector<TestRecord> records{{0, "Tool", ""}, {7, APP "\\first.exe", ""}, {7, APP "\\second.exe", ""}};
+    std::vector<TestRecord> records{{kAppName, "Tool", ""}, {kCustomProgram, APP "\\first.exe", ""}, {kCustomProgram, APP "\\second.exe", ""}};
     sim::AddProgram(APP "\\first.exe", [&](const sim::ProgramRun &) {
         records[2].primary = APP "\\third.exe";
         WriteLog(LOG, records);
@@ -366,12 +366,12 @@ TEST_F(Removal, AFailingCustomProgramStopsTheRemovalBeforePassB)
     sim::AddProgram(APP "\\third.exe", [&](const sim::ProgramRun &) { order.push_back("third"); return 0u; });
     sim::AddFile(APP "\\data.txt");
     sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool");
-    Start({{0, "Tool", ""},
-           {1, APP "\\data.txt", ""},
-           {7, APP "\\first.exe", ""},
-           {7, APP "\\second.exe", ""},
-           {7, APP "\\third.exe", ""},
-           {2, APP, ""}});
+    Start({{kAppName, "Tool", ""},
+           {kFile, APP "\\data.txt", ""},
+           {kCustomProgram, APP "\\first.exe", ""},
+           {kCustomProgram, APP "\\second.exe", ""},
+           {kCustomProgram, APP "\\third.exe", ""},
+           {kDirectory, APP, ""}});
 
     EXPECT_EQ(0, RemoveApplication());
     EXPECT_EQ((std::vector<std::string>{"first", "second"}), order);
@@ -394,7 +394,7 @@ TEST_F(Removal, ACustomProgramRecordWithACutTextStopsTheRemoval)
 {
     sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; });
     sim::AddFile(APP "\\data.txt");
-    Start({{1, APP "\\data.txt", ""}, {7, APP "\\undo.exe", std::string(256, 'q')}});
+    Start({{kFile, APP "\\data.txt", ""}, {kCustomProgram, APP "\\undo.exe", std::string(256, 'q')}});
     EXPECT_EQ(0, RemoveApplication());
     EXPECT_TRUE(sim::ProgramRuns().empty());
     EXPECT_TRUE(sim::FileExists(APP "\\data.txt"));
@@ -411,7 +411,7 @@ TEST_F(Removal, SharedDllsAreReleasedInPassB)
     sim::AddFile(ownOnly);
     sim::SetRegDword(HKEY_LOCAL_MACHINE, key, sharedWithOther, 2);
     sim::SetRegDword(HKEY_LOCAL_MACHINE, key, ownOnly, 1);
-    Start({{0, "Tool", ""}, {4, sharedWithOther, ""}, {4, ownOnly, ""}, {2, APP, ""}});
+    Start({{kAppName, "Tool", ""}, {kSharedDll, sharedWithOther, ""}, {kSharedDll, ownOnly, ""}, {kDirectory, APP, ""}});
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_TRUE(sim::FileExists(sharedWithOther));
@@ -429,7 +429,7 @@ TEST_F(Removal, ProgramGroupsAreDeletedInLogOrderAndAFailureStopsNothing)
         return command.find("Broken") == std::string::npos;
     });
     sim::AddFile(APP "\\tool.exe");
-    Start({{0, "Tool", ""}, {5, "ignored", "Tool Group"}, {5, "", "Broken Group"}, {1, APP "\\tool.exe", ""}});
+    Start({{kAppName, "Tool", ""}, {kProgramGroup, "ignored", "Tool Group"}, {kProgramGroup, "", "Broken Group"}, {kFile, APP "\\tool.exe", ""}});
 
     EXPECT_EQ(1, RemoveApplication());
     EXPECT_EQ((std::vector<std::string>{"[DeleteGroup(\"Tool Group\")]", "[DeleteGroup(\"Broken Group\")]"}), commands);

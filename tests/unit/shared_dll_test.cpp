@@ -129,7 +129,7 @@ TEST_F(SharedDll, TheSamePathTwice)
 TEST_F(SharedDll, ARunAgainOnTheSameLogReleasesNothingButANewLogAtItsPathDoes)
 {
     hardening::SimulatedRun run;
-    run.records = {{0, "Tool", ""}, {4, DLL, ""}};
+    run.records = {{kAppName, "Tool", ""}, {kSharedDll, DLL, ""}};
     run.items = {hardening::SharedDll(DLL, 3), hardening::HeldFile(TOOL_LOG, FILE_SHARE_READ | FILE_SHARE_WRITE)};
     hardening::RunSetup setup = hardening::Apply(run);
     for (DWORD expected : {2, 2}) {
@@ -153,7 +153,7 @@ TEST_F(SharedDll, ARunAgainOnTheSameLogReleasesNothingButANewLogAtItsPathDoes)
 TEST_F(SharedDll, ALogRenamedAsideTakesItsNoteWithIt)
 {
     hardening::SimulatedRun run;
-    run.records = {{0, "Tool", ""}, {4, DLL, ""}};
+    run.records = {{kAppName, "Tool", ""}, {kSharedDll, DLL, ""}};
     run.items = {hardening::SharedDll(DLL, 3)};
     EXPECT_TRUE(EndedAs(hardening::RunAndCheck(run, [] { sim::LoadImage(TOOL_LOG); }), hardening::RUN_COMPLETED));
     EXPECT_FALSE(sim::FileExists(TOOL_LOG));

@@ -24,7 +24,7 @@ TEST_F(Startup, AMissingQuotedOrEmptyLogPathEndsWithTwoBoxes)
 TEST_F(Startup, AFileWithoutALogRecordIsNoLog)
 {
     for (const std::string &bytes : {std::string("Dear Sir,\r\n"), std::string(3 * 516, 'x'),
-                                     LogBytes({{0, "Tool", std::string(256, 'Y')}, {9, "", ""}})}) {
+                                     LogBytes({{kAppName, "Tool", std::string(256, 'Y')}, {9, "", ""}})}) {
         SimulatedRun run = ToolRun();
         run.records.clear();
         run.tail = bytes;
@@ -164,7 +164,7 @@ TEST_F(Startup, ALogoffIsHeldOffWhileTheRemovalChangesTheMachine)
 {
     for (bool vista : {true, false}) {
         SimulatedRun run = ToolRun();
-        run.records.insert(run.records.begin() + 1, {7, TOOL_APP "\\undo", ""});
+        run.records.insert(run.records.begin() + 1, {kCustomProgram, TOOL_APP "\\undo", ""});
         std::vector<std::string> seen;
         auto look = [&seen](const char *when) {
             std::optional<std::string> reason = sim::FindWindowByTemplate("UNINSTDLG")->shutdownBlockReason;
@@ -204,9 +204,9 @@ TEST_F(Startup, OnADoubleByteCodePageNamesAreReadByCharacter)
     run.LogAt("C:\\" + software + "\\" + display + "\\install.log");
     run.items = {Program(program), File(app + "\\" + display + ".txt"), File(dll), SharedDll(dll, 1),
                  Entry(software + display)};
-    run.records = {{0, software + display, ""}, {7, program, ""},   {1, app + "\\" + display + ".txt", ""},
-                   {1, program, ""},           {4, dll, ""},       {5, "", software},
-                   {2, app, ""}};
+    run.records = {{kAppName, software + display, ""}, {kCustomProgram, program, ""},   {kFile, app + "\\" + display + ".txt", ""},
+                   {kFile, program, ""},           {kSharedDll, dll, ""},       {kProgramGroup, "", software},
+                   {kDirectory, app, ""}};
     std::vector<std::string> commands;
     RunResult result = RunAndCheck(run, [&commands] {
         sim::SetProgramManager([&commands](const std::string &command) {
@@ -278,7 +278,7 @@ TEST_F(Startup, ARunLeavesNoHandleOpenButTheLog)
 TEST_F(Startup, AFailedCustomProgramAbortsWithTwoBoxesAndLeavesTheDialogShown)
 {
     SimulatedRun run = ToolRun();
-    run.records.insert(run.records.begin() + 1, {7, TOOL_APP "\\undo", "-q"});
+    run.records.insert(run.records.begin() + 1, {kCustomProgram, TOOL_APP "\\undo", "-q"});
     run.items.push_back(Program(TOOL_APP "\\undo.exe", 3));
     EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_ABORTED));
     EXPECT_EQ(OUTCOME_ABORTED, g_outcome);

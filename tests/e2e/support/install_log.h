@@ -12,17 +12,6 @@
 
 namespace e2e {
 
-enum RecordType : uint32_t {
-    kAppName = 0,     // primary: the application's name
-    kFile = 1,        // primary: a file path
-    kDirectory = 2,   // primary: a directory path
-    kNoAction = 3,
-    kSharedDll = 4,   // primary: a shared DLL's path
-    kProgramGroup = 5,  // secondary: a Program Manager group
-    kStatusOnly = 6,
-    kCustomProgram = 7  // primary: program; secondary: its argument
-};
-
 constexpr size_t kRecordSize = 516;
 constexpr size_t kTextSize = 256;
 
