@@ -4,6 +4,7 @@
 #include "simulated_run.h"
 
 #include "removal/passes.h"
+#include "support/error_kinds.h"
 #include "support/program_world.h"
 #include "driver/program_texts.h"
 
@@ -20,20 +21,6 @@ using namespace hardening;
 static const std::string kToolGroupFailed = DdeFailedText("[DeleteGroup(\"Tool Group\")]");
 
 static const DWORD kOtherError = ERROR_NOT_ENOUGH_MEMORY;
-
-// The errors each caller tells apart from all others: after a failed start
-// or existence test they let the search go on to the next candidate, after a
-// failed short-path look-up they make the item missing, and after a failed
-// section read they stand for an empty section.
-static const std::vector<DWORD> kMissingForStart = {1, 2, 3, 5, 15, 18, 123, 161, 193, 206};
-static const std::vector<DWORD> kMissingForExistence = {1, 2, 3, 15, 18, 123, 206};
-static const std::vector<DWORD> kMissingForShortPath = {2, 3, 15, 53, 67, 123, 161};
-static const std::vector<DWORD> kNoSection = {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND};
-
-static bool Among(const std::vector<DWORD> &errors, DWORD error)
-{
-    return std::find(errors.begin(), errors.end(), error) != errors.end();
-}
 
 // The errors to inject into a call: one of no particular meaning, each that
 // its caller treats in another way, and a likely one it treats as any other.

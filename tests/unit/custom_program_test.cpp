@@ -1,4 +1,5 @@
 #include "removal/custom_program.h"
+#include "support/error_kinds.h"
 #include "support/sim_fixture.h"
 
 #define CMD SIM_COMSPEC
@@ -150,39 +151,21 @@ TEST_F(CustomProgram, NamesWithBlanksAreQuotedSoNoShorterNameCanStart)
     EXPECT_EQ("\"C:\\Command Shell\\cmd.exe\" /c \"\"C:\\My Apps\\undo.bat\" a \"b\"\"", Ran().back());
 }
 
-TEST_F(CustomProgram, StartErrorsOfTheNotFoundKindGoOnToTheNextCandidate)
+// A failed start, or a failed existence test (which knows fewer kinds),
+// goes on to the next candidate only for an error that means "not there".
+TEST_F(CustomProgram, OnlyNotFoundErrorsGoOnToTheNextCandidate)
 {
-    for (DWORD error : {1, 2, 3, 5, 15, 18, 123, 161, 193, 206}) {
-        SetUp();
-        Program("C:\\APP\\UNDO.EXE", 0);
-        sim::FailCall("CreateProcessA", error, 1);
-        EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO", "")) << "error " << error;
-    }
-}
-
-TEST_F(CustomProgram, OtherStartErrorsEndTheSearch)
-{
-    for (DWORD error : {4, 8, 32, 87, 1450}) {
-        SetUp();
-        Program("C:\\APP\\UNDO.EXE", 0);
-        sim::FailCall("CreateProcessA", error, 1);
-        EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO", "")) << "error " << error;
-    }
-}
-
-TEST_F(CustomProgram, ExistenceTestsKnowFewerNotFoundKinds)
-{
-    for (DWORD error : {1, 2, 3, 15, 18, 123, 206}) {
-        SetUp();
-        Program("C:\\APP\\UNDO.BAT.EXE", 0);
-        sim::FailCall("GetFileAttributesA", error, 1);
-        EXPECT_EQ(0, RunCustomProgram("C:\\APP\\UNDO.BAT", "")) << "error " << error;
-    }
-    for (DWORD error : {5, 161, 193, 32}) {
-        SetUp();
-        Program("C:\\APP\\UNDO.BAT.EXE", 0);
-        sim::FailCall("GetFileAttributesA", error, 1);
-        EXPECT_EQ(-1, RunCustomProgram("C:\\APP\\UNDO.BAT", "")) << "error " << error;
+    std::vector<DWORD> errors = kMissingForStart;
+    errors.insert(errors.end(), kFailures.begin(), kFailures.end());
+    for (DWORD error : errors) {
+        for (bool start : {true, false}) {
+            SetUp();
+            Program(start ? "C:\\APP\\UNDO.EXE" : "C:\\APP\\UNDO.BAT.EXE", 0);
+            sim::FailCall(start ? "CreateProcessA" : "GetFileAttributesA", error, 1);
+            bool missing = Among(start ? kMissingForStart : kMissingForExistence, error);
+            EXPECT_EQ(missing ? 0 : -1, RunCustomProgram(start ? "C:\\APP\\UNDO" : "C:\\APP\\UNDO.BAT", ""))
+                << (start ? "start" : "existence test") << " failing with " << error;
+        }
     }
 }
 
