@@ -117,12 +117,9 @@ protected:
         ::testing::AssertionResult ended = EndedWith(run, 0);
         if (!ended)
             return ended;
-        if (run.boxes.size() != 3 || run.boxes[0].text != kConfirm)
-            return ::testing::AssertionFailure() << "not the question and two warnings; boxes:" << BoxList(run);
-        for (const auto &warning : {IsWarningBox(run.boxes[1], kCustomRunFailed, kDefaultCaption),
-                                    IsWarningBox(run.boxes[2], kAborted, app_.name + " Uninstall")})
-            if (!warning)
-                return warning;
+        ::testing::AssertionResult aborted = ShowsBoxesOf(run, END_ABORTED, app_.name + " Uninstall");
+        if (!aborted)
+            return aborted;
         for (size_t i = 0; i < underBoxes.size(); i++) {
             const driver::ProgressView &view = underBoxes[i];
             if (!dialogFound[i] || !view.visible || view.status != kLoadingLog || view.detail != kPleaseWait ||

@@ -55,9 +55,7 @@ protected:
         ::testing::AssertionResult ran = RunCopy(path, 0xFFFFFFFF, &run);
         if (!ran)
             return ran;
-        if (run.boxes.size() != 1)
-            return ::testing::AssertionFailure() << "not the alert alone; boxes:" << BoxList(run);
-        ::testing::AssertionResult alert = IsWarningBox(run.boxes[0], kCorrupt, kDefaultCaption);
+        ::testing::AssertionResult alert = ShowsBoxesOf(run, END_CORRUPT);
         if (!alert)
             return alert;
         if (run.progressDialogExisted)

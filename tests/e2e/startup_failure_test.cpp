@@ -22,13 +22,9 @@ protected:
         ::testing::AssertionResult ended = EndedWith(run, 0);
         if (!ended)
             return ended;
-        if (run.boxes.size() != 2)
-            return ::testing::AssertionFailure() << "boxes shown for [" << program_.commandLine()
-                                                 << "]:" << BoxList(run);
-        for (const auto &warning : {IsWarningBox(run.boxes[0], kNoLog, kDefaultCaption),
-                                    IsWarningBox(run.boxes[1], kTerminated, kDefaultCaption)})
-            if (!warning)
-                return warning;
+        ::testing::AssertionResult boxes = ShowsBoxesOf(run, END_NO_LOG);
+        if (!boxes)
+            return boxes << " for [" << program_.commandLine() << "]";
         if (run.progressDialogShown)
             return ::testing::AssertionFailure() << "the progress dialog was shown";
         return AppUntouched();

@@ -212,6 +212,27 @@ private:
     return findings.Result("the box [" + box.caption + "] \"" + box.text + "\" is not the warning wanted");
 }
 
+::testing::AssertionResult ShowsBoxesOf(const driver::RunRecord &run, RunEnd end, const std::string &logCaption)
+{
+    std::vector<ShownBox> wanted = BoxesOf(end);
+    if (run.boxes.size() != wanted.size())
+        return ::testing::AssertionFailure() << run.boxes.size() << " boxes, not " << wanted.size() << ":"
+                                             << BoxList(run);
+    for (size_t i = 0; i < wanted.size(); i++) {
+        const std::string caption = wanted[i].defaultCaption ? kDefaultCaption : logCaption;
+        const driver::MessageBoxView &box = run.boxes[i];
+        if (std::string(wanted[i].text) == kConfirm) {
+            if (box.text != kConfirm || box.caption != caption)
+                return ::testing::AssertionFailure() << "not the question [" << caption << "]:" << BoxList(run);
+            continue;
+        }
+        ::testing::AssertionResult warning = IsWarningBox(box, wanted[i].text, caption);
+        if (!warning)
+            return warning;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 ::testing::AssertionResult CompletionBoxes(const driver::RunRecord &run, size_t first, const std::string &caption,
                                            bool restartOffered)
 {

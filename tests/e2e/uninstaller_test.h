@@ -87,6 +87,12 @@ std::string BuiltUninstaller();
 ::testing::AssertionResult IsWarningBox(const driver::MessageBoxView &box, const std::string &text,
                                         const std::string &caption);
 
+// The boxes of a run that ended so (BoxesOf), and no others: each text in
+// turn, with the default caption or logCaption; each warning with an OK
+// button alone and no owner window.
+::testing::AssertionResult ShowsBoxesOf(const driver::RunRecord &run, RunEnd end,
+                                        const std::string &logCaption = "");
+
 // The boxes of a completed removal: the question first, with the caption
 // given (unless first is 0: it was asked before run), the success box at
 // index first with that caption, then the restart dialog when something

@@ -161,13 +161,13 @@ protected:
         const PassDescription *cut = CutPass(calls, n);
         // A log whose first read fails cannot be told from a document.
         if (cut == nullptr && calls[n].position == 0)
-            return {kNoLog, kTerminated};
+            return BoxTextsOf(END_NO_LOG);
         // The aborting program is the last record the custom programs' pass
         // reads: cut short, the pass never starts it, and the removal is
         // completed. Program Manager accepts in that scenario, so it shows
         // nothing.
         if (cut != nullptr && cut->pass == PASS_CUSTOM_PROGRAMS && clean.outcome == RUN_ABORTED)
-            return {kConfirm, kRemoved};
+            return BoxTextsOf(END_COMPLETED);
         std::vector<std::string> boxes = clean.boxes;
         if (cut != nullptr && cut->pass != PASS_CUSTOM_PROGRAMS) {
             // Only the groups handled before the failure reach Program
@@ -194,26 +194,26 @@ protected:
         const sim::Call &call = calls[n];
         const std::string &f = call.function;
         if (InSelfCheck(call))
-            return {kCorrupt};
+            return BoxTextsOf(END_CORRUPT);
         // The main thread's calls at start-up; the worker's are the removal's.
         bool startUp = call.thread == sim::MainThreadId();
         if ((f == "GetSystemDirectoryA" && startUp) || f == "LoadLibraryA" || f == "CreateDialogParamA")
-            return {kResourceError, kTerminated};
+            return BoxTextsOf(END_RESOURCE_ERROR);
         if (f == "CreateFileA" && startUp)
-            return {kNoLog, kTerminated};
+            return BoxTextsOf(END_NO_LOG);
         if (f == "CreateThread")
-            return {kTerminated};
+            return BoxTextsOf(END_WORKER_FAILED);
         if (f == "ReadFile")
             return BoxesAfterAFailedRead(clean, calls, n);
         if (f == "MessageBoxA" && call.args[1] == kConfirm)
-            return {kConfirm};
+            return BoxTextsOf(END_DECLINED);
         bool customRun = f == "CreateProcessA" || (f == "GetFileAttributesA" && BeforeAnyDeletion(calls, n)) ||
                          f == "GetEnvironmentVariableA" || f == "WaitForSingleObject" || f == "GetExitCodeProcess";
         if (customRun && clean.outcome == RUN_COMPLETED) {
             bool harmless =
                 f == "CreateProcessA" && Among(kMissingForStart, error) && clean.started.count(call.args[1]) == 0;
             if (!harmless)
-                return {kConfirm, kCustomRunFailed, kAborted};
+                return BoxTextsOf(END_ABORTED);
         }
         std::vector<std::string> boxes = clean.boxes;
         // Without a string handle nothing is sent and nothing is shown.

@@ -452,11 +452,29 @@ void RunCheck::CheckBoxes()
     auto isCaption = [&](const std::string &c) {
         return std::find(captions.begin(), captions.end(), c) != captions.end();
     };
-    bool ok = true;
-    auto expect = [&](size_t i, const char *text, const std::string &type, bool captionOk) {
-        if (i >= boxes.size() || boxes[i].text != text || boxes[i].type != type || !captionOk ||
-            boxes[i].owner != "0x0")
-            ok = false;
+    // Whether the boxes begin with those that end shows (a completed run's
+    // success message is the last box, after Program Manager's): texts,
+    // types, no owner, and captions: the default one, or one the log gives,
+    // the same for each.
+    auto shows = [&](RunEnd end) {
+        std::vector<ShownBox> wanted = BoxesOf(end);
+        std::string logCaption;
+        for (size_t k = 0; k < wanted.size(); k++) {
+            size_t i = end == END_COMPLETED && k + 1 == wanted.size() ? boxes.size() - 1 : k;
+            if (i >= boxes.size())
+                return false;
+            const Box &b = boxes[i];
+            bool question = std::string(wanted[k].text) == kConfirm;
+            bool captionOk = wanted[k].defaultCaption ? b.caption == kDefaultCaption
+                             : logCaption.empty()     ? isCaption(b.caption)
+                                                      : b.caption == logCaption;
+            if (!wanted[k].defaultCaption)
+                logCaption = b.caption;
+            if (b.text != wanted[k].text || b.type != (question ? kQuestion : kWarning) || !captionOk ||
+                b.owner != "0x0")
+                return false;
+        }
+        return true;
     };
     size_t n = boxes.size();
     if (unattended_) {
@@ -464,42 +482,25 @@ void RunCheck::CheckBoxes()
             Fail("an unattended run showed boxes:" + BoxList(boxes));
         return;
     }
+    bool ok = true;
     switch (outcome_) {
     case RUN_CORRUPT:
-        ok = n == 1;
-        expect(0, kCorrupt, kWarning, n > 0 && boxes[0].caption == kDefaultCaption);
+        ok = n == 1 && shows(END_CORRUPT);
         break;
     case RUN_INIT_FAILED:
-        if (n == 2) {
-            if (boxes[0].text != kResourceError)
-                expect(0, kNoLog, kWarning, boxes[0].caption == kDefaultCaption);
-            else
-                expect(0, kResourceError, kWarning, boxes[0].caption == kDefaultCaption);
-            expect(1, kTerminated, kWarning, boxes[1].caption == kDefaultCaption);
-        } else if (n == 1) {
-            // The worker thread could not start: the scan had set the caption.
-            expect(0, kTerminated, kWarning, isCaption(boxes[0].caption));
-        } else {
-            ok = false;
-        }
+        ok = (n == 2 && (shows(END_NO_LOG) || shows(END_RESOURCE_ERROR))) || (n == 1 && shows(END_WORKER_FAILED));
         break;
     case RUN_DECLINED:
-        ok = n == 1;
-        expect(0, kConfirm, kQuestion, n > 0 && isCaption(boxes[0].caption));
+        ok = n == 1 && shows(END_DECLINED);
         break;
     case RUN_ELSEWHERE:
         ok = n == 0;
         break;
     case RUN_ABORTED:
-        ok = n == 3;
-        expect(0, kConfirm, kQuestion, n > 0 && isCaption(boxes[0].caption));
-        expect(1, kCustomRunFailed, kWarning, n > 1 && boxes[1].caption == kDefaultCaption);
-        expect(2, kAborted, kWarning, n > 2 && boxes[2].caption == boxes[0].caption);
+        ok = n == 3 && shows(END_ABORTED);
         break;
     case RUN_COMPLETED: {
-        ok = n >= 2;
-        expect(0, kConfirm, kQuestion, n > 0 && isCaption(boxes[0].caption));
-        expect(n - 1, kRemoved, kWarning, n > 1 && boxes[n - 1].caption == boxes[0].caption);
+        ok = n >= 2 && shows(END_COMPLETED);
         // Between them, Program Manager's boxes: one per group record at
         // most, in log order.
         std::vector<std::string> commands;

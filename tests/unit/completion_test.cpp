@@ -114,7 +114,7 @@ TEST_F(Completion, AScheduledFileBringsTheRestartDialogAfterTheSuccessBox)
         });
     });
     EXPECT_TRUE(EndedAs(result, RUN_COMPLETED));
-    EXPECT_EQ((std::vector<std::string>{kConfirm, kRemoved}), boxesBefore);
+    EXPECT_EQ(BoxTextsOf(END_COMPLETED), boxesBefore);
     ASSERT_TRUE(sim::FindWindowByTemplate("RESTARTDLG"));
     EXPECT_TRUE(sim::FindWindowByTemplate("RESTARTDLG")->destroyed);
 }

@@ -47,7 +47,7 @@ TEST_F(Startup, ADialogThatCannotBeCreatedIsAResourceError)
     run.items.push_back(HeldFile(TOOL_LOG));
     run.fault = Fault{Fault::EVERY_CALL, 0, "LoadLibraryA", ERROR_MOD_NOT_FOUND};
     EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_INIT_FAILED));
-    EXPECT_EQ((std::vector<std::string>{kResourceError, kTerminated}), BoxTexts());
+    EXPECT_EQ(BoxTextsOf(END_RESOURCE_ERROR), BoxTexts());
 }
 
 TEST_F(Startup, AWorkerThatCannotStartEndsTheRunWithoutHanging)
@@ -55,7 +55,7 @@ TEST_F(Startup, AWorkerThatCannotStartEndsTheRunWithoutHanging)
     SimulatedRun run = ToolRun();
     run.fault = Fault{Fault::EVERY_CALL, 0, "CreateThread", ERROR_NOT_ENOUGH_MEMORY};
     EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_INIT_FAILED));
-    EXPECT_EQ(std::vector<std::string>{kTerminated}, BoxTexts());
+    EXPECT_EQ(BoxTextsOf(END_WORKER_FAILED), BoxTexts());
     EXPECT_EQ("Tool Uninstall", sim::MessageBoxes()[0].caption);
 }
 
@@ -154,7 +154,7 @@ TEST_F(Startup, TheGuardIsNamedByTheLogAndGoesWithItsRun)
     EndProgramProcess();
     EXPECT_EQ(std::vector<std::string>{}, sim::NamedMappings());
     EXPECT_EQ(0, RunUninstaller(TOOL_LOG));
-    EXPECT_EQ((std::vector<std::string>{kConfirm, kRemoved}), BoxTexts());
+    EXPECT_EQ(BoxTextsOf(END_COMPLETED), BoxTexts());
 }
 
 // From Yes until the Uninstall key is gone the progress dialog holds off a

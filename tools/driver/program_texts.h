@@ -8,6 +8,7 @@
 #define DRIVER_PROGRAM_TEXTS_H
 
 #include <string>
+#include <vector>
 
 #include "res/dialogs.h"
 #include "res/product.h"
@@ -26,6 +27,47 @@ inline constexpr char kAborted[] = "Uninstall has been aborted. Only parts of th
 inline constexpr char kRemoved[] =
     "Uninstall has successfully removed the selected application. Reboot your computer to also remove system "
     "files that are locked at the moment.";
+
+// How a run can end, and the boxes it shows then, in order. Each box but
+// the question is a warning with an OK button alone; a completed run shows
+// Program Manager's boxes (below), one per group it could not delete,
+// between the question and the success message.
+enum RunEnd {
+    END_CORRUPT,          // the program's own file is damaged
+    END_NO_LOG,           // the log cannot be opened, or it is no log
+    END_RESOURCE_ERROR,   // the progress dialog cannot be made
+    END_WORKER_FAILED,    // the log was read, but the removal could not start
+    END_DECLINED,         // No to the question
+    END_ABORTED,          // a custom program failed
+    END_COMPLETED
+};
+
+struct ShownBox {
+    const char *text;
+    bool defaultCaption;   // kDefaultCaption; else the caption the log gives
+};
+
+inline std::vector<ShownBox> BoxesOf(RunEnd end)
+{
+    switch (end) {
+    case END_CORRUPT: return {{kCorrupt, true}};
+    case END_NO_LOG: return {{kNoLog, true}, {kTerminated, true}};
+    case END_RESOURCE_ERROR: return {{kResourceError, true}, {kTerminated, true}};
+    case END_WORKER_FAILED: return {{kTerminated, false}};
+    case END_DECLINED: return {{kConfirm, false}};
+    case END_ABORTED: return {{kConfirm, false}, {kCustomRunFailed, true}, {kAborted, false}};
+    case END_COMPLETED: return {{kConfirm, false}, {kRemoved, false}};
+    }
+    return {};
+}
+
+inline std::vector<std::string> BoxTextsOf(RunEnd end)
+{
+    std::vector<std::string> texts;
+    for (const ShownBox &box : BoxesOf(end))
+        texts.push_back(box.text);
+    return texts;
+}
 
 // Program Manager's boxes
 inline constexpr char kSetupCaption[] = "Setup";
