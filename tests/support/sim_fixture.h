@@ -4,7 +4,7 @@
 #ifndef TESTS_SUPPORT_SIM_FIXTURE_H
 #define TESTS_SUPPORT_SIM_FIXTURE_H
 
-#include "hardening/simulated_run.h"
+#include "hardening/named_runs.h"
 #include "log_builder.h"
 #include "sim/sim.h"
 #include "program_world.h"

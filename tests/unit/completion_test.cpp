@@ -96,18 +96,15 @@ TEST_F(Completion, ARestartIsRequestedWhateverThePrivilegeCallsDo)
 // what it names, and that no restart is offered.
 TEST_F(Completion, ACompletedRemovalDeletesTheLogAndItsEmptyFolder)
 {
-    EXPECT_TRUE(EndedAs(RunAndCheck(ToolRun()), RUN_COMPLETED));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("answering_yes")), RUN_COMPLETED));
     EXPECT_EQ(sim::MainThreadId(), sim::MessageBoxes()[1].thread);
     EXPECT_FALSE(sim::DirExists("C:\\Apps\\Tool"));
 }
 
 TEST_F(Completion, AScheduledFileBringsTheRestartDialogAfterTheSuccessBox)
 {
-    SimulatedRun run = ToolRun();
-    run.records.push_back({kFile, TOOL_APP "\\busy.dll", ""});
-    run.items.push_back(HeldFile(TOOL_APP "\\busy.dll"));
     std::vector<std::string> boxesBefore;
-    RunResult result = RunAndCheck(run, [&boxesBefore, this] {
+    RunResult result = RunAndCheck(NamedRun("file_in_use_restart_no"), [&boxesBefore, this] {
         sim::SetModalDialogHandler([&boxesBefore, this](HWND dlg, const std::string &) {
             boxesBefore = BoxTexts();
             sim::SendCommand(dlg, IDCANCEL);
@@ -166,9 +163,8 @@ TEST_F(Completion, ARestartIsOfferedOnlyWhenItCanHelp)
 TEST_F(Completion, TheLogsListedFolderHeldByAnotherWaitsForTheRestartAfterTheLog)
 {
     for (const char *log : {TOOL_APP "\\install.log", TOOL_APP "\\Uninstall Data\\install.log"}) {
-        SimulatedRun run = ToolRun();
+        SimulatedRun run = NamedRun("log_in_its_listed_folder_held");
         run.LogAt(log);
-        run.items.push_back(HeldDir(TOOL_APP));
         EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_COMPLETED)) << log;
         EXPECT_EQ(std::vector<std::string>{}, sim::ListTree(TOOL_APP));
         EXPECT_EQ(std::vector<std::string>{sim::ShortPath(TOOL_APP)}, sim::PendingDeletes());
@@ -180,9 +176,7 @@ TEST_F(Completion, TheLogsListedFolderHeldByAnotherWaitsForTheRestartAfterTheLog
 // is offered.
 TEST_F(Completion, DeclinedOrAbortedRunsSkipTheCompletion)
 {
-    SimulatedRun declined = ToolRun();
-    declined.confirm = false;
-    EXPECT_TRUE(EndedAs(RunAndCheck(declined), RUN_DECLINED));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("declined")), RUN_DECLINED));
 
     SimulatedRun aborted = ToolRun();
     aborted.records.push_back({kCustomProgram, TOOL_APP "\\undo.exe", ""});

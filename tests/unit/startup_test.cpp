@@ -8,36 +8,26 @@ using namespace hardening;
 
 class Startup : public SimTest {};
 
-// The invariants check the boxes (the missing log's, then the termination
-// message, with the default caption) and that the dialog never shows.
-TEST_F(Startup, AMissingQuotedOrEmptyLogPathEndsWithTwoBoxes)
+// A log path that is missing, quoted, empty or a folder's, or a log held
+// without read sharing: the invariants check the boxes (the missing log's,
+// then the termination message, with the default caption) and that the
+// dialog never shows.
+TEST_F(Startup, ALogThatCannotBeOpenedEndsWithTwoBoxes)
 {
-    for (std::string tail : {"C:\\Apps\\Tool\\missing.log", "\"" TOOL_LOG "\"", ""}) {
-        SimulatedRun run = ToolRun();
-        run.commandTail = tail;
-        EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_INIT_FAILED)) << tail;
-    }
+    for (const char *name : {"missing_log", "quoted_log_path", "empty_command_line", "log_path_names_a_directory",
+                             "log_held_without_sharing"})
+        EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun(name)), RUN_INIT_FAILED)) << name;
 }
 
 // A document named by mistake is no log: it is neither read as one nor
 // deleted. The invariants check the two boxes and that it stays as it was.
 TEST_F(Startup, AFileWithoutALogRecordIsNoLog)
 {
-    for (const std::string &bytes : {std::string("Dear Sir,\r\n"), std::string(3 * 516, 'x'),
-                                     LogBytes({{kAppName, "Tool", std::string(256, 'Y')}, {9, "", ""}})}) {
-        SimulatedRun run = ToolRun();
-        run.records.clear();
-        run.tail = bytes;
-        EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_INIT_FAILED));
-        EXPECT_EQ(bytes, sim::FileContent(TOOL_LOG));
+    for (const char *name : {"document_named_by_mistake", "bad_input_random_bytes", "type_9_and_unterminated"}) {
+        SimulatedRun run = NamedRun(name);
+        EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_INIT_FAILED)) << name;
+        EXPECT_EQ(LogBytes(run.records) + run.tail, sim::FileContent(TOOL_LOG)) << name;
     }
-}
-
-TEST_F(Startup, ALogHeldWithoutSharingCannotBeOpened)
-{
-    SimulatedRun run = ToolRun();
-    run.items.push_back(HeldFile(TOOL_LOG));
-    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_INIT_FAILED));
 }
 
 // The log is not even opened: one that cannot be would show its own box.
@@ -61,9 +51,7 @@ TEST_F(Startup, AWorkerThatCannotStartEndsTheRunWithoutHanging)
 
 TEST_F(Startup, ACorruptExecutableRaisesTheAlarmAndNothingElse)
 {
-    SimulatedRun run = ToolRun();
-    run.exeCorrupt = true;
-    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_CORRUPT));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("corrupt_executable")), RUN_CORRUPT));
     EXPECT_TRUE(sim::Windows().empty());
 }
 
@@ -71,9 +59,7 @@ TEST_F(Startup, ACorruptExecutableRaisesTheAlarmAndNothingElse)
 // changes and that the progress dialog never shows.
 TEST_F(Startup, AnsweringNoChangesNothing)
 {
-    SimulatedRun run = ToolRun();
-    run.confirm = false;
-    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_DECLINED));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("declined")), RUN_DECLINED));
     EXPECT_NE(sim::MainThreadId(), sim::MessageBoxes()[0].thread);
     EXPECT_EQ(OUTCOME_DECLINED, g_outcome);
 }
@@ -90,7 +76,7 @@ TEST_F(Startup, AConfirmationThatCannotBeShownCountsAsNo)
 // other application's stays, and the boxes and the dialog at the end.
 TEST_F(Startup, AnsweringYesRemovesTheApplication)
 {
-    EXPECT_TRUE(EndedAs(RunAndCheck(ToolRun()), RUN_COMPLETED));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("answering_yes")), RUN_COMPLETED));
     EXPECT_EQ(OUTCOME_COMPLETED, g_outcome);
     sim::WindowState dlg = *sim::FindWindowByTemplate("UNINSTDLG");
     EXPECT_EQ(kDeletingUninstallKey, sim::FindItem(dlg, IDC_STATUS)->text);
