@@ -1,9 +1,9 @@
 // The fuzzers' seed corpus, tests/fuzz/corpus/{program,log,exe_check}: the
-// whole runs of the unit tests and the hardening scenario, some with a
-// failing call, and the end-to-end tests' bad input, each described as a
-// hardening::SimulatedRun and written in the program fuzzer's layout by
-// EncodeProgramInput, beside the decoder the fuzzer reads them with; their
-// logs and more for the log reader; and executables for the self-check.
+// named runs (hardening/named_runs.h: the hardening scenarios, the unit
+// tests' worlds, the end-to-end tests' bad input, some with a failing
+// call), written in the program fuzzer's layout by EncodeProgramInput,
+// beside the decoder the fuzzer reads them with; their logs and more for
+// the log reader; and executables for the self-check.
 //   seed_corpus write DIR   rewrites DIR/program, DIR/log and DIR/exe_check
 //   seed_corpus check DIR   exits 1 when they hold anything else
 #include "program_input.h"
