@@ -8,6 +8,9 @@
 #include "support/sim_fixture.h"
 #include "driver/program_texts.h"
 
+using hardening::NamedRun;
+using hardening::RunAndCheck;
+
 #define LOG "C:\\Apps\\Tool\\install.log"
 #define APP "C:\\Program Files\\Tool"
 
@@ -120,25 +123,14 @@ TEST_F(Removal, EveryRecordTypeShowsItsTextsInPassOrder)
     EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\system32\\shared.dll"));
 }
 
+// The parent was listed before its subfolder, so it still held it when the
+// directories' pass reached it: it goes when the pass reads the log again.
+// The invariants check that all else goes and that nothing waits for a
+// restart.
 TEST_F(Removal, FilesGoBeforeTheirDirectoriesWhateverTheLogOrder)
 {
-    Start({{kAppName, "Tool", ""},
-           {kDirectory, APP, ""},
-           {kDirectory, APP "\\Sub Folder", ""},
-           {kFile, APP "\\Sub Folder\\Long File Name.txt", ""},
-           {kFile, APP "\\tool.exe", ""}});
-    sim::AddFile(APP "\\Sub Folder\\Long File Name.txt");
-    sim::AddFile(APP "\\tool.exe");
-    sim::AddFile("C:\\Program Files\\Other\\keep.txt");
-
-    EXPECT_EQ(1, RemoveApplication());
-    // The parent was listed before its subfolder, so it still held it when
-    // the directories' pass reached it: it goes when the pass reads the log
-    // again.
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("files_before_their_directories")), hardening::RUN_COMPLETED));
     EXPECT_FALSE(sim::DirExists(APP));
-    EXPECT_TRUE(sim::PendingDeletes().empty());
-    EXPECT_EQ(0, g_rebootNeeded);
-    EXPECT_TRUE(sim::FileExists("C:\\Program Files\\Other\\keep.txt"));
 }
 
 // What the restart cannot empty stays, and asks for no restart: the user's
@@ -250,24 +242,14 @@ TEST_F(Removal, NoKeyIsDeletedThroughASymbolicLink)
     EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Tool\\Config"));
 }
 
-// The Uninstall key, which holds no entry here, would go with a delete of
-// its own path.
-TEST_F(Removal, WithoutANameTheUninstallKeyStepDeletesNothing)
+// Without a name, the Uninstall key itself would go with a delete of its
+// own path; with a name holding a backslash, a key inside another entry.
+// The invariants check that neither goes; the step still shows.
+TEST_F(Removal, WithoutANameOrWithOneReachingIntoAnotherEntryNoKeyGoes)
 {
-    Start({{kFile, APP "\\a.txt", ""}});
-
-    EXPECT_EQ(1, RemoveApplication());
-    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("no_name_keeps_uninstall_key")), hardening::RUN_COMPLETED));
     EXPECT_EQ(kDeletingUninstallKey, sim::FindItem(Dialog(), IDC_STATUS)->text);
-}
-
-TEST_F(Removal, ANameThatReachesIntoAnotherEntryDeletesNothing)
-{
-    sim::AddRegKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub");
-    Start({{kAppName, "Other App\\Sub", ""}});
-
-    EXPECT_EQ(1, RemoveApplication());
-    EXPECT_TRUE(sim::RegKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Other App\\Sub"));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("name_reaching_into_another_entry")), hardening::RUN_COMPLETED));
 }
 
 TEST_F(Removal, TheDialogIsShownForTheRunAndHiddenAtItsEnd)
@@ -390,16 +372,11 @@ TEST_F(Removal, AFailingCustomProgramStopsTheRemovalBeforePassB)
 
 // A program whose name or argument text is cut has not cleaned up what the
 // removal would delete next: the removal stops as after a failing one.
+// The invariants check the boxes and that nothing changes.
 TEST_F(Removal, ACustomProgramRecordWithACutTextStopsTheRemoval)
 {
-    sim::AddProgram(APP "\\undo.exe", [](const sim::ProgramRun &) { return 0u; });
-    sim::AddFile(APP "\\data.txt");
-    Start({{kFile, APP "\\data.txt", ""}, {kCustomProgram, APP "\\undo.exe", std::string(256, 'q')}});
-    EXPECT_EQ(0, RemoveApplication());
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("custom_program_text_cut")), hardening::RUN_ABORTED));
     EXPECT_TRUE(sim::ProgramRuns().empty());
-    EXPECT_TRUE(sim::FileExists(APP "\\data.txt"));
-    EXPECT_EQ(std::vector<std::string>{kCustomRunFailed},
-              BoxTexts());
 }
 
 TEST_F(Removal, SharedDllsAreReleasedInPassB)
