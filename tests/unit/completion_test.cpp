@@ -177,9 +177,5 @@ TEST_F(Completion, TheLogsListedFolderHeldByAnotherWaitsForTheRestartAfterTheLog
 TEST_F(Completion, DeclinedOrAbortedRunsSkipTheCompletion)
 {
     EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("declined")), RUN_DECLINED));
-
-    SimulatedRun aborted = ToolRun();
-    aborted.records.push_back({kCustomProgram, TOOL_APP "\\undo.exe", ""});
-    aborted.items.push_back(Program(TOOL_APP "\\undo.exe", 1));
-    EXPECT_TRUE(EndedAs(RunAndCheck(aborted), RUN_ABORTED));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("custom_fails_minus_one")), RUN_ABORTED));
 }

@@ -252,9 +252,7 @@ TEST_F(Startup, WindowsWithoutALimitOnTheDllSearchStillRun)
 
 TEST_F(Startup, ARunLeavesNoHandleOpenButTheLog)
 {
-    SimulatedRun run = ToolRun();
-    run.confirm = false;
-    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_DECLINED));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("declined")), RUN_DECLINED));
     EXPECT_EQ(std::vector<std::string>{"file " TOOL_LOG}, sim::OpenHandles());
 }
 
@@ -263,10 +261,7 @@ TEST_F(Startup, ARunLeavesNoHandleOpenButTheLog)
 // that the log is closed and the dialog stays shown.
 TEST_F(Startup, AFailedCustomProgramAbortsWithTwoBoxesAndLeavesTheDialogShown)
 {
-    SimulatedRun run = ToolRun();
-    run.records.insert(run.records.begin() + 1, {kCustomProgram, TOOL_APP "\\undo", "-q"});
-    run.items.push_back(Program(TOOL_APP "\\undo.exe", 3));
-    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_ABORTED));
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("scenario_aborted")), RUN_ABORTED));
     EXPECT_EQ(OUTCOME_ABORTED, g_outcome);
     sim::WindowState dlg = *sim::FindWindowByTemplate("UNINSTDLG");
     EXPECT_EQ(kLoadingLog, sim::FindItem(dlg, IDC_STATUS)->text);
