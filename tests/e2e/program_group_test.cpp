@@ -71,6 +71,19 @@ protected:
         };
     }
 
+    // Removes the application, whose log lists group, which Program Manager
+    // refuses: the question, the group's box and the success message.
+    void RemoveWithGroupRefused(const std::string &group)
+    {
+        ListGroup(group);
+        ASSERT_TRUE(InstallTestApp());
+        driver::RunRecord run = RunUninstaller(app_.logPath, NotingSetupBoxes());
+        ASSERT_TRUE(EndedWith(run, 0));
+        ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
+        EXPECT_TRUE(IsSetupBox(run.boxes[1], group));
+        EXPECT_TRUE(CompletionBoxes(run, 2, app_.name + " Uninstall", false));
+    }
+
     // A "Setup" box: OK only, no icon at all, no owner.
     static ::testing::AssertionResult IsSetupBox(const driver::MessageBoxView &box, const std::string &group)
     {
@@ -169,20 +182,13 @@ TEST_F(ProgramGroup, GroupProgramManagerRefusesIsReportedUnlessUnattended)
     const std::string group = "E2E Group Never Made";
     std::string error;
     ASSERT_TRUE(e2e::RemoveTree(GroupFolder(group), &error)) << error;
-    ListGroup(group);
-
-    ASSERT_TRUE(InstallTestApp());
-    driver::RunRecord run = RunUninstaller(app_.logPath, NotingSetupBoxes());
-    ASSERT_TRUE(EndedWith(run, 0));
-    ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_TRUE(IsSetupBox(run.boxes[1], group));
-    EXPECT_TRUE(CompletionBoxes(run, 2, app_.name + " Uninstall", false));
+    ASSERT_NO_FATAL_FAILURE(RemoveWithGroupRefused(group));
     EXPECT_TRUE(AppRemoved());
 
     // Unattended, the removal goes to its end with no box at all, the
     // question, the group's failure and the success message included.
     ASSERT_TRUE(InstallTestApp());
-    run = RunUnattended("/QuIeT " + app_.logPath);
+    driver::RunRecord run = RunUnattended("/QuIeT " + app_.logPath);
     EXPECT_TRUE(EndedWith(run, 0));
     EXPECT_TRUE(NoWindowSeen(run));
     EXPECT_TRUE(AppRemoved());
@@ -220,14 +226,7 @@ TEST_F(ProgramGroup, LongGroupNameIsSentWhole)
     std::string group = "E2E Long Group ";
     while (group.size() < 255)
         group += static_cast<char>('a' + group.size() % 26);
-    ListGroup(group);
-
-    ASSERT_TRUE(InstallTestApp());
-    driver::RunRecord run = RunUninstaller(app_.logPath, NotingSetupBoxes());
-    ASSERT_TRUE(EndedWith(run, 0));
-    ASSERT_EQ(3u, run.boxes.size()) << "boxes:" << BoxList(run);
-    EXPECT_TRUE(IsSetupBox(run.boxes[1], group));
-    EXPECT_TRUE(CompletionBoxes(run, 2, app_.name + " Uninstall", false));
+    RemoveWithGroupRefused(group);
 }
 
 }  // namespace
