@@ -135,22 +135,9 @@ TEST_F(Completion, ALogHeldOpenIsScheduledAndItsFolderStays)
 // notes keep their folder and the one above; nothing waits for a restart.
 TEST_F(Completion, ARestartIsOfferedOnlyWhenItCanHelp)
 {
-    const std::string docs = TOOL_APP "\\Docs", data = TOOL_APP "\\Data", notes = docs + "\\my notes.txt";
-    SimulatedRun run = ToolRun();
-    run.LogAt(TOOL_APP "\\install.log");
-    run.records = {{kAppName, "Tool", ""},
-                   {kDirectory, TOOL_APP, ""},
-                   {kDirectory, docs, ""},
-                   {kDirectory, data, ""},
-                   {kFile, TOOL_APP "\\tool.exe", ""},
-                   {kFile, docs + "\\manual.txt", ""},
-                   {kFile, data + "\\x.dat", ""},
-                   {kFile, "c:\\progra~1\\tool\\INSTALL.LOG", ""}};
-    for (const std::string &file : {docs + "\\manual.txt", notes, data + "\\x.dat"})
-        run.items.push_back(File(file));
-    run.items.push_back(StartFolder(data));
-    EXPECT_TRUE(EndedAs(RunAndCheck(run), RUN_COMPLETED));
-    EXPECT_EQ((std::vector<std::string>{docs, notes}), sim::ListTree(TOOL_APP));
+    const std::string sub = TOOL_APP "\\Sub Folder";
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("restart_only_when_it_helps")), RUN_COMPLETED));
+    EXPECT_EQ((std::vector<std::string>{sub, sub + "\\notes.txt"}), sim::ListTree(TOOL_APP));
     EXPECT_TRUE(sim::PendingDeletes().empty());
     EXPECT_FALSE(sim::FindWindowByTemplate("RESTARTDLG")) << "no restart is offered";
     EXPECT_EQ(0, g_rebootNeeded);
