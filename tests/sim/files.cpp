@@ -105,6 +105,15 @@ static Node *FindChild(Node *dir, const std::string &name)
     return nullptr;
 }
 
+// Whether the last character of path, read by character, is a separator.
+static bool EndsWithSeparator(const std::string &path)
+{
+    bool separator = false;
+    for (size_t i = 0; i < path.size(); i += CharSize(path, i))
+        separator = path[i] == '\\' || path[i] == '/';
+    return separator;
+}
+
 PathLookup LookUp(const std::string &path)
 {
     PathLookup result;
@@ -134,6 +143,12 @@ PathLookup LookUp(const std::string &path)
     result.node = FindChild(dir, parts.back());
     if (result.node == nullptr)
         result.error = ERROR_FILE_NOT_FOUND;
+    if (result.node != nullptr && !result.node->isDir && EndsWithSeparator(path)) {
+        result.fileNamedAsFolder = result.node;
+        result.node = nullptr;
+        result.parent = nullptr;   // nothing can be made under that name either
+        result.error = ERROR_INVALID_NAME;
+    }
     return result;
 }
 
@@ -705,8 +720,12 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name)
         return INVALID_FILE_ATTRIBUTES;
     auto lock = Lock();
     PathLookup found;
-    if (!LookUpExisting(name, &found))
+    if (!LookUpExisting(name, &found)) {
+        // As Wine measures it; the other calls say ERROR_INVALID_NAME.
+        if (found.fileNamedAsFolder != nullptr)
+            SetError(ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
+    }
     return ItemAttributes(found.node);
 }
 
@@ -728,9 +747,11 @@ DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
         return 0;
     auto lock = Lock();
     PathLookup found;
-    if (!LookUpExisting(longPath, &found))
+    // Wine gives a file named as a folder its short path, separator and all.
+    if (!LookUpExisting(longPath, &found) && found.fileNamedAsFolder == nullptr)
         return 0;
-    std::string result = ShortPathOf(found.node);
+    std::string result =
+        found.node != nullptr ? ShortPathOf(found.node) : ShortPathOf(found.fileNamedAsFolder) + "\\";
     if (result.size() + 1 > size)
         return (DWORD)result.size() + 1;
     memcpy(shortPath, result.c_str(), result.size() + 1);

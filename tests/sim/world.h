@@ -230,6 +230,11 @@ struct PathLookup {
     Node *parent = nullptr;   // its directory, when that exists
     std::string lastName;     // the last component
     DWORD error = 0;          // why the item is missing
+    // A file named with a separator after its name ("C:\\a\\file.txt\\"):
+    // Windows takes the name for a folder's and finds nothing there, nor
+    // makes anything (node and parent stay NULL, error ERROR_INVALID_NAME),
+    // but for the short path.
+    Node *fileNamedAsFolder = nullptr;
 };
 PathLookup LookUp(const std::string &path);
 Node *CreateNode(Node *parent, const std::string &name, bool isDir);

@@ -23,6 +23,19 @@ TEST_F(DeleteOrScheduleTest, AFileNotInUseIsDeletedAtOnce)
     EXPECT_TRUE(sim::PendingDeletes().empty());
 }
 
+// A separator after a file's name makes it a folder's name, which Windows
+// finds nothing under: the file, even one in use, is neither deleted, nor
+// renamed aside into a folder of its own name, nor scheduled.
+TEST_F(DeleteOrScheduleTest, AFileNamedAsAFolderIsNotThere)
+{
+    sim::AddFile(APP_DIR "\\tool.exe", "x");
+    sim::LoadImage(APP_DIR "\\tool.exe");
+    EXPECT_EQ(DELETE_NOTHING_THERE, DeleteOrSchedule(APP_DIR "\\tool.exe\\"));
+    EXPECT_EQ(std::vector<std::string>{APP_DIR "\\tool.exe"}, sim::ListTree(APP_DIR));
+    EXPECT_TRUE(sim::PendingDeletes().empty());
+    EXPECT_EQ(0, g_rebootNeeded);
+}
+
 TEST_F(DeleteOrScheduleTest, AnEmptyDirectoryIsRemovedAtOnce)
 {
     sim::AddDir(APP_DIR "\\Empty Folder");
