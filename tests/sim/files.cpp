@@ -318,6 +318,8 @@ static Node *MakePath(const std::string &path, bool isDir)
 void AddFile(const std::string &path, const std::string &content)
 {
     auto lock = Lock();
+    if (EndsWithSeparator(path))
+        throw std::runtime_error("a file's name cannot end in a separator: " + path);
     Node *node = MakePath(path, false);
     if (node->isDir)
         throw std::runtime_error("a directory is in the way: " + path);
