@@ -421,8 +421,11 @@ DeleteOutcome DeleteOrSchedule(const char *path)
         if (IsMissingError(GetLastError()))
             return FinishRenamedAside(path);
         // It stands, though what it is cannot be read: the restart may reach
-        // a file this run cannot, but it empties no folder that stays full.
-        return folderError == ERROR_DIRECTORY ? Schedule(path) : ScheduleFolder(path);
+        // a file this run cannot (but for the open log, which the completion
+        // step deletes), but it empties no folder that stays full.
+        if (folderError != ERROR_DIRECTORY)
+            return ScheduleFolder(path);
+        return IsOpenLog(path) ? DELETE_OPEN_LOG : Schedule(path);
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return RemoveFolderInUse(path, attributes, folderError);

@@ -242,6 +242,12 @@ std::vector<std::pair<std::string, SimulatedRun>> MakeNamedRuns()
              r.records.push_back({kFile, TOOL_LOG, ""});
              r.fault = Fault{Fault::NTH_OF_FUNCTION, 1, "GetFileInformationByHandle", ERROR_ACCESS_DENIED};
          })},
+        // The log names itself, and its attributes cannot be read: it is
+        // still the open log, left to the end, never scheduled.
+        {"log_naming_itself_attributes_unread", With(ToolRun(), [](SimulatedRun &r) {
+             r.records.push_back({kFile, TOOL_LOG, ""});
+             r.fault = Fault{Fault::NTH_OF_FUNCTION, 1, "GetFileAttributesA", ERROR_ACCESS_DENIED};
+         })},
         // A held folder whose every scheduling fails, beside a folder that
         // keeps what is not the application's: the directories' pass reads
         // the log again no more often than the log lists directories.

@@ -159,6 +159,16 @@ TEST_F(Completion, TheLogsListedFolderHeldByAnotherWaitsForTheRestartAfterTheLog
     }
 }
 
+// A record naming the log, whose attributes cannot be read: the invariants
+// check that the open log is never scheduled, and the completion step
+// deletes it.
+TEST_F(Completion, ALogNamingItselfIsLeftToTheEndWhateverItsAttributesSay)
+{
+    EXPECT_TRUE(EndedAs(RunAndCheck(NamedRun("log_naming_itself_attributes_unread")), RUN_COMPLETED));
+    EXPECT_FALSE(sim::FileExists(TOOL_LOG));
+    EXPECT_TRUE(sim::PendingDeletes().empty());
+}
+
 // The invariants check that the log stays, the boxes, and that no restart
 // is offered.
 TEST_F(Completion, DeclinedOrAbortedRunsSkipTheCompletion)
