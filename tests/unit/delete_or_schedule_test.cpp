@@ -234,40 +234,26 @@ TEST_F(DeleteOrScheduleTest, EveryScheduledItemGetsItsOwnLineAndOthersLinesStay)
     EXPECT_NE(std::string::npos, sim::FileContent(WININIT).find("[boot]\r\nshell=explorer\r\n"));
 }
 
-TEST_F(DeleteOrScheduleTest, WithoutAShortFormTheFullPathIsScheduledForWindowsNtOnly)
+// Without a short form (the full path is scheduled, for Windows NT only),
+// without the Windows folder, or with WININIT.INI unwritable, a held file
+// is still scheduled, and no file is written anywhere: only the result
+// tells the line is missing.
+TEST_F(DeleteOrScheduleTest, WithoutAWininitLineTheFileIsStillScheduled)
 {
-    std::string path = APP_DIR "\\locked file.txt";
-    sim::AddFile(path);
-    sim::HoldFile(path);
-    sim::FailCall("GetShortPathNameA", ERROR_ACCESS_DENIED);
-    EXPECT_EQ(DELETE_SCHEDULED_WITHOUT_LINE, DeleteOrSchedule(path.c_str()));
-    EXPECT_EQ(std::vector<std::string>{path}, sim::PendingDeletes());
-    EXPECT_FALSE(sim::FileExists(WININIT));
-    EXPECT_EQ(1, g_rebootNeeded);
-}
-
-TEST_F(DeleteOrScheduleTest, AFailedWininitWriteIsOnlySeenInTheResult)
-{
-    std::string path = APP_DIR "\\locked.txt";
-    sim::AddFile(path);
-    sim::HoldFile(path);
-    sim::FailCall("WritePrivateProfileSectionA", ERROR_ACCESS_DENIED);
-    EXPECT_EQ(DELETE_SCHEDULED_WITHOUT_LINE, DeleteOrSchedule(path.c_str()));
-    EXPECT_EQ(1u, sim::PendingDeletes().size());
-    EXPECT_EQ(1, g_rebootNeeded);
-}
-
-TEST_F(DeleteOrScheduleTest, NoWindowsDirectoryMeansNoWininitLine)
-{
-    std::string path = APP_DIR "\\locked.txt";
-    sim::AddFile(path);
-    sim::HoldFile(path);
-    sim::FailCall("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);
-    std::vector<std::string> before = sim::ListTree("C:\\");
-    EXPECT_EQ(DELETE_SCHEDULED_WITHOUT_LINE, DeleteOrSchedule(path.c_str()));
-    EXPECT_EQ(1u, sim::PendingDeletes().size());
-    EXPECT_EQ(before, sim::ListTree("C:\\")) << "no file is written anywhere";
-    EXPECT_EQ(1, g_rebootNeeded);
+    for (const char *failing : {"GetShortPathNameA", "GetWindowsDirectoryA", "WritePrivateProfileSectionA"}) {
+        SetUp();
+        std::string path = APP_DIR "\\locked file.txt";
+        sim::AddFile(path);
+        sim::HoldFile(path);
+        sim::FailCall(failing, ERROR_ACCESS_DENIED);
+        std::vector<std::string> before = sim::ListTree("C:\\");
+        EXPECT_EQ(DELETE_SCHEDULED_WITHOUT_LINE, DeleteOrSchedule(path.c_str())) << failing;
+        EXPECT_EQ(1u, sim::PendingDeletes().size()) << failing;
+        if (std::string(failing) == "GetShortPathNameA")
+            EXPECT_EQ(std::vector<std::string>{path}, sim::PendingDeletes());
+        EXPECT_EQ(before, sim::ListTree("C:\\")) << failing << ": a file was written";
+        EXPECT_EQ(1, g_rebootNeeded) << failing;
+    }
 }
 
 TEST_F(DeleteOrScheduleTest, ASectionThatCannotBeReadIsNotWrittenOver)
