@@ -251,12 +251,9 @@ static DeleteOutcome FinishRenamedAside(const char *path)
 
 // A file that could not be deleted: renamed aside where Windows allows it,
 // else waited for while another program holds it for a moment, else
-// scheduled under its own name. The open log is left to the step that
-// deletes it once it is closed.
+// scheduled under its own name.
 static DeleteOutcome DeleteFileInUse(const char *path, DWORD attributes)
 {
-    if (IsOpenLog(path))
-        return DELETE_OPEN_LOG;
     if ((attributes & FILE_ATTRIBUTE_READONLY) && DeleteReadOnly(path, attributes))
         return DELETED_AT_ONCE;
     char renamed[PATH_SIZE];
@@ -421,15 +418,16 @@ DeleteOutcome DeleteOrSchedule(const char *path)
         if (IsMissingError(GetLastError()))
             return FinishRenamedAside(path);
         // It stands, though what it is cannot be read: the restart may reach
-        // a file this run cannot (but for the open log, which the completion
-        // step deletes), but it empties no folder that stays full.
+        // a file this run cannot, but it empties no folder that stays full.
         if (folderError != ERROR_DIRECTORY)
             return ScheduleFolder(path);
-        return IsOpenLog(path) ? DELETE_OPEN_LOG : Schedule(path);
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         return RemoveFolderInUse(path, attributes, folderError);
-    return DeleteFileInUse(path, attributes);
+    }
+    // A file: the open log is left to the completion step, which deletes it.
+    if (IsOpenLog(path))
+        return DELETE_OPEN_LOG;
+    return attributes == INVALID_FILE_ATTRIBUTES ? Schedule(path) : DeleteFileInUse(path, attributes);
 }
 
 void RemoveLogFolder(const char *folder)
