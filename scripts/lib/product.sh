@@ -11,3 +11,9 @@ product_field() {
 product_version() {
     echo "$(product_field VERSION_MAJOR).$(product_field VERSION_MINOR)"
 }
+
+# release_base: a release's name before its version, the product's in lower
+# case with dashes for blanks.
+release_base() {
+    product_field NAME | tr 'A-Z ' 'a-z-'
+}

@@ -12,8 +12,8 @@
 
 . "$root/scripts/lib/product.sh"
 commit=$(git -C "$root" rev-parse HEAD)
-version=$(git -C "$root" show HEAD:res/product.h | sed -n 's/^#define PRODUCT_VERSION_\(MAJOR\|MINOR\) //p' | paste -sd.)
-name=$(product_field NAME | tr 'A-Z ' 'a-z-')-$version-${commit:0:7}
+version=$(product_version)
+name=$(release_base)-$version-${commit:0:7}
 [ -n "$version" ] || fail "no version in res/product.h"
 
 # release FOLDER EXPECTED-EXIT MESSAGE ARGUMENT...: scripts/release in
