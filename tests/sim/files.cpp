@@ -108,6 +108,8 @@ static Node *FindChild(Node *dir, const std::string &name)
 // Whether the last character of path, read by character, is a separator.
 static bool EndsWithSeparator(const std::string &path)
 {
+    if (path.empty() || (path.back() != '\\' && path.back() != '/'))
+        return false;   // the common case, without reading every character
     bool separator = false;
     for (size_t i = 0; i < path.size(); i += CharSize(path, i))
         separator = path[i] == '\\' || path[i] == '/';
